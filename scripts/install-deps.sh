@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that Tavrin needs to build, run and test: only those missing.
+set -euo pipefail
+
+packages=(
+  g++ cmake make git pkg-config python3 file
+  qt6-base-dev qt6-svg-dev qt6-wayland fonts-dejavu-core
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb x11-utils x11-xserver-utils xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]} == 0)); then
+  echo "All build and test packages are installed."
+  exit 0
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+echo "Installing missing packages: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

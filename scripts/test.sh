@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: the Release build's unit, integration and end-to-end tests,
+# then the unit and integration tests again built with AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+start=$(date +%s)
+
+bash scripts/install-deps.sh
+
+echo "== Release build and tests"
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DTAVRIN_BUILD_TESTS=ON -DTAVRIN_BUILD_BENCH=ON >/dev/null
+cmake --build build/release -j"$(nproc)"
+(cd build/release && ctest --output-on-failure --timeout 300)
+
+echo "== Sanitizer build (ASan + UBSan) and tests"
+cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DTAVRIN_SANITIZE=ON -DTAVRIN_BUILD_BENCH=OFF >/dev/null
+cmake --build build/sanitize -j"$(nproc)" --target tavrin_unit_tests tavrin_integration_tests
+(cd build/sanitize && ctest --output-on-failure --timeout 300 -L 'unit|integration')
+
+echo "All tests passed in $(( $(date +%s) - start )) s."
