@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
-#include <QWindow>
 #include <climits>
 #include <cmath>
 
@@ -370,7 +369,6 @@ void QtSheetWindow::presentSheetOver(QWidget* parent, std::function<void()> onEn
     dialog_->setParent(parentWindow, SheetDialog::kFlags);
     dialog_->setWindowModality(parentWindow ? Qt::WindowModal : Qt::ApplicationModal);
     dialog_->show();
-    dialog_->raise();
     dialog_->activateWindow();
 }
 
