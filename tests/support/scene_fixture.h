@@ -1,5 +1,5 @@
-// Fixture for tests of a running scene: displays of the fake host, and views shown full-screen on
-// them in visible windows, laid out and with their edge neighbours found.
+// Fixture for tests of a running scene: fake displays, and views shown full-screen on them in
+// visible windows, laid out and with their edge neighbours found.
 #pragma once
 
 #include <memory>
@@ -15,20 +15,15 @@ protected:
 
     std::shared_ptr<FakeScreen> addDisplay(CGRect frame) { return fake.screenList.add(frame); }
 
-    /// A view as large as the display, in a visible window on it. Add every display first: the
-    /// view finds its neighbours when it is laid out here.
+    /// A view as large as the display, in a visible window on it. Add every display first.
     std::shared_ptr<View> showOn(const std::shared_ptr<FakeScreen>& display, bool preview = false) {
         auto view = View::create({{0, 0}, display->frame().size}, preview);
-        auto window = windowOn(display);
-        windows_.push_back(window);
-        view->hostAttachWindow(window);
+        windows_.push_back(windowOn(display));
+        view->hostAttachWindow(windows_.back());
         view->viewDidMoveToWindow();
         return view;
     }
-
-    /// A view on a display of its own.
-    std::shared_ptr<View> showView(CGSize size, bool preview = false) { return showOn(addDisplay({{0, 0}, size}), preview); }
-
+    std::shared_ptr<View> showView(CGSize size) { return showOn(addDisplay({{0, 0}, size})); }
     FakeWindow& windowOf(const View& view) { return *static_cast<FakeWindow*>(view.window()); }
 
     /// Puts a sprite at a place with a velocity, clear of cooldown and flash.

@@ -18,28 +18,12 @@ void* countedAllocation(std::size_t size) {
     throw std::bad_alloc();
 }
 
-void* countedAlignedAllocation(std::size_t size, std::align_val_t align) {
-    if (gCounting) ++gAllocations;
-    const std::size_t alignment = static_cast<std::size_t>(align);
-    const std::size_t rounded = (size + alignment - 1) / alignment * alignment;
-    if (void* p = std::aligned_alloc(alignment, rounded ? rounded : alignment)) return p;
-    throw std::bad_alloc();
-}
-
 }  // namespace
 
+// The array and nothrow forms of the standard library call these; nothing here is over-aligned.
 void* operator new(std::size_t size) { return countedAllocation(size); }
-void* operator new[](std::size_t size) { return countedAllocation(size); }
-void* operator new(std::size_t size, std::align_val_t align) { return countedAlignedAllocation(size, align); }
-void* operator new[](std::size_t size, std::align_val_t align) { return countedAlignedAllocation(size, align); }
 void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
 
 using namespace tavrin;
 
