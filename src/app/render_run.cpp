@@ -107,7 +107,7 @@ int runRender(const CommandLine& commandLine, qtbackend::QtHost& host) {
                      std::strerror(errno));
         return 1;
     }
-    std::printf("tavrin: wrote %zu pictures of %zu display(s) to %s (display<i>-frame<n>.png)\n", written,
+    std::printf("tavrin: wrote %zu picture(s) of %zu display(s) to %s (display<i>-frame<n>.png)\n", written,
                 session.widgets().size(), QDir(folder).absolutePath().toLocal8Bit().constData());
     if (trace) std::printf("tavrin: wrote the trace to %s\n", commandLine.traceFile.c_str());
     return 0;
