@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "settings/settings_table.h"
+
 namespace app {
 namespace {
 
@@ -52,6 +54,32 @@ private:
     std::optional<std::string_view> attached_;
 };
 
+/// A switch of the settings table named by the option (--flag or --no-flag), or none.
+std::optional<SettingOverride> switchOption(std::string_view option) {
+    if (!option.starts_with("--")) return std::nullopt;
+    std::string_view stem = option.substr(2);
+    const bool off = stem.starts_with("no-");
+    if (off) stem.remove_prefix(3);
+    for (const auto& s : tavrin::kBoolSettings)
+        if (s.flag == stem) return SettingOverride{s.key, off ? 0 : 1};
+    return std::nullopt;
+}
+
+const tavrin::IntegerSetting* numberOption(std::string_view option) {
+    if (!option.starts_with("--")) return nullptr;
+    for (const auto& s : tavrin::kIntegerSettings)
+        if (s.flag == option.substr(2)) return &s;
+    return nullptr;
+}
+
+/// An option padded to the help's description column, or on a line of its own when too long.
+std::string helpColumn(std::string option) {
+    constexpr size_t kColumn = 25;
+    if (option.size() >= kColumn) return option + "\n" + std::string(kColumn, ' ');
+    option.resize(kColumn, ' ');
+    return option;
+}
+
 std::string quoted(std::string_view text) {
     std::string result(1, '\'');
     result.append(text);
@@ -83,7 +111,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
     ArgumentReader reader(arguments);
     while (!reader.atEnd()) {
         const std::string_view option = reader.next();
-        const bool takesValue = option == "--render" || option == "--frames" || option == "--every" ||
+        const tavrin::IntegerSetting* number = numberOption(option);
+        const bool takesValue = number != nullptr || option == "--render" || option == "--frames" || option == "--every" ||
                                 option == "--size" || option == "--screens" || option == "--seed" ||
                                 option == "--trace" || option == "--window";
         if (!takesValue && reader.hasAttachedValue()) return fail("option " + quoted(option) + " takes no value");
@@ -105,10 +134,18 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
                                 std::to_string(kMaxSide) + ")");
                 line.windowSize = *size;
             }
+        } else if (const auto toggle = switchOption(option)) {
+            line.settings.push_back(*toggle);
         } else if (takesValue) {
             const auto text = reader.value();
             if (!text) return fail("option " + quoted(option) + " needs a value");
-            if (option == "--render") {
+            if (number) {
+                const auto n = parseDecimal<int64_t>(*text);
+                if (!n || *n < number->lower || *n > number->upper)
+                    return fail("invalid value " + quoted(*text) + " for " + quoted(option) + " (expected " +
+                                std::to_string(number->lower) + " to " + std::to_string(number->upper) + ")");
+                line.settings.push_back({number->key, *n});
+            } else if (option == "--render") {
                 if (text->empty()) return fail("option '--render' needs a folder");
                 render = true;
                 line.renderFolder = std::string(*text);
@@ -165,6 +202,18 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
 }
 
 std::string usageText() {
+    std::string settings =
+        "\n"
+        "Settings for this run (they win over the settings file, which they leave alone):\n";
+    for (const auto& s : tavrin::kBoolSettings) {
+        settings += helpColumn("  --[no-]" + std::string(s.flag)) + std::string(s.title) + " (default " + (s.defaultValue ? "on" : "off") + ")\n";
+    }
+    for (const auto& s : tavrin::kIntegerSettings) {
+        std::string label(s.label);
+        if (label.ends_with(':')) label.pop_back();
+        settings += helpColumn("  --" + std::string(s.flag) + " N") + label + ", " + std::to_string(s.lower) + " to " + std::to_string(s.upper) + " (default " +
+                    std::to_string(s.defaultValue) + ")\n";
+    }
     return "Usage: tavrin [OPTION]...\n"
            "A logo and a spinning wheel fly over a starfield, bounce and throw sparks.\n"
            "\n"
@@ -183,7 +232,8 @@ std::string usageText() {
            "                          \"height\":1080,\"dpr\":1}, ...]}\n"
            "      --trace FILE       write the scene of every display after every frame as\n"
            "                         one JSON object per line\n"
-           "  --show-settings        print the settings in effect and the settings file\n"
+           "  --show-settings        print the settings in effect and the settings file\n" +
+           settings +
            "\n"
            "Options:\n"
            "  --seed S               use a fixed random seed (reproducible runs)\n"

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/setting_overrides.h"
+
 namespace app {
 
 enum class Mode { FullScreen, Window, Render, Help, Version, ShowSettings };
@@ -33,6 +35,7 @@ struct CommandLine {
     std::string traceFile;
     std::optional<uint64_t> seed;
     bool logToStderr = false;
+    std::vector<SettingOverride> settings;  ///< in the order given
 };
 
 struct ParseResult {

@@ -10,6 +10,7 @@
 #include "app/offscreen_config.h"
 #include "app/qt_messages.h"
 #include "app/runs.h"
+#include "app/setting_overrides.h"
 #include "app/show_settings.h"
 #include "platform/qt/qt_host.h"
 
@@ -64,7 +65,7 @@ int main(int argc, char** argv) {
     switch (commandLine.mode) {
         case app::Mode::Help: std::fputs(app::usageText().c_str(), stdout); return 0;
         case app::Mode::Version: std::printf("tavrin %s (build %s)\n", TAVRIN_VERSION, TAVRIN_BUILD_NUMBER); return 0;
-        case app::Mode::ShowSettings: return app::runShowSettings();
+        case app::Mode::ShowSettings: return app::runShowSettings(commandLine.settings);
         default: break;
     }
 
@@ -90,6 +91,8 @@ int main(int argc, char** argv) {
     int status = 0;
     {
         qtbackend::QtHost host({commandLine.seed, commandLine.logToStderr});
+        app::OverridingDefaultsProvider overrides(*host.host().defaults, commandLine.settings);
+        if (!commandLine.settings.empty()) host.host().defaults = &overrides;
         host.install();
         app::setQtMessageLog(&host.log());
         status = commandLine.mode == app::Mode::Render ? app::runRender(commandLine, host)

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <sys/stat.h>
+#include <memory>
 #include <vector>
 
 #include "platform/posix/file_defaults_store.h"
@@ -9,9 +10,11 @@
 
 namespace app {
 
-int runShowSettings() {
+int runShowSettings(const std::vector<SettingOverride>& overrides) {
     const std::string path = posix::settingsFilePath(TAVRIN_BUNDLE_IDENTIFIER);
-    posix::FileDefaultsStore store(path, [](const std::string& line) { std::fprintf(stderr, "tavrin: %s\n", line.c_str()); });
+    auto file = std::make_shared<posix::FileDefaultsStore>(
+        path, [](const std::string& line) { std::fprintf(stderr, "tavrin: %s\n", line.c_str()); });
+    OverridingDefaults store(file, overrides);
 
     std::vector<host::DefaultValue> registration;
     for (const auto& s : tavrin::kBoolSettings) registration.push_back({s.key, host::DefaultValue::Type::Bool, s.defaultValue, 0});
@@ -27,12 +30,12 @@ int runShowSettings() {
 
     struct stat st {};
     const char* state = "";
-    if (!store.readError().empty())
-        state = " (could not be read; defaults shown)";
+    if (!file->readError().empty())
+        state = " (could not be read)";
     else if (::stat(path.c_str(), &st) != 0)
-        state = " (not present; defaults shown)";
+        state = " (not present)";
     std::printf("settings file: %s%s\n", path.c_str(), state);
-    if (!store.readError().empty()) std::fprintf(stderr, "tavrin: %s: %s\n", path.c_str(), store.readError().c_str());
+    if (!file->readError().empty()) std::fprintf(stderr, "tavrin: %s: %s\n", path.c_str(), file->readError().c_str());
     return 0;
 }
 

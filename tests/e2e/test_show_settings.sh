@@ -35,6 +35,19 @@ check "GlowSize within limits is kept" grep -qx "GlowSize=7" "$WORK/out"
 check "StarCount is held to its lower limit" grep -qx "StarCount=10" "$WORK/out"
 check "the file is unchanged" cmp -s "$FILE" "$WORK/before.conf"
 
+# --- Settings on the command line win over the file for this run and leave the file alone. ---
+run_status 0 "--show-settings with settings given on the command line" \
+    "$TAVRIN" --show-settings --stars --no-trails --trail-length 4 --glow-size 9 --glow-size 10
+check "--stars wins over the file's false" grep -qx "EnableStarfield=true" "$WORK/out"
+check "--no-trails switches a default off" grep -qx "EnableFadeTrails=false" "$WORK/out"
+check "--trail-length wins over the file" grep -qx "TrailLength=4" "$WORK/out"
+check "the last of two values wins" grep -qx "GlowSize=10" "$WORK/out"
+check "settings not given still come from the file" grep -qx "StarCount=10" "$WORK/out"
+check "the file is unchanged by command-line settings" cmp -s "$FILE" "$WORK/before.conf"
+run_status 2 "a setting beyond its limits is refused" "$TAVRIN" --show-settings --star-count 201
+check "the refusal gives the limits" grep -q "10 to 200" "$WORK/err"
+run_status 2 "a switch takes no value" "$TAVRIN" --show-settings --stars=no
+
 # --- A corrupt file: still eleven settings, status 0, and the file untouched. ---
 {
     printf 'TrailLength=\377\376garbage\n'
