@@ -1,5 +1,6 @@
-# The full-screen saver on a real X server (Xvfb): it covers the display, real input stops it,
-# pointer jitter does not, and it then ends by itself with status 0. Skipped without Xvfb.
+# The saver on a real X server (Xvfb): full screen it covers the display, real input stops it,
+# pointer jitter does not, and it then ends by itself with status 0; in a window, closing the
+# window ends it at once with status 0. Skipped without Xvfb.
 . "$(dirname "$0")/lib.sh"
 
 HERE="$(cd "$(dirname "$0")" && pwd)"
@@ -10,9 +11,12 @@ if ! command -v Xvfb >/dev/null || ! command -v xwininfo >/dev/null ||
 fi
 unset QT_QPA_PLATFORM
 
-SERVERS=()
+# Scenarios run in background subshells: each server's pid is kept in a file, so that whatever
+# happens the servers are stopped when the script ends.
 cleanup() {
-    for pid in "${SERVERS[@]}"; do kill "$pid" 2>/dev/null; done
+    for file in "$WORK"/*.server-pid; do
+        [ -f "$file" ] && kill "$(cat "$file")" 2>/dev/null
+    done
     rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -20,8 +24,9 @@ trap cleanup EXIT
 # start_server NAME: starts an X server of its own; its display name lands in $WORK/NAME.display.
 start_server() {
     local name="$1"
-    Xvfb -displayfd 7 -screen 0 1024x768x24 -nolisten tcp 7>"$WORK/$name.displayfd" 2>"$WORK/$name.xvfb" &
-    SERVERS+=($!)
+    Xvfb -displayfd 7 -screen 0 1024x768x24 -nolisten tcp 7>"$WORK/$name.displayfd" >/dev/null \
+        2>"$WORK/$name.xvfb" &
+    echo $! >"$WORK/$name.server-pid"
     for _ in $(seq 50); do
         if [ -s "$WORK/$name.displayfd" ]; then
             echo ":$(head -1 "$WORK/$name.displayfd")" >"$WORK/$name.display"
@@ -42,12 +47,17 @@ else
     MAX_SECONDS=40
 fi
 
-# run_scenario NAME INPUT...: a saver on its own server; each INPUT is "wait SECONDS", "mark"
+# run_scenario NAME [--window] INPUT...: a saver on its own server; each INPUT is "wait SECONDS", "mark"
 # (keeps the log so far in $WORK/NAME.mark) or an x11_input.py command (comma-separated arguments). Leaves the log in $WORK/NAME.err and the exit
 # status in $WORK/NAME.status.
 run_scenario() {
     local name="$1"
     shift
+    local mode=()
+    if [ "$1" = "--window" ]; then
+        mode=(--window 320x200)
+        shift
+    fi
     if ! start_server "$name"; then
         echo "could not start Xvfb" >"$WORK/$name.err"
         echo 99 >"$WORK/$name.status"
@@ -55,7 +65,7 @@ run_scenario() {
     fi
     export DISPLAY
     DISPLAY="$(cat "$WORK/$name.display")"
-    "$TAVRIN" --log-stderr >"$WORK/$name.out" 2>"$WORK/$name.err" &
+    "$TAVRIN" --log-stderr "${mode[@]}" >"$WORK/$name.out" 2>"$WORK/$name.err" &
     local pid=$!
     sleep 2
     xwininfo -root -children >"$WORK/$name.windows" 2>&1
@@ -63,6 +73,8 @@ run_scenario() {
         case "$step" in
             wait\ *) sleep "${step#wait }" ;;
             mark) cp "$WORK/$name.err" "$WORK/$name.mark" ;;
+            close) python3 "$HERE/x11_input.py" close "$(xwininfo -name Tavrin | awk '/Window id:/ { print $4 }')"
+                   date +%s.%N >"$WORK/$name.closed" ;;
             *) python3 "$HERE/x11_input.py" ${step//,/ } ;;
         esac
     done
@@ -78,11 +90,14 @@ run_scenario() {
         wait "$pid"
         echo $? >"$WORK/$name.status"
     fi
+    date +%s.%N >"$WORK/$name.end"
+    kill "$(cat "$WORK/$name.server-pid")" 2>/dev/null
 }
 
 run_scenario key "wait 0.5" "key" "wait 0.5" &
 run_scenario pointer "move,100,100" "wait 0.3" "move,104,103" "wait 0.3" "move,98,96" "wait 0.5" \
     "mark" "move,400,300" "wait 0.5" &
+run_scenario window --window "close" &
 wait
 
 check "the saver covers the display" grep -q '"tavrin").*1024x768+0+0' "$WORK/key.windows"
@@ -96,8 +111,13 @@ check "pointer movement stops the saver" grep -q "stopping the screen saver: mou
 check "nothing but the movement stopped it" test "$(grep -c "stopping the screen saver" "$WORK/pointer.err")" -eq 1
 check "after pointer movement the process ends with status 0 (got $(cat "$WORK/pointer.status"))" \
     test "$(cat "$WORK/pointer.status")" = 0
+check "the window run shows a 320x200 window" grep -q '"Tavrin": .*320x200' "$WORK/window.windows"
+check "closing the window ends the program with status 0 (got $(cat "$WORK/window.status"))" \
+    test "$(cat "$WORK/window.status")" = 0
+check "closing the window ends the program at once" python3 -c "import sys; sys.exit(0 if \
+    $(cat "$WORK/window.end") - $(cat "$WORK/window.closed" 2>/dev/null || echo 0) < 3 else 1)"
 if [ "$FAILURES" -gt 0 ]; then
-    for name in key pointer; do sed "s/^/    $name: /" "$WORK/$name.err" | tail -6; done
+    for name in key pointer window; do sed "s/^/    $name: /" "$WORK/$name.err" | tail -6; done
 fi
 
 finish
