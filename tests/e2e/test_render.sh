@@ -68,6 +68,30 @@ sys.exit(1 if problems else 0)
 PY
 check "trace lines are JSON objects with the scene's fields" test $? -eq 0
 
+# --- Display frames reach the views in the host's space (origin at the primary's lower left, y up):
+# B, aligned with A's top in Qt's y-down space, lies 150 points up. Checked once the views compute
+# their neighbours.
+python3 - "$WORK/two.jsonl" <<'PY'
+import json, sys
+last = {}
+for line in open(sys.argv[1]):
+    o = json.loads(line)
+    last[o["display"]] = o["edgeNeighbors"]
+if not any(e["hasNeighbor"] for edges in last.values() for e in edges):
+    print("note: no edge neighbours in the trace yet; display frames not checked")
+    sys.exit(0)
+problems = []
+LEFT, RIGHT = 0, 1
+if last[0][RIGHT].get("neighborScreenFrame") != [400, 150, 200, 150] or not last[0][RIGHT]["hasNeighbor"]:
+    problems.append(f"display 0, right edge: {last[0][RIGHT]}")
+if last[1][LEFT].get("neighborScreenFrame") != [0, 0, 400, 300] or not last[1][LEFT]["hasNeighbor"]:
+    problems.append(f"display 1, left edge: {last[1][LEFT]}")
+for p in problems:
+    print("    " + p)
+sys.exit(1 if problems else 0)
+PY
+check "the views see the displays' frames with y upwards" test $? -eq 0
+
 # --- A seeded run is reproducible: same trace, same last picture. ---
 run_status 0 "second seeded run" "$TAVRIN" --render "$WORK/two-again" --frames 2 --screens "$WORK/two.json" \
     --trace "$WORK/two-again.jsonl" --seed 7
