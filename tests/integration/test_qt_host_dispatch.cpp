@@ -93,15 +93,6 @@ TEST_F(QtDispatchTest, ACallMayCancelAndRescheduleItsOwnSelector) {
     EXPECT_EQ(loop.pendingCount(), 0u);
 }
 
-TEST_F(QtDispatchTest, CallsWithEqualDelaysRunInTheOrderTheyWereMade) {
-    qtbackend::QtRunLoop& loop = qtHost().runLoop();
-    int target = 0;
-    std::string order;
-    for (char c : std::string("abcd")) loop.performAfterDelay(&target, "step", 0.01, [&order, c] { order += c; });
-    ASSERT_TRUE(spinUntil([&] { return order.size() == 4; }));
-    EXPECT_EQ(order, "abcd");
-}
-
 TEST(QtRunLoopDelay, OddDelaysBecomeUsableTimerIntervals) {
     using qtbackend::QtRunLoop;
     EXPECT_EQ(QtRunLoop::delayMilliseconds(5.0), 5000);

@@ -37,14 +37,6 @@ TEST(QtScreenConversion, PrimaryAwayFromQtsOriginStillDefinesTheOrigin) {
     EXPECT_EQ(globalFrameFromQt(primary, QRect(0, -500, 800, 600)), NSMakeRect(1920, 480, 800, 600));
 }
 
-TEST(QtScreenConversion, AdjacentScreensShareAnEdgeExactly) {
-    // Stacked vertically in Qt: the upper one's bottom edge must meet the primary's top edge.
-    const auto upper = globalFrameFromQt(kPrimary, QRect(300, -900, 1600, 900));
-    EXPECT_EQ(upper.origin.y, 1080);
-    const auto right = globalFrameFromQt(kPrimary, QRect(1920, 0, 1920, 1080));
-    EXPECT_EQ(right.origin.x, host::NSMaxX(globalFrameFromQt(kPrimary, kPrimary)));
-}
-
 TEST(QtScreenList, ListsTheLiveScreensWithThePrimaryAtTheOrigin) {
     qtbackend::QtScreenList list;
     const QList<QScreen*> screens = QGuiApplication::screens();
