@@ -111,6 +111,18 @@ TEST_F(QtViewWidgetTest, PaintingTheWidgetDrawsTheView) {
     EXPECT_EQ(QColor(grabbed.pixel(grabbed.width() / 8, grabbed.height() * 7 / 8)), QColor(Qt::red));
 }
 
+TEST_F(QtViewWidgetTest, EndingASheetGoesToWhoeverPresentedIt) {
+    qtbackend::QtWindow& window = *widget->hostWindow();
+    window.endSheet(nullptr);  // nobody presented a sheet: nothing happens
+    std::vector<host::Window*> ended;
+    window.setEndSheetHandler([&](host::Window* sheet) { ended.push_back(sheet); });
+    qtbackend::QtWindow sheet(nullptr, qtHost().screens());
+    window.endSheet(&sheet);
+    ASSERT_EQ(ended.size(), 1u);
+    EXPECT_EQ(ended[0], &sheet);
+    EXPECT_EQ(window.sheetParent(), nullptr) << "a view's window is no sheet";
+}
+
 TEST_F(QtViewWidgetTest, DestroyingTheWidgetTakesTheViewOutOfItsWindow) {
     showAndWait();
     const std::shared_ptr<qtbackend::QtWindow> window = widget->hostWindow();

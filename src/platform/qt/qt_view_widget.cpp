@@ -38,6 +38,10 @@ std::shared_ptr<host::Screen> QtWindow::screen() const {
     return screens_.screenFor(widget_->screen());
 }
 
+void QtWindow::endSheet(host::Window* sheet) {
+    if (endSheetHandler_) endSheetHandler_(sheet);
+}
+
 double QtWindow::backingScaleFactor() const { return widget_ ? widget_->devicePixelRatioF() : 0.0; }
 
 ViewWidget::ViewWidget(std::shared_ptr<host::ScreenSaverView> view, const QtScreenList& screens, QWidget* parent)

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "host/screen_saver_view.h"
@@ -30,12 +31,17 @@ public:
     double backingScaleFactor() const override;
     host::NSEdgeInsets safeAreaInsets() const override { return {}; }
     host::Window* sheetParent() const override { return nullptr; }
-    void endSheet(host::Window*) override {}
+    /// Hands the sheet to whoever presented it on this window (see setEndSheetHandler).
+    void endSheet(host::Window* sheet) override;
+
+    /// Whoever presents a sheet on this window says here how to take it down again.
+    void setEndSheetHandler(std::function<void(host::Window* sheet)> handler) { endSheetHandler_ = std::move(handler); }
 
 private:
     bool isExposed() const;
     QPointer<ViewWidget> widget_;
     const QtScreenList& screens_;
+    std::function<void(host::Window*)> endSheetHandler_;
 };
 
 class ViewWidget : public QWidget {
