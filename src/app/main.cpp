@@ -1,1 +1,103 @@
-int main() { return 0; }
+// The `tavrin` program: reads the command line, picks the window system, makes the host and runs
+// the chosen mode.
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+#include "app/command_line.h"
+#include "app/offscreen_config.h"
+#include "app/qt_messages.h"
+#include "app/runs.h"
+#include "app/setting_overrides.h"
+#include "app/show_settings.h"
+#include "platform/qt/qt_host.h"
+
+namespace {
+
+bool isSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+/// Whether a window system can be reached: an X or Wayland display, or a Qt platform that needs
+/// neither (offscreen, a frame buffer...). Checked before Qt, which aborts when it finds none.
+bool displayAvailable() {
+    if (isSet("DISPLAY") || isSet("WAYLAND_DISPLAY")) return true;
+    if (!isSet("QT_QPA_PLATFORM")) return false;
+    std::string platform = std::getenv("QT_QPA_PLATFORM");
+    platform = platform.substr(0, platform.find_first_of(":;"));
+    return platform != "xcb" && !platform.starts_with("wayland");
+}
+
+/// Describes the displays of a headless run and points Qt's offscreen platform at them.
+/// Returns the exit status on failure, or 0.
+int prepareHeadlessDisplays(const app::CommandLine& commandLine, std::string* configPath) {
+    std::vector<app::OffscreenScreen> screens;
+    std::string error;
+    if (!commandLine.screensFile.empty()) {
+        if (!app::readScreensFile(commandLine.screensFile, &screens, &error)) {
+            std::fprintf(stderr, "tavrin: %s\n", error.c_str());
+            return 2;
+        }
+    } else {
+        const app::PixelSize size = commandLine.renderSize.value_or(app::kDefaultRenderSize);
+        screens.push_back({"Display", 0, 0, size.width, size.height, 1.0});
+    }
+    *configPath = app::selectOffscreenPlatform(screens, &error);
+    if (configPath->empty()) {
+        std::fprintf(stderr, "tavrin: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const app::ParseResult parsed = app::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "tavrin: %s\nTry 'tavrin --help' for more information.\n", parsed.error.c_str());
+        return 2;
+    }
+    const app::CommandLine& commandLine = parsed.commandLine;
+    switch (commandLine.mode) {
+        case app::Mode::Help: std::fputs(app::usageText().c_str(), stdout); return 0;
+        case app::Mode::Version: std::printf("tavrin %s (build %s)\n", TAVRIN_VERSION, TAVRIN_BUILD_NUMBER); return 0;
+        case app::Mode::ShowSettings: return app::runShowSettings(commandLine.settings);
+        default: break;
+    }
+
+    std::string offscreenConfig;
+    if (commandLine.mode == app::Mode::Render) {
+        if (const int status = prepareHeadlessDisplays(commandLine, &offscreenConfig)) return status;
+    } else if (!displayAvailable()) {
+        std::fputs("tavrin: no display available: neither DISPLAY nor WAYLAND_DISPLAY is set "
+                   "(use --render DIR --frames N to draw without one)\n",
+                   stderr);
+        return 1;
+    }
+
+    app::installQtMessageHandler(commandLine.logToStderr);
+    // Qt reads only the program name: our options are not Qt's.
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QApplication application(qtArgc, qtArgv);
+    app::setWindowSystemReady();
+    if (!offscreenConfig.empty()) ::unlink(offscreenConfig.c_str());
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    int status = 0;
+    {
+        qtbackend::QtHost host({commandLine.seed, commandLine.logToStderr});
+        app::OverridingDefaultsProvider overrides(*host.host().defaults, commandLine.settings);
+        if (!commandLine.settings.empty()) host.host().defaults = &overrides;
+        host.install();
+        app::setQtMessageLog(&host.log());
+        status = commandLine.mode == app::Mode::Render ? app::runRender(commandLine, host)
+                                                        : app::runInteractive(commandLine, host);
+        app::setQtMessageLog(nullptr);
+    }
+    return status;
+}

@@ -1,0 +1,248 @@
+#include "app/command_line.h"
+
+#include <charconv>
+
+#include "settings/settings_table.h"
+
+namespace app {
+namespace {
+
+template <typename Int>
+std::optional<Int> parseDecimal(std::string_view text) {
+    Int value{};
+    if (text.empty() || text.front() == '+' || text.front() == '-') return std::nullopt;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+/// Walks the arguments; an option's value may follow it or be attached with '='.
+class ArgumentReader {
+public:
+    explicit ArgumentReader(const std::vector<std::string>& arguments) : arguments_(arguments) {}
+    bool atEnd() const { return index_ >= arguments_.size(); }
+
+    /// The next option's name (up to '=' if any).
+    std::string_view next() {
+        current_ = arguments_[index_++];
+        attached_.reset();
+        const size_t eq = current_.find('=');
+        if (current_.starts_with("--") && eq != std::string_view::npos) {
+            attached_ = current_.substr(eq + 1);
+            return current_.substr(0, eq);
+        }
+        return current_;
+    }
+    bool hasAttachedValue() const { return attached_.has_value(); }
+    /// The option's value: attached, or the next argument.
+    std::optional<std::string_view> value() {
+        if (attached_) return attached_;
+        if (atEnd()) return std::nullopt;
+        return std::string_view(arguments_[index_++]);
+    }
+    /// The next argument when it is not an option (an optional value).
+    std::optional<std::string_view> optionalValue() {
+        if (attached_) return attached_;
+        if (atEnd() || arguments_[index_].starts_with("-")) return std::nullopt;
+        return std::string_view(arguments_[index_++]);
+    }
+
+private:
+    const std::vector<std::string>& arguments_;
+    size_t index_ = 0;
+    std::string_view current_;
+    std::optional<std::string_view> attached_;
+};
+
+/// A switch of the settings table named by the option (--flag or --no-flag), or none.
+std::optional<SettingOverride> switchOption(std::string_view option) {
+    if (!option.starts_with("--")) return std::nullopt;
+    std::string_view stem = option.substr(2);
+    const bool off = stem.starts_with("no-");
+    if (off) stem.remove_prefix(3);
+    for (const auto& s : tavrin::kBoolSettings)
+        if (s.flag == stem) return SettingOverride{s.key, off ? 0 : 1};
+    return std::nullopt;
+}
+
+const tavrin::IntegerSetting* numberOption(std::string_view option) {
+    if (!option.starts_with("--")) return nullptr;
+    for (const auto& s : tavrin::kIntegerSettings)
+        if (s.flag == option.substr(2)) return &s;
+    return nullptr;
+}
+
+/// An option padded to the help's description column, or on a line of its own when too long.
+std::string helpColumn(std::string option) {
+    constexpr size_t kColumn = 25;
+    if (option.size() >= kColumn) return option + "\n" + std::string(kColumn, ' ');
+    option.resize(kColumn, ' ');
+    return option;
+}
+
+std::string quoted(std::string_view text) {
+    std::string result(1, '\'');
+    result.append(text);
+    result.push_back('\'');
+    return result;
+}
+
+}  // namespace
+
+std::optional<PixelSize> parsePixelSize(std::string_view text) {
+    const size_t x = text.find('x');
+    if (x == std::string_view::npos) return std::nullopt;
+    const auto w = parseDecimal<int>(text.substr(0, x));
+    const auto h = parseDecimal<int>(text.substr(x + 1));
+    if (!w || !h || *w < 1 || *h < 1 || *w > kMaxSide || *h > kMaxSide) return std::nullopt;
+    return PixelSize{*w, *h};
+}
+
+ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
+    ParseResult result;
+    CommandLine& line = result.commandLine;
+    auto fail = [&](std::string message) {
+        result.error = std::move(message);
+        return result;
+    };
+    bool help = false, version = false, window = false, render = false, showSettings = false;
+    bool framesGiven = false, everyGiven = false;
+
+    ArgumentReader reader(arguments);
+    while (!reader.atEnd()) {
+        const std::string_view option = reader.next();
+        const tavrin::IntegerSetting* number = numberOption(option);
+        const bool takesValue = number != nullptr || option == "--render" || option == "--frames" || option == "--every" ||
+                                option == "--size" || option == "--screens" || option == "--seed" ||
+                                option == "--trace" || option == "--window";
+        if (!takesValue && reader.hasAttachedValue()) return fail("option " + quoted(option) + " takes no value");
+
+        if (option == "--help" || option == "-h") {
+            help = true;
+        } else if (option == "--version") {
+            version = true;
+        } else if (option == "--show-settings") {
+            showSettings = true;
+        } else if (option == "--log-stderr") {
+            line.logToStderr = true;
+        } else if (option == "--window") {
+            window = true;
+            if (const auto text = reader.optionalValue()) {
+                const auto size = parsePixelSize(*text);
+                if (!size)
+                    return fail("invalid window size " + quoted(*text) + " (expected WxH, each side 1 to " +
+                                std::to_string(kMaxSide) + ")");
+                line.windowSize = *size;
+            }
+        } else if (const auto toggle = switchOption(option)) {
+            line.settings.push_back(*toggle);
+        } else if (takesValue) {
+            const auto text = reader.value();
+            if (!text) return fail("option " + quoted(option) + " needs a value");
+            if (number) {
+                const auto n = parseDecimal<int64_t>(*text);
+                if (!n || *n < number->lower || *n > number->upper)
+                    return fail("invalid value " + quoted(*text) + " for " + quoted(option) + " (expected " +
+                                std::to_string(number->lower) + " to " + std::to_string(number->upper) + ")");
+                line.settings.push_back({number->key, *n});
+            } else if (option == "--render") {
+                if (text->empty()) return fail("option '--render' needs a folder");
+                render = true;
+                line.renderFolder = std::string(*text);
+            } else if (option == "--frames" || option == "--every") {
+                const auto n = parseDecimal<int64_t>(*text);
+                if (!n || *n < 1 || *n > kMaxFrames)
+                    return fail("invalid value " + quoted(*text) + " for " + quoted(option) + " (expected 1 to " +
+                                std::to_string(kMaxFrames) + ")");
+                (option == "--frames" ? line.frames : line.every) = *n;
+                (option == "--frames" ? framesGiven : everyGiven) = true;
+            } else if (option == "--size") {
+                const auto size = parsePixelSize(*text);
+                if (!size)
+                    return fail("invalid size " + quoted(*text) + " (expected WxH, each side 1 to " +
+                                std::to_string(kMaxSide) + ")");
+                line.renderSize = *size;
+            } else if (option == "--screens") {
+                if (text->empty()) return fail("option '--screens' needs a file");
+                line.screensFile = std::string(*text);
+            } else if (option == "--trace") {
+                if (text->empty()) return fail("option '--trace' needs a file");
+                line.traceFile = std::string(*text);
+            } else if (option == "--seed") {
+                const auto seed = parseDecimal<uint64_t>(*text);
+                if (!seed) return fail("invalid seed " + quoted(*text) + " (expected a whole number from 0 to 2^64-1)");
+                line.seed = *seed;
+            }
+        } else if (option.starts_with("-")) {
+            return fail("unknown option " + quoted(option));
+        } else {
+            return fail("unexpected argument " + quoted(option));
+        }
+    }
+
+    if (help) {
+        line.mode = Mode::Help;
+        return result;
+    }
+    if (version) {
+        line.mode = Mode::Version;
+        return result;
+    }
+    if (int(window) + int(render) + int(showSettings) > 1)
+        return fail("choose one of '--window', '--render' and '--show-settings'");
+    const bool renderOnly = framesGiven || everyGiven || line.renderSize || !line.screensFile.empty() ||
+                            !line.traceFile.empty();
+    if (renderOnly && !render) return fail("'--frames', '--every', '--size', '--screens' and '--trace' need '--render'");
+    if (render && !framesGiven) return fail("'--render' needs '--frames N'");
+    if (line.renderSize && !line.screensFile.empty()) return fail("give either '--size' or '--screens', not both");
+    if (showSettings && line.seed) return fail("'--seed' has no meaning with '--show-settings'");
+
+    line.mode = render ? Mode::Render : window ? Mode::Window : showSettings ? Mode::ShowSettings : Mode::FullScreen;
+    return result;
+}
+
+std::string usageText() {
+    std::string settings =
+        "\n"
+        "Settings for this run (they win over the settings file, which they leave alone):\n";
+    for (const auto& s : tavrin::kBoolSettings) {
+        settings += helpColumn("  --[no-]" + std::string(s.flag)) + std::string(s.title) + " (default " + (s.defaultValue ? "on" : "off") + ")\n";
+    }
+    for (const auto& s : tavrin::kIntegerSettings) {
+        std::string label(s.label);
+        if (label.ends_with(':')) label.pop_back();
+        settings += helpColumn("  --" + std::string(s.flag) + " N") + label + ", " + std::to_string(s.lower) + " to " + std::to_string(s.upper) + " (default " +
+                    std::to_string(s.defaultValue) + ")\n";
+    }
+    return "Usage: tavrin [OPTION]...\n"
+           "A logo and a spinning wheel fly over a starfield, bounce and throw sparks.\n"
+           "\n"
+           "Without options, shows the screen saver full screen on every display until a key\n"
+           "is pressed, the mouse is clicked or moved, or the program receives SIGTERM or SIGINT.\n"
+           "\n"
+           "Modes:\n"
+           "  --window [WxH]         show one view in an ordinary window (default 960x540)\n"
+           "  --render DIR --frames N\n"
+           "                         draw N frames without a display and write PNG pictures\n"
+           "                         DIR/display<i>-frame<n>.png\n"
+           "      --every K          write every K-th frame (the last one always)\n"
+           "      --size WxH         one display of that size (default 1920x1080)\n"
+           "      --screens FILE     the displays described in a JSON file:\n"
+           "                         {\"screens\":[{\"name\":\"A\",\"x\":0,\"y\":0,\"width\":1920,\n"
+           "                          \"height\":1080,\"dpr\":1}, ...]}\n"
+           "      --trace FILE       write the scene of every display after every frame as\n"
+           "                         one JSON object per line\n"
+           "  --show-settings        print the settings in effect and the settings file\n" +
+           settings +
+           "\n"
+           "Options:\n"
+           "  --seed S               use a fixed random seed (reproducible runs)\n"
+           "  --log-stderr           copy log lines to standard error\n"
+           "  --help                 print this help and exit\n"
+           "  --version              print the version and exit\n"
+           "\n"
+           "Exit status: 0 on success, 1 when the program cannot run (no display, a file that\n"
+           "cannot be written), 2 for a malformed command line.\n";
+}
+
+}  // namespace app

@@ -1,0 +1,55 @@
+// The command line of the `tavrin` program: its modes and options, read strictly so that a typo
+// is reported instead of being ignored.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/setting_overrides.h"
+
+namespace app {
+
+enum class Mode { FullScreen, Window, Render, Help, Version, ShowSettings };
+
+struct PixelSize {
+    int width = 0;
+    int height = 0;
+};
+
+inline constexpr int kMaxSide = 16384;       ///< largest window or display side accepted
+inline constexpr int64_t kMaxFrames = 100000000;
+inline constexpr PixelSize kDefaultWindowSize{960, 540};
+inline constexpr PixelSize kDefaultRenderSize{1920, 1080};
+
+struct CommandLine {
+    Mode mode = Mode::FullScreen;
+    PixelSize windowSize = kDefaultWindowSize;
+    std::string renderFolder;
+    int64_t frames = 0;
+    int64_t every = 1;
+    std::optional<PixelSize> renderSize;
+    std::string screensFile;
+    std::string traceFile;
+    std::optional<uint64_t> seed;
+    bool logToStderr = false;
+    std::vector<SettingOverride> settings;  ///< in the order given
+};
+
+struct ParseResult {
+    CommandLine commandLine;
+    std::string error;  ///< what is wrong, or empty
+};
+
+/// Reads the arguments after the program name.
+ParseResult parseCommandLine(const std::vector<std::string>& arguments);
+
+/// "WxH" with both sides from 1 to kMaxSide; none otherwise.
+std::optional<PixelSize> parsePixelSize(std::string_view text);
+
+/// The text printed by --help.
+std::string usageText();
+
+}  // namespace app

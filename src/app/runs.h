@@ -1,0 +1,19 @@
+// The program's runs once the application and the host exist.
+#pragma once
+
+#include "app/command_line.h"
+
+namespace qtbackend {
+class QtHost;
+}
+
+namespace app {
+
+/// Full screen on every display, or one view in a window, until stopped; see usageText().
+int runInteractive(const CommandLine& commandLine, qtbackend::QtHost& host);
+
+/// Steps the views of every display by hand, as fast as they go, and writes pictures (and a
+/// trace). Runs on the offscreen platform.
+int runRender(const CommandLine& commandLine, qtbackend::QtHost& host);
+
+}  // namespace app

@@ -1,0 +1,190 @@
+#include "platform/qt/qt_view_widget.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QWheelEvent>
+#include <QWindow>
+#include <cmath>
+
+#include "host/host.h"
+#include "platform/qt/qt_graphics.h"
+#include "platform/qt/qt_screens.h"
+
+namespace qtbackend {
+namespace {
+
+/// Shortest frame interval the timer accepts, so a view asking for 0 cannot starve the loop.
+constexpr double kMinFrameIntervalMs = 1.0;
+
+}  // namespace
+
+QtWindow::QtWindow(ViewWidget* widget, const QtScreenList& screens) : widget_(widget), screens_(screens) {}
+
+bool QtWindow::isExposed() const {
+    if (!widget_) return false;
+    const QWindow* handle = widget_->window()->windowHandle();
+    return handle && handle->isExposed();
+}
+
+bool QtWindow::isVisible() const { return widget_ && widget_->isVisible() && isExposed(); }
+
+uint64_t QtWindow::occlusionState() const { return isExposed() ? host::NSWindowOcclusionStateVisible : 0; }
+
+std::shared_ptr<host::Screen> QtWindow::screen() const {
+    if (!widget_) return nullptr;
+    return screens_.screenFor(widget_->screen());
+}
+
+void QtWindow::endSheet(host::Window* sheet) {
+    if (endSheetHandler_) endSheetHandler_(sheet);
+}
+
+double QtWindow::backingScaleFactor() const { return widget_ ? widget_->devicePixelRatioF() : 0.0; }
+
+ViewWidget::ViewWidget(std::shared_ptr<host::ScreenSaverView> view, const QtScreenList& screens, QWidget* parent)
+    : QWidget(parent), view_(std::move(view)) {
+    setAttribute(Qt::WA_OpaquePaintEvent, view_->isOpaque());
+    QPalette black = palette();
+    black.setColor(QPalette::Window, Qt::black);
+    setPalette(black);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+
+    const host::CGSize size = view_->frame().size;
+    resize(static_cast<int>(std::lround(size.width)), static_cast<int>(std::lround(size.height)));
+
+    frameTimer_.setSingleShot(true);
+    frameTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&frameTimer_, &QTimer::timeout, this, &ViewWidget::frameTick);
+
+    lastDevicePixelRatio_ = devicePixelRatioF();
+    lastScreen_ = screen();
+    window_ = std::make_shared<QtWindow>(this, screens);
+    view_->hostAttachWindow(window_);
+    view_->viewDidMoveToWindow();
+}
+
+ViewWidget::~ViewWidget() {
+    frameTimer_.stop();
+    // The view may outlive the widget (queued work can hold it): take it out of the window so it
+    // never asks a window that is gone. Without a host the process is shutting down.
+    if (host::hasHost()) {
+        view_->hostAttachWindow(nullptr);
+        view_->viewDidMoveToWindow();
+    }
+}
+
+void ViewWidget::startAnimation() {
+    view_->startAnimation();
+    if (!frameTimerEnabled_) return;
+    clock_.start();
+    nextFrameMs_ = 0;
+    scheduleNextFrame();
+}
+
+void ViewWidget::stopAnimation() {
+    frameTimer_.stop();
+    view_->stopAnimation();
+}
+
+void ViewWidget::scheduleNextFrame() {
+    const double requested = view_->animationTimeInterval() * 1000.0;
+    const double interval = std::isfinite(requested) ? std::max(requested, kMinFrameIntervalMs) : kMinFrameIntervalMs;
+    const double now = static_cast<double>(clock_.elapsed());
+    // Frames are due on a fixed grid so that the rate averages the interval exactly even though
+    // the timer counts whole milliseconds; after a stall the grid restarts instead of bursting.
+    nextFrameMs_ += interval;
+    if (nextFrameMs_ < now) nextFrameMs_ = now;
+    frameTimer_.start(static_cast<int>(std::ceil(nextFrameMs_ - now)));
+}
+
+void ViewWidget::frameTick() {
+    if (!view_->isAnimating()) return;
+    view_->animateOneFrame();
+    if (view_->needsDisplay()) update();
+    scheduleNextFrame();
+}
+
+void ViewWidget::drawView(QPainter& painter, double heightPoints) {
+    QPainterContext context(painter, heightPoints);
+    host::GraphicsContext* previous = host::currentContext();
+    host::setCurrentContext(&context);
+    view_->drawRect(view_->bounds());
+    host::setCurrentContext(previous);
+    view_->setNeedsDisplay(false);
+}
+
+const QImage& ViewWidget::renderImage() {
+    checkBackingProperties();
+    const host::CGSize size = view_->bounds().size;
+    const double dpr = devicePixelRatioF();
+    const int w = static_cast<int>(std::ceil(size.width * dpr));
+    const int h = static_cast<int>(std::ceil(size.height * dpr));
+    if (w <= 0 || h <= 0) {
+        image_ = QImage();
+        return image_;
+    }
+    if (image_.size() != QSize(w, h) || image_.devicePixelRatio() != dpr) {
+        image_ = QImage(w, h, QImage::Format_RGB32);
+        image_.setDevicePixelRatio(dpr);
+    }
+    image_.fill(Qt::black);
+    QPainter painter(&image_);
+    drawView(painter, size.height);
+    return image_;
+}
+
+void ViewWidget::checkBackingProperties() {
+    const double dpr = devicePixelRatioF();
+    QScreen* current = screen();
+    if (dpr == lastDevicePixelRatio_ && current == lastScreen_) return;
+    lastDevicePixelRatio_ = dpr;
+    lastScreen_ = current;
+    view_->viewDidChangeBackingProperties();
+}
+
+void ViewWidget::paintEvent(QPaintEvent*) {
+    checkBackingProperties();
+    QPainter painter(this);
+    drawView(painter, height());
+}
+
+void ViewWidget::resizeEvent(QResizeEvent*) { view_->setFrameSize({static_cast<double>(width()), static_cast<double>(height())}); }
+
+void ViewWidget::showEvent(QShowEvent*) {
+    if (!watchingWindowHandle_ && windowHandle()) {
+        watchingWindowHandle_ = true;
+        connect(windowHandle(), &QWindow::screenChanged, this, [this] { checkBackingProperties(); });
+    }
+    checkBackingProperties();
+}
+
+void ViewWidget::closeEvent(QCloseEvent* event) {
+    event->accept();
+    emit closeRequested();
+}
+
+void ViewWidget::keyPressEvent(QKeyEvent* event) {
+    event->accept();
+    emit keyPressed();
+}
+
+void ViewWidget::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+    emit mousePressed();
+}
+
+void ViewWidget::mouseMoveEvent(QMouseEvent* event) {
+    event->accept();
+    emit mouseMoved(event->globalPosition());
+}
+
+void ViewWidget::wheelEvent(QWheelEvent* event) {
+    event->accept();
+    emit wheelTurned();
+}
+
+}  // namespace qtbackend

@@ -1,0 +1,106 @@
+// A screen-saver view in a Qt widget: the widget is the view's window, drives its frames with a
+// precise timer, paints it through a QPainter context and passes on resizes and changes of pixel
+// density. User input is only reported (signals); what it means is up to the widget's owner.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "host/screen_saver_view.h"
+
+class QScreen;
+
+namespace qtbackend {
+
+class QtScreenList;
+class ViewWidget;
+
+/// The host window of a view, standing for its widget. It outlives the widget safely: once the
+/// widget is gone the window reads as hidden, on no display.
+class QtWindow : public host::Window {
+public:
+    QtWindow(ViewWidget* widget, const QtScreenList& screens);
+    bool isVisible() const override;
+    uint64_t occlusionState() const override;
+    std::shared_ptr<host::Screen> screen() const override;
+    double backingScaleFactor() const override;
+    host::NSEdgeInsets safeAreaInsets() const override { return {}; }
+    host::Window* sheetParent() const override { return nullptr; }
+    /// Hands the sheet to whoever presented it on this window (see setEndSheetHandler).
+    void endSheet(host::Window* sheet) override;
+
+    /// Whoever presents a sheet on this window says here how to take it down again.
+    void setEndSheetHandler(std::function<void(host::Window* sheet)> handler) { endSheetHandler_ = std::move(handler); }
+
+private:
+    bool isExposed() const;
+    QPointer<ViewWidget> widget_;
+    const QtScreenList& screens_;
+    std::function<void(host::Window*)> endSheetHandler_;
+};
+
+class ViewWidget : public QWidget {
+    Q_OBJECT
+public:
+    /// Attaches the view to a new window standing for this widget. The widget shares ownership
+    /// of the view; `screens` must outlive both.
+    ViewWidget(std::shared_ptr<host::ScreenSaverView> view, const QtScreenList& screens, QWidget* parent = nullptr);
+    ~ViewWidget() override;
+
+    host::ScreenSaverView& view() const { return *view_; }
+    const std::shared_ptr<host::ScreenSaverView>& sharedView() const { return view_; }
+    const std::shared_ptr<QtWindow>& hostWindow() const { return window_; }
+
+    /// Starts the view's animation and, unless frames are driven by hand, the frame timer.
+    void startAnimation();
+    /// Stops the frame timer and the view's animation.
+    void stopAnimation();
+    /// With false, no timer calls animateOneFrame: the owner steps frames itself.
+    void setFrameTimerEnabled(bool enabled) { frameTimerEnabled_ = enabled; }
+    bool isFrameTimerActive() const { return frameTimer_.isActive(); }
+
+    /// Draws the view into an image of its size times the pixel density (black where the view
+    /// draws nothing). The image is reused from call to call when the size stays the same.
+    const QImage& renderImage();
+
+signals:
+    void keyPressed();
+    void mousePressed();
+    void mouseMoved(QPointF globalPosition);
+    void wheelTurned();
+    void closeRequested();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    void frameTick();
+    void scheduleNextFrame();
+    void drawView(QPainter& painter, double heightPoints);
+    void checkBackingProperties();
+
+    std::shared_ptr<host::ScreenSaverView> view_;
+    std::shared_ptr<QtWindow> window_;
+    QTimer frameTimer_;
+    QElapsedTimer clock_;
+    double nextFrameMs_ = 0;  ///< when the next frame is due, on clock_
+    bool frameTimerEnabled_ = true;
+    double lastDevicePixelRatio_ = 0;
+    QPointer<QScreen> lastScreen_;
+    bool watchingWindowHandle_ = false;
+    QImage image_;
+};
+
+}  // namespace qtbackend

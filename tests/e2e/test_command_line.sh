@@ -1,0 +1,54 @@
+# The command line: help, version, usage errors and the missing display.
+. "$(dirname "$0")/lib.sh"
+
+run_status 0 "--help" "$TAVRIN" --help
+check "--help describes the modes" grep -q -- "--render DIR --frames N" "$WORK/out"
+
+run_status 0 "--version" "$TAVRIN" --version
+check "--version prints name, version and build" grep -Eq '^tavrin 1\.0\.0 \(build [0-9]+\)$' "$WORK/out"
+
+run_status 0 "--help wins over other options" "$TAVRIN" --window --help
+
+run_status 2 "unknown option" "$TAVRIN" --frobnicate
+check "unknown option is named" grep -q "unknown option '--frobnicate'" "$WORK/err"
+check "unknown option hints at --help" grep -q -- "--help" "$WORK/err"
+
+# Malformed values and combinations: each is refused with status 2 and a message, never a crash.
+while IFS='|' read -r description args; do
+    # shellcheck disable=SC2086
+    run_status 2 "$description" "$TAVRIN" $args
+    check "$description says what is wrong" test -s "$WORK/err"
+done <<'CASES'
+stray argument|hello
+--render without --frames|--render out
+--frames without --render|--frames 3
+--frames 0|--render out --frames 0
+--frames not a number|--render out --frames 3x
+--frames negative|--render out --frames -3
+--frames too large|--render out --frames 99999999999999999999
+--every 0|--render out --frames 3 --every 0
+--size without x|--render out --frames 1 --size 640
+--size zero side|--render out --frames 1 --size 0x480
+--size too large|--render out --frames 1 --size 100000x10
+--size and --screens|--render out --frames 1 --size 64x64 --screens s.json
+--window bad size|--window 800x
+--window and --render|--window --render out --frames 1
+--seed negative|--render out --frames 1 --seed -1
+--seed not a number|--window --seed abc
+--help with a value|--help=yes
+value missing at the end|--render
+CASES
+
+# No display: one line, status 1, before Qt could abort.
+run_status 1 "no display" env -u QT_QPA_PLATFORM "$TAVRIN"
+check "no display is said in one line" test "$(wc -l <"$WORK/err")" -eq 1
+check "no display names the variables" grep -q "DISPLAY" "$WORK/err"
+run_status 1 "no display with --window" env -u QT_QPA_PLATFORM "$TAVRIN" --window
+run_status 1 "X11 platform asked for without a display" env QT_QPA_PLATFORM=xcb "$TAVRIN" --window
+
+# An X display that does not answer: Qt's fatal error becomes one line and status 1.
+run_status 1 "unreachable X display" env -u QT_QPA_PLATFORM DISPLAY=:987 "$TAVRIN" --window
+check "unreachable display is said in one line" test "$(wc -l <"$WORK/err")" -eq 1
+check "unreachable display is named" grep -q "cannot open the display" "$WORK/err"
+
+finish

@@ -1,0 +1,82 @@
+# SIGTERM and SIGINT stop a running screen saver, which then ends by itself with status 0: the
+# module retires the idle process five seconds after the stop (or, should it not, the program's
+# own safety net does 30 seconds after it).
+. "$(dirname "$0")/lib.sh"
+
+export QT_QPA_PLATFORM=offscreen
+
+# Does the frame step count frames on screen? Only then does a view ever become idle, and the
+# module, not the safety net, ends the process.
+"$TAVRIN" --render "$WORK/probe" --frames 2 --size 64x64 --trace "$WORK/probe.jsonl" >/dev/null 2>&1
+if python3 -c 'import json,sys; sys.exit(0 if json.loads(open(sys.argv[1]).read().splitlines()[-1])["frameCounter"] >= 1 else 1)' \
+    "$WORK/probe.jsonl"; then
+    EXPECTED_LINE="all views idle for 5s - retiring host process"
+    MIN_SECONDS=4
+    MAX_SECONDS=12
+else
+    echo "note: the frame step does not count frames yet; expecting the 30 s safety net"
+    EXPECTED_LINE="still running 30 s after the stop"
+    MIN_SECONDS=28
+    MAX_SECONDS=40
+fi
+
+# start_saver NAME ARGS...: runs tavrin in the background; its pid, stderr, exit status and end
+# time land in $WORK/NAME.*.
+start_saver() {
+    local name="$1"
+    shift
+    (
+        "$TAVRIN" --log-stderr "$@" >"$WORK/$name.out" 2>"$WORK/$name.err" &
+        echo $! >"$WORK/$name.pid"
+        wait $!
+        echo $? >"$WORK/$name.status"
+        date +%s.%N >"$WORK/$name.end"
+    ) &
+}
+
+# signal_saver NAME SIGNAL: sends the signal and notes when.
+signal_saver() {
+    local name="$1" signal="$2"
+    local pid
+    pid="$(cat "$WORK/$name.pid")"
+    if ! kill -0 "$pid" 2>/dev/null; then
+        fail "$name: not running before SIG$signal"
+        sed 's/^/    stderr: /' "$WORK/$name.err" | head -5
+        return
+    fi
+    date +%s.%N >"$WORK/$name.start"
+    kill "-$signal" "$pid"
+}
+
+# check_ending NAME SIGNAL: checks how and when the saver ended.
+check_ending() {
+    local name="$1" signal="$2"
+    if [ ! -f "$WORK/$name.status" ]; then
+        fail "$name: still running"
+        return
+    fi
+    local status seconds
+    status="$(cat "$WORK/$name.status")"
+    seconds=$(python3 -c "print(round($(cat "$WORK/$name.end") - $(cat "$WORK/$name.start"), 1))")
+    check "$name: exit status 0 after SIG$signal (got $status)" test "$status" -eq 0
+    check "$name: ended ${seconds}s after SIG$signal (expected $MIN_SECONDS to $MAX_SECONDS)" \
+        python3 -c "import sys; sys.exit(0 if $MIN_SECONDS <= $seconds <= $MAX_SECONDS else 1)"
+    check "$name: the stop is logged" grep -q "stopping the screen saver: SIG$signal" "$WORK/$name.err"
+    check "$name: log says '$EXPECTED_LINE'" grep -q "$EXPECTED_LINE" "$WORK/$name.err"
+}
+
+# Both runs at once, to keep the test short: an ordinary window stopped by SIGTERM, and the
+# full-screen saver stopped by SIGINT.
+start_saver window --window 320x200 --seed 3
+start_saver fullscreen --seed 4
+sleep 2
+signal_saver window TERM
+signal_saver fullscreen INT
+wait
+check_ending window TERM
+check_ending fullscreen INT
+if [ "$FAILURES" -gt 0 ]; then
+    for name in window fullscreen; do sed "s/^/    $name stderr: /" "$WORK/$name.err" | tail -6; done
+fi
+
+finish

@@ -1,0 +1,123 @@
+# The saver on a real X server (Xvfb): full screen it covers the display, real input stops it,
+# pointer jitter does not, and it then ends by itself with status 0; in a window, closing the
+# window ends it at once with status 0. Skipped without Xvfb.
+. "$(dirname "$0")/lib.sh"
+
+HERE="$(cd "$(dirname "$0")" && pwd)"
+if ! command -v Xvfb >/dev/null || ! command -v xwininfo >/dev/null ||
+    ! python3 -c 'import ctypes; ctypes.CDLL("libXtst.so.6"); ctypes.CDLL("libX11.so.6")' 2>/dev/null; then
+    echo "skipped: needs Xvfb, xwininfo and libXtst"
+    exit 0
+fi
+unset QT_QPA_PLATFORM
+
+# Scenarios run in background subshells: each server's pid is kept in a file, so that whatever
+# happens the servers are stopped when the script ends.
+cleanup() {
+    for file in "$WORK"/*.server-pid; do
+        [ -f "$file" ] && kill "$(cat "$file")" 2>/dev/null
+    done
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+# start_server NAME: starts an X server of its own; its display name lands in $WORK/NAME.display.
+start_server() {
+    local name="$1"
+    Xvfb -displayfd 7 -screen 0 1024x768x24 -nolisten tcp 7>"$WORK/$name.displayfd" >/dev/null \
+        2>"$WORK/$name.xvfb" &
+    echo $! >"$WORK/$name.server-pid"
+    for _ in $(seq 50); do
+        if [ -s "$WORK/$name.displayfd" ]; then
+            echo ":$(head -1 "$WORK/$name.displayfd")" >"$WORK/$name.display"
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# The expected ending depends on whether the frame step counts frames on screen yet (see
+# test_stop_signals.sh).
+"$TAVRIN" --render "$WORK/probe" --frames 2 --size 64x64 --trace "$WORK/probe.jsonl" >/dev/null 2>&1
+if python3 -c 'import json,sys; sys.exit(0 if json.loads(open(sys.argv[1]).read().splitlines()[-1])["frameCounter"] >= 1 else 1)' \
+    "$WORK/probe.jsonl"; then
+    MAX_SECONDS=14
+else
+    MAX_SECONDS=40
+fi
+
+# run_scenario NAME [--window] INPUT...: a saver on its own server; each INPUT is "wait SECONDS", "mark"
+# (keeps the log so far in $WORK/NAME.mark) or an x11_input.py command (comma-separated arguments). Leaves the log in $WORK/NAME.err and the exit
+# status in $WORK/NAME.status.
+run_scenario() {
+    local name="$1"
+    shift
+    local mode=()
+    if [ "$1" = "--window" ]; then
+        mode=(--window 320x200)
+        shift
+    fi
+    if ! start_server "$name"; then
+        echo "could not start Xvfb" >"$WORK/$name.err"
+        echo 99 >"$WORK/$name.status"
+        return
+    fi
+    export DISPLAY
+    DISPLAY="$(cat "$WORK/$name.display")"
+    "$TAVRIN" --log-stderr "${mode[@]}" >"$WORK/$name.out" 2>"$WORK/$name.err" &
+    local pid=$!
+    sleep 2
+    xwininfo -root -children >"$WORK/$name.windows" 2>&1
+    for step in "$@"; do
+        case "$step" in
+            wait\ *) sleep "${step#wait }" ;;
+            mark) cp "$WORK/$name.err" "$WORK/$name.mark" ;;
+            close) python3 "$HERE/x11_input.py" close "$(xwininfo -name Tavrin | awk '/Window id:/ { print $4 }')"
+                   date +%s.%N >"$WORK/$name.closed" ;;
+            *) python3 "$HERE/x11_input.py" ${step//,/ } ;;
+        esac
+    done
+    local waited=0
+    while kill -0 "$pid" 2>/dev/null && [ "$waited" -lt "$MAX_SECONDS" ]; do
+        sleep 1
+        waited=$((waited + 1))
+    done
+    if kill -0 "$pid" 2>/dev/null; then
+        kill -KILL "$pid"
+        echo "still running" >"$WORK/$name.status"
+    else
+        wait "$pid"
+        echo $? >"$WORK/$name.status"
+    fi
+    date +%s.%N >"$WORK/$name.end"
+    kill "$(cat "$WORK/$name.server-pid")" 2>/dev/null
+}
+
+run_scenario key "wait 0.5" "key" "wait 0.5" &
+run_scenario pointer "move,100,100" "wait 0.3" "move,104,103" "wait 0.3" "move,98,96" "wait 0.5" \
+    "mark" "move,400,300" "wait 0.5" &
+run_scenario window --window "close" &
+wait
+
+check "the saver covers the display" grep -q '"tavrin").*1024x768+0+0' "$WORK/key.windows"
+check "a key press stops the saver" grep -q "stopping the screen saver: key press" "$WORK/key.err"
+check "after a key press the process ends with status 0 (got $(cat "$WORK/key.status"))" \
+    test "$(cat "$WORK/key.status")" = 0
+
+check "pointer jitter of a few pixels does not stop the saver" test -f "$WORK/pointer.mark"
+check "no stop before the real movement" sh -c "! grep -q 'stopping the screen saver' '$WORK/pointer.mark'"
+check "pointer movement stops the saver" grep -q "stopping the screen saver: mouse movement" "$WORK/pointer.err"
+check "nothing but the movement stopped it" test "$(grep -c "stopping the screen saver" "$WORK/pointer.err")" -eq 1
+check "after pointer movement the process ends with status 0 (got $(cat "$WORK/pointer.status"))" \
+    test "$(cat "$WORK/pointer.status")" = 0
+check "the window run shows a 320x200 window" grep -q '"Tavrin": .*320x200' "$WORK/window.windows"
+check "closing the window ends the program with status 0 (got $(cat "$WORK/window.status"))" \
+    test "$(cat "$WORK/window.status")" = 0
+check "closing the window ends the program at once" python3 -c "import sys; sys.exit(0 if \
+    $(cat "$WORK/window.end") - $(cat "$WORK/window.closed" 2>/dev/null || echo 0) < 3 else 1)"
+if [ "$FAILURES" -gt 0 ]; then
+    for name in key pointer window; do sed "s/^/    $name: /" "$WORK/$name.err" | tail -6; done
+fi
+
+finish
