@@ -8,7 +8,11 @@ using namespace tavrin;
 
 class SparkEmitter : public fake::HostTest {
 protected:
-    std::shared_ptr<Tavrin_ScreenSaverView> view = Tavrin_ScreenSaverView::create({{0, 0}, {800, 600}}, false);
+    void SetUp() override {
+        HostTest::SetUp();
+        view = Tavrin_ScreenSaverView::create({{0, 0}, {800, 600}}, false);
+    }
+    std::shared_ptr<Tavrin_ScreenSaverView> view;
 };
 
 TEST_F(SparkEmitter, ScriptedSparkDrawsDirectionSpeedDecaySizeHue) {

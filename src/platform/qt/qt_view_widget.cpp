@@ -44,8 +44,12 @@ void QtWindow::endSheet(host::Window* sheet) {
 
 double QtWindow::backingScaleFactor() const { return widget_ ? widget_->devicePixelRatioF() : 0.0; }
 
-ViewWidget::ViewWidget(std::shared_ptr<host::ScreenSaverView> view, const QtScreenList& screens, QWidget* parent)
+ViewWidget::ViewWidget(std::shared_ptr<host::ScreenSaverView> view, const QtScreenList& screens, QScreen* screen,
+                       QWidget* parent)
     : QWidget(parent), view_(std::move(view)) {
+    // The view finds its display through the window as soon as it is attached: place the window
+    // on its display first, or the view would take the primary display for its own.
+    if (screen) setScreen(screen);
     setAttribute(Qt::WA_OpaquePaintEvent, view_->isOpaque());
     QPalette black = palette();
     black.setColor(QPalette::Window, Qt::black);
@@ -61,7 +65,7 @@ ViewWidget::ViewWidget(std::shared_ptr<host::ScreenSaverView> view, const QtScre
     connect(&frameTimer_, &QTimer::timeout, this, &ViewWidget::frameTick);
 
     lastDevicePixelRatio_ = devicePixelRatioF();
-    lastScreen_ = screen();
+    lastScreen_ = QWidget::screen();
     window_ = std::make_shared<QtWindow>(this, screens);
     view_->hostAttachWindow(window_);
     view_->viewDidMoveToWindow();
@@ -141,9 +145,14 @@ void ViewWidget::checkBackingProperties() {
     const double dpr = devicePixelRatioF();
     QScreen* current = screen();
     if (dpr == lastDevicePixelRatio_ && current == lastScreen_) return;
+    const bool movedToAnotherDisplay = current != lastScreen_;
     lastDevicePixelRatio_ = dpr;
     lastScreen_ = current;
     view_->viewDidChangeBackingProperties();
+    // For the view, a window moved to another display is a change of the displays around it.
+    if (movedToAnotherDisplay && host::hasHost())
+        host::currentHost().defaultCenter->postNotificationName(host::NSApplicationDidChangeScreenParametersNotification,
+                                                               nullptr, nullptr);
 }
 
 void ViewWidget::paintEvent(QPaintEvent*) {

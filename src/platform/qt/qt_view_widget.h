@@ -49,7 +49,9 @@ class ViewWidget : public QWidget {
 public:
     /// Attaches the view to a new window standing for this widget. The widget shares ownership
     /// of the view; `screens` must outlive both.
-    ViewWidget(std::shared_ptr<host::ScreenSaverView> view, const QtScreenList& screens, QWidget* parent = nullptr);
+    /// `screen` places the window on its display before the view first asks for it.
+    ViewWidget(std::shared_ptr<host::ScreenSaverView> view, const QtScreenList& screens, QScreen* screen = nullptr,
+               QWidget* parent = nullptr);
     ~ViewWidget() override;
 
     host::ScreenSaverView& view() const { return *view_; }
