@@ -105,7 +105,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
         result.error = std::move(message);
         return result;
     };
-    bool help = false, version = false, window = false, render = false, showSettings = false;
+    bool help = false, version = false, window = false, render = false, showSettings = false, settingsWindow = false;
     bool framesGiven = false, everyGiven = false;
 
     ArgumentReader reader(arguments);
@@ -123,6 +123,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
             version = true;
         } else if (option == "--show-settings") {
             showSettings = true;
+        } else if (option == "--settings") {
+            settingsWindow = true;
         } else if (option == "--log-stderr") {
             line.logToStderr = true;
         } else if (option == "--window") {
@@ -188,8 +190,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
         line.mode = Mode::Version;
         return result;
     }
-    if (int(window) + int(render) + int(showSettings) > 1)
-        return fail("choose one of '--window', '--render' and '--show-settings'");
+    if (int(window) + int(render) + int(showSettings) + int(settingsWindow) > 1)
+        return fail("choose one of '--window', '--render', '--show-settings' and '--settings'");
     const bool renderOnly = framesGiven || everyGiven || line.renderSize || !line.screensFile.empty() ||
                             !line.traceFile.empty();
     if (renderOnly && !render) return fail("'--frames', '--every', '--size', '--screens' and '--trace' need '--render'");
@@ -197,7 +199,14 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
     if (line.renderSize && !line.screensFile.empty()) return fail("give either '--size' or '--screens', not both");
     if (showSettings && line.seed) return fail("'--seed' has no meaning with '--show-settings'");
 
-    line.mode = render ? Mode::Render : window ? Mode::Window : showSettings ? Mode::ShowSettings : Mode::FullScreen;
+    // The settings window saves what its sheet shows; settings for one run would be saved with it.
+    if (settingsWindow && !line.settings.empty())
+        return fail("settings for one run cannot be combined with '--settings', which saves what it shows");
+    line.mode = render           ? Mode::Render
+                : window         ? Mode::Window
+                : showSettings   ? Mode::ShowSettings
+                : settingsWindow ? Mode::Settings
+                                 : Mode::FullScreen;
     return result;
 }
 
@@ -232,6 +241,7 @@ std::string usageText() {
            "                          \"height\":1080,\"dpr\":1}, ...]}\n"
            "      --trace FILE       write the scene of every display after every frame as\n"
            "                         one JSON object per line\n"
+           "  --settings             a window with a live preview and the options sheet\n"
            "  --show-settings        print the settings in effect and the settings file\n" +
            settings +
            "\n"

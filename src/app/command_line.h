@@ -12,7 +12,7 @@
 
 namespace app {
 
-enum class Mode { FullScreen, Window, Render, Help, Version, ShowSettings };
+enum class Mode { FullScreen, Window, Render, Help, Version, ShowSettings, Settings };
 
 struct PixelSize {
     int width = 0;

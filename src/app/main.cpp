@@ -95,8 +95,11 @@ int main(int argc, char** argv) {
         if (!commandLine.settings.empty()) host.host().defaults = &overrides;
         host.install();
         app::setQtMessageLog(&host.log());
-        status = commandLine.mode == app::Mode::Render ? app::runRender(commandLine, host)
-                                                        : app::runInteractive(commandLine, host);
+        switch (commandLine.mode) {
+            case app::Mode::Render: status = app::runRender(commandLine, host); break;
+            case app::Mode::Settings: status = app::runSettingsWindow(host); break;
+            default: status = app::runInteractive(commandLine, host); break;
+        }
         app::setQtMessageLog(nullptr);
     }
     return status;

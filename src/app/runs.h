@@ -16,4 +16,8 @@ int runInteractive(const CommandLine& commandLine, qtbackend::QtHost& host);
 /// trace). Runs on the offscreen platform.
 int runRender(const CommandLine& commandLine, qtbackend::QtHost& host);
 
+/// A small window with a live preview and a button that opens the options sheet over it, until
+/// the window is closed.
+int runSettingsWindow(qtbackend::QtHost& host);
+
 }  // namespace app

@@ -20,7 +20,7 @@ QtHost::QtHost(const HostOptions& options)
     host_.log = &log_;
     host_.process = &process_;
     host_.graphics = &graphics_;
-    host_.controls = nullptr;
+    host_.controls = &controls_;
 }
 
 QtHost::~QtHost() {

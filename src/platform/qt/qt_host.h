@@ -11,6 +11,7 @@
 #include "platform/posix/file_defaults_store.h"
 #include "platform/posix/system_services.h"
 #include "platform/qt/qt_bundle.h"
+#include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_dispatch.h"
 #include "platform/qt/qt_graphics.h"
 #include "platform/qt/qt_screens.h"
@@ -39,8 +40,6 @@ public:
     QtMainQueue& mainQueue() { return mainQueue_; }
     QtRunLoop& runLoop() { return runLoop_; }
     posix::SysLog& log() { return log_; }
-    /// Sheet controls come from another part of the backend; none until it is set.
-    void setControls(host::ControlFactory* controls) { host_.controls = controls; }
 
     /// Writes one line of the host's own to the log (category "host").
     void logLine(host::LogLevel level, const std::string& line);
@@ -53,6 +52,7 @@ private:
     posix::FileDefaultsProvider defaults_;
     posix::ImmediateExit process_;
     QtGraphics graphics_;
+    QtControlFactory controls_;
     QtScreenList screens_;
     host::LocalNotificationCenter defaultCenter_;
     host::LocalNotificationCenter distributedCenter_;
