@@ -1,6 +1,7 @@
 #include "platform/qt/qt_graphics.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <cmath>
 
 namespace qtbackend {
@@ -8,7 +9,20 @@ namespace {
 
 QRectF toQRect(const host::CGRect& r) { return QRectF(r.origin.x, r.origin.y, r.size.width, r.size.height); }
 
+/// Maps a rectangle's local, top-down coordinates (origin at its upper-left corner) to the
+/// module's y-up coordinates, so that images, stored top row first, appear upright.
+QTransform uprightIn(const host::CGRect& r) {
+    return QTransform(1, 0, 0, -1, r.origin.x, r.origin.y + r.size.height);
+}
+
+/// True when the transform moves and scales but neither turns nor flips.
+bool isUnturned(const QTransform& t) {
+    return t.type() <= QTransform::TxScale && t.m11() > 0 && t.m22() > 0;
+}
+
 }  // namespace
+
+// --- Images ---
 
 QtSvgImage::QtSvgImage(std::unique_ptr<QSvgRenderer> renderer) : renderer_(std::move(renderer)) {}
 
@@ -17,23 +31,76 @@ host::CGSize QtSvgImage::size() const {
     return {box.width(), box.height()};
 }
 
+void QtSvgImage::render(QPainter& painter, const QRectF& target) const {
+    ++renderCount_;
+    renderer_->render(&painter, target);
+}
+
+const QImage& QtSvgImage::rasterAt(QSize pixels) const {
+    if (raster_.size() != pixels) {
+        raster_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        raster_.fill(Qt::transparent);
+        QPainter p(&raster_);
+        p.setRenderHint(QPainter::Antialiasing, true);
+        render(p, QRectF(0, 0, pixels.width(), pixels.height()));
+    }
+    return raster_;
+}
+
 QtBitmap::QtBitmap(int64_t w, int64_t h)
     : image_(static_cast<int>(w), static_cast<int>(h), QImage::Format_ARGB32_Premultiplied),
       points_{static_cast<double>(w), static_cast<double>(h)} {
-    image_.fill(Qt::transparent);
+    if (!image_.isNull()) image_.fill(Qt::transparent);
 }
 
-void QtBitmap::setSize(host::CGSize points) {
-    points_ = points;
-    if (points.width > 0) image_.setDevicePixelRatio(static_cast<double>(image_.width()) / points.width);
+// --- The context ---
+
+QPainterContext::QPainterContext(QPainter& painter, double heightPoints)
+    : QPainterContext(painter, QTransform(1, 0, 0, -1, 0, heightPoints)) {}
+
+QPainterContext::QPainterContext(QPainter& painter, const QTransform& base) : painter_(&painter) {
+    // The base is taken in the painter's current coordinates, whatever the caller set up.
+    base_ = base * painter.worldTransform();
+    begin();
 }
 
-QPainterContext::QPainterContext(QPainter& painter, double heightPoints) : painter_(painter) {
-    painter_.setRenderHint(QPainter::Antialiasing, true);
-    painter_.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    painter_.translate(0, heightPoints);
-    painter_.scale(1, -1);
-    painter_.setPen(Qt::NoPen);
+QPainterContext::QPainterContext(std::unique_ptr<QPainter> owned, const QTransform& base)
+    : owned_(std::move(owned)), painter_(owned_.get()), base_(base) {
+    begin();
+}
+
+void QPainterContext::begin() {
+    baseInverse_ = base_.inverted();
+    state_.ctm = base_;
+    stack_.reserve(32);
+    if (!painter_->isActive()) return;
+    painter_->save();
+    outerOpacity_ = painter_->opacity();
+    painter_->setRenderHint(QPainter::Antialiasing, true);
+    painter_->setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter_->setPen(Qt::NoPen);
+    painter_->setBrush(painterBrush_);
+    painter_->setCompositionMode(painterComposition_);
+    painter_->setWorldTransform(painterTransform_ = state_.ctm);
+    toDevice_ = painter_->worldTransform().inverted() * painter_->deviceTransform();
+    fromDevice_ = toDevice_.inverted();
+}
+
+QPainterContext::~QPainterContext() {
+    if (painter_->isActive()) painter_->restore();
+    if (owned_) owned_->end();
+}
+
+void QPainterContext::useTransform(const QTransform& transform) {
+    if (painterTransform_ == transform) return;
+    painterTransform_ = transform;
+    painter_->setWorldTransform(transform);
+}
+
+void QPainterContext::useComposition(QPainter::CompositionMode mode) {
+    if (painterComposition_ == mode) return;
+    painterComposition_ = mode;
+    painter_->setCompositionMode(mode);
 }
 
 QColor QPainterContext::toQColor(const host::Color& color) {
@@ -45,65 +112,146 @@ QColor QPainterContext::toQColor(const host::Color& color) {
 void QPainterContext::setFillColor(const host::Color& color) { fill_ = toQColor(color); }
 
 void QPainterContext::fillRect(const host::CGRect& rect) {
-    const auto mode = painter_.compositionMode();
-    painter_.setCompositionMode(QPainter::CompositionMode_Source);
-    painter_.fillRect(toQRect(rect), fill_);
-    painter_.setCompositionMode(mode);
+    if (!painter_->isActive()) return;
+    useTransform(state_.ctm);
+    useComposition(QPainter::CompositionMode_Source);
+    painter_->fillRect(toQRect(rect), fill_);
 }
 
 void QPainterContext::fillEllipseInRect(const host::CGRect& rect) {
-    painter_.setBrush(fill_);
-    painter_.drawEllipse(toQRect(rect));
+    if (!painter_->isActive()) return;
+    useTransform(state_.ctm);
+    useComposition(QPainter::CompositionMode_SourceOver);
+    if (painterBrush_ != fill_) {
+        painterBrush_ = fill_;
+        painter_->setBrush(fill_);
+    }
+    painter_->drawEllipse(toQRect(rect));
 }
 
-void QPainterContext::saveGState() {
-    painter_.save();
-    shadowStack_.push_back(shadow_);
-}
+void QPainterContext::saveGState() { stack_.push_back(state_); }
 
 void QPainterContext::restoreGState() {
-    painter_.restore();
-    if (!shadowStack_.empty()) {
-        shadow_ = shadowStack_.back();
-        shadowStack_.pop_back();
-    }
+    if (stack_.empty()) return;
+    state_ = stack_.back();
+    stack_.pop_back();
 }
 
-void QPainterContext::translateCTM(double tx, double ty) { painter_.translate(tx, ty); }
+void QPainterContext::translateCTM(double tx, double ty) { state_.ctm = QTransform::fromTranslate(tx, ty) * state_.ctm; }
 
-void QPainterContext::rotateCTM(double radians) { painter_.rotate(radians * 180.0 / M_PI); }
+void QPainterContext::rotateCTM(double radians) {
+    // Applied in the module's y-up space, so a positive angle turns counter-clockwise on screen.
+    QTransform turn;
+    turn.rotateRadians(radians);
+    state_.ctm = turn * state_.ctm;
+}
 
 void QPainterContext::setShadow(host::CGSize offset, double blur, const host::Color& color) {
-    shadow_.on = true;
-    shadow_.offset = offset;
-    shadow_.blur = blur;
-    shadow_.color = toQColor(color);
+    state_.shadow.on = true;
+    state_.shadow.offset = offset;
+    state_.shadow.blur = std::isfinite(blur) ? std::max(blur, 0.0) : 0.0;
+    state_.shadow.premultiplied = toQColor(color).rgba64().premultiplied().toArgb32();
 }
 
 void QPainterContext::drawImage(const host::Image& image, const host::CGRect& rect, host::CompositingOperation op,
                                 double fraction) {
-    painter_.save();
-    painter_.setCompositionMode(op == host::CompositingOperation::Copy ? QPainter::CompositionMode_Source
-                                                                     : QPainter::CompositionMode_SourceOver);
-    painter_.setOpacity(painter_.opacity() * std::clamp(fraction, 0.0, 1.0));
-    // Images are stored top row first: flip back locally so they appear upright.
-    painter_.translate(rect.origin.x, rect.origin.y + rect.size.height);
-    painter_.scale(1, -1);
+    if (!painter_->isActive() || host::NSIsEmptyRect(rect)) return;
+    const double opacity = std::isfinite(fraction) ? std::clamp(fraction, 0.0, 1.0) : 0.0;
+    if (opacity <= 0) return;
+    const QTransform upright = uprightIn(rect) * state_.ctm;
     const QRectF target(0, 0, rect.size.width, rect.size.height);
-    if (auto* svg = dynamic_cast<const QtSvgImage*>(&image)) {
-        svg->renderer().render(&painter_, target);
-    } else if (auto* bitmap = dynamic_cast<const QtBitmap*>(&image)) {
-        painter_.drawImage(target, bitmap->image());
+    const bool shadow = state_.shadow.on && qAlpha(state_.shadow.premultiplied) > 0;
+
+    if (auto* bitmap = dynamic_cast<const QtBitmap*>(&image)) {
+        const QImage& pixels = bitmap->image();
+        if (pixels.isNull()) return;
+        if (shadow) drawShadow(pixels, bitmap->silhouettes(), upright, target.size(), opacity);
+        useComposition(op == host::CompositingOperation::Copy ? QPainter::CompositionMode_Source
+                                                              : QPainter::CompositionMode_SourceOver);
+        painter_->setOpacity(outerOpacity_ * opacity);
+        // A bitmap made for this size lands within a device pixel of its pixel count; unless it is
+        // turned, it is placed pixel for pixel at the nearest whole pixel, which the raster engine
+        // blits without filtering. Anything else is drawn scaled with smooth filtering.
+        const QTransform device = upright * toDevice_;
+        const bool blit = isUnturned(device) && std::fabs(target.width() * device.m11() - pixels.width()) < 1 &&
+                          std::fabs(target.height() * device.m22() - pixels.height()) < 1;
+        if (blit) {
+            useTransform(QTransform::fromTranslate(std::round(device.dx()), std::round(device.dy())) * fromDevice_);
+        } else {
+            useTransform(upright);
+        }
+        if (painterSmooth_ == blit) {
+            painterSmooth_ = !blit;
+            painter_->setRenderHint(QPainter::SmoothPixmapTransform, painterSmooth_);
+        }
+        if (blit) {
+            painter_->drawImage(QPointF(0, 0), pixels);
+        } else {
+            painter_->drawImage(target, pixels);
+        }
+        painter_->setOpacity(outerOpacity_);
+        return;
     }
-    painter_.restore();
+
+    if (auto* svg = dynamic_cast<const QtSvgImage*>(&image)) {
+        if (shadow) {
+            // Drawn straight from its source (no bitmap could be made): the shadow needs pixels.
+            const QTransform device = upright * toDevice_;
+            const double scale = std::sqrt(std::fabs(device.determinant()));
+            const QSize pixels(std::clamp(static_cast<int>(std::ceil(target.width() * scale)), 1, 4096),
+                               std::clamp(static_cast<int>(std::ceil(target.height() * scale)), 1, 4096));
+            drawShadow(svg->rasterAt(pixels), svg->silhouettes(), upright, target.size(), opacity);
+        }
+        useComposition(op == host::CompositingOperation::Copy ? QPainter::CompositionMode_Source
+                                                              : QPainter::CompositionMode_SourceOver);
+        useTransform(upright);
+        painter_->setOpacity(outerOpacity_ * opacity);
+        svg->render(*painter_, target);
+        painter_->setOpacity(outerOpacity_);
+        // The renderer changes the painter's state behind our back and puts it back; only the
+        // transform is tracked, and it is what we set.
+    }
 }
 
-BitmapContext::BitmapContext(QtBitmap& bitmap) : BitmapContext(bitmap, std::make_unique<QPainter>(&bitmap.image())) {}
+void QPainterContext::drawShadow(const QImage& source, SilhouetteCache& cache, const QTransform& upright,
+                                 QSizeF target, double opacity) {
+    // The blur and the offset are measured in the module's base coordinates, whatever the
+    // current transform turns or scales: as with a shadow cast on the page.
+    const QTransform toBase = upright * baseInverse_;
+    const double userScale = std::sqrt(std::fabs(toBase.determinant()));
+    if (!(userScale > 0)) return;
+    const double pixelsPerUnit =
+        std::sqrt(source.width() / target.width() * (source.height() / target.height()));
+    const double sigma = state_.shadow.blur * kSigmaPerBlur / userScale * pixelsPerUnit;
 
-BitmapContext::BitmapContext(QtBitmap& bitmap, std::unique_ptr<QPainter> painter)
-    : QPainterContext(*painter, bitmap.size().height), owned_(std::move(painter)) {}
+    BlurredSilhouette& silhouette = cache.get(source, sigma);
+    const QImage& tinted = silhouette.tintedWith(state_.shadow.premultiplied);
+    if (tinted.isNull()) return;
 
-BitmapContext::~BitmapContext() { owned_->end(); }
+    const double ux = target.width() / source.width();   // local units per source pixel
+    const double uy = target.height() / source.height();
+    const double reach = static_cast<double>(silhouette.padding) * silhouette.step;
+    const QRectF padded(-reach * ux, -reach * uy, silhouette.width * silhouette.step * ux,
+                        silhouette.height * silhouette.step * uy);
+    const QTransform offset = QTransform::fromTranslate(state_.shadow.offset.width, state_.shadow.offset.height);
+    useTransform(toBase * offset * base_);
+    useComposition(QPainter::CompositionMode_SourceOver);
+    if (!painterSmooth_) {
+        painterSmooth_ = true;
+        painter_->setRenderHint(QPainter::SmoothPixmapTransform, true);
+    }
+    painter_->setOpacity(outerOpacity_ * opacity);
+    painter_->drawImage(padded, tinted);
+    painter_->setOpacity(outerOpacity_);
+}
+
+BitmapContext::BitmapContext(QtBitmap& bitmap)
+    : QPainterContext(std::make_unique<QPainter>(&bitmap.image()),
+                      // Points to pixels, each axis by its own factor, y upwards.
+                      QTransform(bitmap.image().width() / bitmap.size().width, 0, 0,
+                                 -bitmap.image().height() / bitmap.size().height, 0, bitmap.image().height())) {}
+
+// --- Making images ---
 
 std::shared_ptr<host::Image> QtGraphics::imageWithContentsOfSVGFile(const char* path) {
     if (!path || !QFileInfo(QString::fromUtf8(path)).isFile()) return nullptr;
@@ -121,7 +269,7 @@ std::shared_ptr<host::BitmapImageRep> QtGraphics::createBitmap(int64_t w, int64_
 
 std::unique_ptr<host::GraphicsContext> QtGraphics::contextForBitmap(host::BitmapImageRep& bitmap) {
     auto* qt = dynamic_cast<QtBitmap*>(&bitmap);
-    if (!qt || qt->image().isNull()) return nullptr;
+    if (!qt || qt->image().isNull() || !(qt->size().width > 0) || !(qt->size().height > 0)) return nullptr;
     return std::make_unique<BitmapContext>(*qt);
 }
 

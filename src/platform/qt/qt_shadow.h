@@ -1,0 +1,59 @@
+// Blurred silhouettes for drop shadows. The blurred alpha of an image depends only on the image's
+// pixels and the blur radius, so it is made once and kept with the image; only the tint is applied
+// again when the shadow's colour changes.
+#pragma once
+
+#include <QImage>
+#include <cstdint>
+#include <list>
+#include <vector>
+
+namespace qtbackend {
+
+/// The blurred alpha of an image, at a reduced resolution for wide blurs, padded on every side
+/// far enough to hold the whole blur.
+struct BlurredSilhouette {
+    int width = 0;   ///< low-resolution pixels, padding included
+    int height = 0;
+    int step = 1;     ///< source pixels per low-resolution pixel
+    int padding = 0;  ///< low-resolution pixels added on each side
+    std::vector<uint8_t> alpha;  ///< width × height, row 0 at the top like the source
+    QImage tinted;               ///< alpha tinted with `tint`, premultiplied ARGB
+    QRgb tint = 0;               ///< premultiplied colour of `tinted`; 0 when not tinted yet
+
+    /// The silhouette tinted with a premultiplied colour (made again only when the colour changed).
+    const QImage& tintedWith(QRgb premultipliedColor);
+};
+
+/// Blurs the alpha channel of `source` (premultiplied ARGB) by a Gaussian of standard deviation
+/// `sigma` source pixels. Three box passes per axis approximate the Gaussian; wide blurs run on a
+/// downsampled copy, which the drawing scales back up with smooth filtering.
+BlurredSilhouette blurSilhouette(const QImage& source, double sigma);
+
+/// Silhouettes of one image for the radii it was recently drawn with. A flash widens the blur
+/// frame by frame along the same sequence every time, so a few dozen radii are kept; the cache is
+/// bounded by memory and forgets the least recently used radius first. A change of the source's
+/// pixels (its cache key) empties it.
+class SilhouetteCache {
+public:
+    /// The silhouette of `source` blurred by `sigma` source pixels (rounded to a quarter pixel).
+    BlurredSilhouette& get(const QImage& source, double sigma);
+    size_t entryCount() const { return entries_.size(); }
+    /// Silhouettes made so far (hits are not counted).
+    int64_t blursMade() const { return blursMade_; }
+
+    static constexpr size_t kMaxBytes = 24u << 20;
+    static constexpr size_t kMaxEntries = 64;
+
+private:
+    struct Entry {
+        int quarterPixels;
+        BlurredSilhouette silhouette;
+    };
+    qint64 sourceKey_ = 0;
+    std::list<Entry> entries_;  ///< most recently used first
+    size_t bytes_ = 0;
+    int64_t blursMade_ = 0;
+};
+
+}  // namespace qtbackend
