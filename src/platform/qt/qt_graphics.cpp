@@ -1,6 +1,8 @@
 #include "platform/qt/qt_graphics.h"
 
 #include <QFileInfo>
+#include <QPaintEngine>
+#include <QRegion>
 #include <algorithm>
 #include <cmath>
 
@@ -13,6 +15,51 @@ QRectF toQRect(const host::CGRect& r) { return QRectF(r.origin.x, r.origin.y, r.
 /// module's y-up coordinates, so that images, stored top row first, appear upright.
 QTransform uprightIn(const host::CGRect& r) {
     return QTransform(1, 0, 0, -1, r.origin.x, r.origin.y + r.size.height);
+}
+
+/// The largest disc, in device pixels of radius, that is blended pixel by pixel instead of being
+/// handed to the painter's path rasteriser (which costs a few microseconds for any ellipse).
+constexpr double kSmallDiscRadius = 16;
+
+/// x × a / 255 on each of the four 8-bit channels of x, rounded.
+inline uint byteMul(uint x, uint a) {
+    uint t = (x & 0xff00ff) * a;
+    t = (t + ((t >> 8) & 0xff00ff) + 0x800080) >> 8;
+    t &= 0xff00ff;
+    x = ((x >> 8) & 0xff00ff) * a;
+    x = x + ((x >> 8) & 0xff00ff) + 0x800080;
+    x &= 0xff00ff00;
+    return x | t;
+}
+
+/// Blends an antialiased disc of a premultiplied colour over 32-bit premultiplied pixels, inside
+/// `clip` (device pixels). A pixel takes the share of the disc that covers it, estimated from its
+/// centre's distance to the rim; a disc narrower than a pixel is drawn one pixel wide with its
+/// alpha scaled down to its area.
+void blendSmallDisc(uchar* bits, qsizetype bytesPerLine, const QRect& clip, QPointF centre, double radius,
+                    QRgb color) {
+    double r = radius;
+    double areaScale = 1;
+    if (r < 0.5) {
+        areaScale = r * r / 0.25;
+        r = 0.5;
+    }
+    const int left = std::max(clip.left(), static_cast<int>(std::floor(centre.x() - r - 0.5)));
+    const int right = std::min(clip.right(), static_cast<int>(std::ceil(centre.x() + r + 0.5)));
+    const int top = std::max(clip.top(), static_cast<int>(std::floor(centre.y() - r - 0.5)));
+    const int bottom = std::min(clip.bottom(), static_cast<int>(std::ceil(centre.y() + r + 0.5)));
+    for (int y = top; y <= bottom; ++y) {
+        QRgb* row = reinterpret_cast<QRgb*>(bits + y * bytesPerLine);
+        const double dy = y + 0.5 - centre.y();
+        for (int x = left; x <= right; ++x) {
+            const double dx = x + 0.5 - centre.x();
+            const double coverage = std::clamp(r - std::sqrt(dx * dx + dy * dy) + 0.5, 0.0, 1.0) * areaScale;
+            const uint a = static_cast<uint>(coverage * 255 + 0.5);
+            if (a == 0) continue;
+            const uint src = a == 255 ? color : byteMul(color, a);
+            row[x] = src + byteMul(row[x], 255 - qAlpha(src));
+        }
+    }
 }
 
 /// True when the transform moves and scales but neither turns nor flips.
@@ -84,6 +131,27 @@ void QPainterContext::begin() {
     painter_->setWorldTransform(painterTransform_ = state_.ctm);
     toDevice_ = painter_->worldTransform().inverted() * painter_->deviceTransform();
     fromDevice_ = toDevice_.inverted();
+
+    // Small discs go straight into the pixels when the painter draws into a 32-bit premultiplied
+    // image with the raster engine; the system clip (a widget's update region) is kept.
+    QPaintEngine* engine = painter_->paintEngine();
+    QPaintDevice* device = engine ? engine->paintDevice() : nullptr;
+    if (engine && engine->type() == QPaintEngine::Raster && device && device->devType() == QInternal::Image) {
+        QImage* image = static_cast<QImage*>(device);
+        if (image->format() == QImage::Format_ARGB32_Premultiplied || image->format() == QImage::Format_RGB32) {
+            const QRegion clip = engine->systemClip();
+            directClip_.clear();
+            if (clip.isEmpty()) {
+                directClip_.push_back(image->rect());
+            } else {
+                for (const QRect& r : clip) {
+                    const QRect inside = r & image->rect();
+                    if (!inside.isEmpty()) directClip_.push_back(inside);
+                }
+            }
+            directPixels_ = image;
+        }
+    }
 }
 
 QPainterContext::~QPainterContext() {
@@ -103,6 +171,12 @@ void QPainterContext::useComposition(QPainter::CompositionMode mode) {
     painter_->setCompositionMode(mode);
 }
 
+void QPainterContext::useSmoothing(bool smooth) {
+    if (painterSmooth_ == smooth) return;
+    painterSmooth_ = smooth;
+    painter_->setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+}
+
 QColor QPainterContext::toQColor(const host::Color& color) {
     const host::RGBA c = color.rgba();
     return QColor::fromRgbF(static_cast<float>(c.red), static_cast<float>(c.green), static_cast<float>(c.blue),
@@ -120,6 +194,7 @@ void QPainterContext::fillRect(const host::CGRect& rect) {
 
 void QPainterContext::fillEllipseInRect(const host::CGRect& rect) {
     if (!painter_->isActive()) return;
+    if (fillSmallDisc(rect)) return;
     useTransform(state_.ctm);
     useComposition(QPainter::CompositionMode_SourceOver);
     if (painterBrush_ != fill_) {
@@ -127,6 +202,26 @@ void QPainterContext::fillEllipseInRect(const host::CGRect& rect) {
         painter_->setBrush(fill_);
     }
     painter_->drawEllipse(toQRect(rect));
+}
+
+bool QPainterContext::fillSmallDisc(const host::CGRect& rect) {
+    if (!directPixels_ || painter_->hasClipping() || rect.size.width != rect.size.height) return false;
+    // Only a disc that stays a disc on the device: no turn, the same scale on both axes.
+    const QTransform device = state_.ctm * toDevice_;
+    if (device.type() > QTransform::TxScale || std::fabs(std::fabs(device.m11()) - std::fabs(device.m22())) > 1e-9)
+        return false;
+    const double radius = rect.size.width / 2 * std::fabs(device.m11());
+    if (!(radius > 0) || radius > kSmallDiscRadius) return false;
+    const QPointF centre = device.map(QPointF(rect.origin.x + rect.size.width / 2, rect.origin.y + rect.size.height / 2));
+    if (!std::isfinite(centre.x()) || !std::isfinite(centre.y())) return false;
+    QRgb color = fill_.rgba64().premultiplied().toArgb32();
+    if (outerOpacity_ < 1) color = byteMul(color, static_cast<uint>(std::clamp(outerOpacity_, 0.0, 1.0) * 255 + 0.5));
+    if (qAlpha(color) == 0) return true;
+    // The painter's own pixels: the buffer it draws into (not a detached copy).
+    uchar* bits = const_cast<uchar*>(directPixels_->constBits());
+    const qsizetype stride = directPixels_->bytesPerLine();
+    for (const QRect& clip : directClip_) blendSmallDisc(bits, stride, clip, centre, radius, color);
+    return true;
 }
 
 void QPainterContext::saveGState() { stack_.push_back(state_); }
@@ -169,24 +264,33 @@ void QPainterContext::drawImage(const host::Image& image, const host::CGRect& re
         useComposition(op == host::CompositingOperation::Copy ? QPainter::CompositionMode_Source
                                                               : QPainter::CompositionMode_SourceOver);
         painter_->setOpacity(outerOpacity_ * opacity);
-        // A bitmap made for this size lands within a device pixel of its pixel count; unless it is
-        // turned, it is placed pixel for pixel at the nearest whole pixel, which the raster engine
-        // blits without filtering. Anything else is drawn scaled with smooth filtering.
-        const QTransform device = upright * toDevice_;
-        const bool blit = isUnturned(device) && std::fabs(target.width() * device.m11() - pixels.width()) < 1 &&
-                          std::fabs(target.height() * device.m22() - pixels.height()) < 1;
-        if (blit) {
-            useTransform(QTransform::fromTranslate(std::round(device.dx()), std::round(device.dy())) * fromDevice_);
+        // Every bitmap is placed pixel for pixel at the nearest whole device pixel, which the raster
+        // engine blits without filtering: as it is when it lands within a pixel of its own size
+        // unturned (a sprite's bitmap is made for its size), else as a turned copy kept with it.
+        const QTransform device = QTransform::fromScale(target.width() / pixels.width(),
+                                                        target.height() / pixels.height()) * upright * toDevice_;
+        const QPointF landing(device.dx(), device.dy());
+        const bool asIs = isUnturned(device) && std::fabs(device.m11() - 1) * pixels.width() < 1 &&
+                          std::fabs(device.m22() - 1) * pixels.height() < 1;
+        const QImage* placed = &pixels;
+        QPoint origin;
+        if (!asIs) {
+            const QTransform linear(device.m11(), device.m12(), device.m21(), device.m22(), 0, 0);
+            if (const TurnedImage* turned = bitmap->turned().get(pixels, linear)) {
+                placed = &turned->pixels;
+                origin = turned->origin;
+            } else {
+                placed = nullptr;
+            }
+        }
+        if (placed) {
+            useTransform(QTransform::fromTranslate(std::round(landing.x()) + origin.x(),
+                                                   std::round(landing.y()) + origin.y()) * fromDevice_);
+            useSmoothing(false);
+            painter_->drawImage(QPointF(0, 0), *placed);
         } else {
             useTransform(upright);
-        }
-        if (painterSmooth_ == blit) {
-            painterSmooth_ = !blit;
-            painter_->setRenderHint(QPainter::SmoothPixmapTransform, painterSmooth_);
-        }
-        if (blit) {
-            painter_->drawImage(QPointF(0, 0), pixels);
-        } else {
+            useSmoothing(true);
             painter_->drawImage(target, pixels);
         }
         painter_->setOpacity(outerOpacity_);
@@ -236,10 +340,7 @@ void QPainterContext::drawShadow(const QImage& source, SilhouetteCache& cache, c
     const QTransform offset = QTransform::fromTranslate(state_.shadow.offset.width, state_.shadow.offset.height);
     useTransform(toBase * offset * base_);
     useComposition(QPainter::CompositionMode_SourceOver);
-    if (!painterSmooth_) {
-        painterSmooth_ = true;
-        painter_->setRenderHint(QPainter::SmoothPixmapTransform, true);
-    }
+    useSmoothing(true);
     painter_->setOpacity(outerOpacity_ * opacity);
     painter_->drawImage(padded, tinted);
     painter_->setOpacity(outerOpacity_);

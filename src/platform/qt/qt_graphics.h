@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "host/graphics.h"
-#include "platform/qt/qt_shadow.h"
+#include "platform/qt/qt_bitmap_caches.h"
 
 namespace qtbackend {
 
@@ -49,11 +49,13 @@ public:
     QImage& image() { return image_; }
     const QImage& image() const { return image_; }
     SilhouetteCache& silhouettes() const { return silhouettes_; }
+    TurnedCache& turned() const { return turned_; }
 
 private:
     QImage image_;
     host::CGSize points_;
     mutable SilhouetteCache silhouettes_;
+    mutable TurnedCache turned_;
 };
 
 /// A graphics context over a QPainter. The module's coordinates (points, y upwards) are mapped to
@@ -105,6 +107,9 @@ private:
     void begin();
     void useTransform(const QTransform& transform);
     void useComposition(QPainter::CompositionMode mode);
+    void useSmoothing(bool smooth);
+    /// Blends a small disc straight into the device's pixels; false when it is not drawn that way.
+    bool fillSmallDisc(const host::CGRect& rect);
     void drawShadow(const QImage& source, SilhouetteCache& cache, const QTransform& upright, QSizeF target,
                     double opacity);
 
@@ -114,6 +119,8 @@ private:
     QTransform baseInverse_;
     QTransform toDevice_;    ///< the painter's coordinates → device pixels
     QTransform fromDevice_;
+    QImage* directPixels_ = nullptr;  ///< the raster device's image when small discs go straight into it
+    std::vector<QRect> directClip_;   ///< where they may go, device pixels
     State state_;
     std::vector<State> stack_;
     QColor fill_;

@@ -1,5 +1,6 @@
-#include "platform/qt/qt_shadow.h"
+#include "platform/qt/qt_bitmap_caches.h"
 
+#include <QPainter>
 #include <algorithm>
 #include <cmath>
 
@@ -156,6 +157,48 @@ BlurredSilhouette& SilhouetteCache::get(const QImage& source, double sigma) {
         entries_.pop_back();
     }
     return entries_.front().silhouette;
+}
+
+const TurnedImage* TurnedCache::get(const QImage& source, const QTransform& linear) {
+    if (source.cacheKey() != sourceKey_) {
+        entries_.clear();
+        bytes_ = 0;
+        sourceKey_ = source.cacheKey();
+    }
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+        // The same angle gives bit for bit the same matrix, frame after frame.
+        if (it->m11 != linear.m11() || it->m12 != linear.m12() || it->m21 != linear.m21() || it->m22 != linear.m22())
+            continue;
+        if (it != entries_.begin()) entries_.splice(entries_.begin(), entries_, it);
+        return &entries_.front().image;
+    }
+
+    const QRectF box = linear.mapRect(QRectF(0, 0, source.width(), source.height()));
+    if (!(box.width() < kMaxSide) || !(box.height() < kMaxSide)) return nullptr;
+    // One transparent pixel around the turned edges keeps their smoothing whole.
+    const QPoint origin(static_cast<int>(std::floor(box.left())) - 1, static_cast<int>(std::floor(box.top())) - 1);
+    const QSize size(static_cast<int>(std::ceil(box.right())) + 1 - origin.x(),
+                     static_cast<int>(std::ceil(box.bottom())) + 1 - origin.y());
+    TurnedImage turned{QImage(size, QImage::Format_ARGB32_Premultiplied), origin};
+    if (turned.pixels.isNull()) return nullptr;
+    turned.pixels.fill(Qt::transparent);
+    {
+        QPainter painter(&turned.pixels);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.setWorldTransform(linear * QTransform::fromTranslate(-origin.x(), -origin.y()));
+        painter.drawImage(QPointF(0, 0), source);
+    }
+
+    entries_.push_front({linear.m11(), linear.m12(), linear.m21(), linear.m22(), std::move(turned)});
+    ++copiesMade_;
+    bytes_ += static_cast<size_t>(size.width()) * static_cast<size_t>(size.height()) * 4;
+    while (entries_.size() > 1 && (bytes_ > kMaxBytes || entries_.size() > kMaxEntries)) {
+        const QImage& old = entries_.back().image.pixels;
+        bytes_ -= static_cast<size_t>(old.width()) * static_cast<size_t>(old.height()) * 4;
+        entries_.pop_back();
+    }
+    return &entries_.front().image;
 }
 
 }  // namespace qtbackend

@@ -1,9 +1,15 @@
-// Blurred silhouettes for drop shadows. The blurred alpha of an image depends only on the image's
-// pixels and the blur radius, so it is made once and kept with the image; only the tint is applied
-// again when the shadow's colour changes.
+// What the Qt context keeps with a bitmap between frames:
+// - blurred silhouettes for drop shadows. The blurred alpha of an image depends only on the
+//   image's pixels and the blur radius, so it is made once; only the tint is applied again when
+//   the shadow's colour changes;
+// - copies turned (or scaled) for drawing. A sprite's trail draws it again at the angles of the
+//   frames before, so each angle is rasterised once with smooth filtering and then placed pixel
+//   for pixel, which costs a fraction of a transformed draw.
 #pragma once
 
 #include <QImage>
+#include <QPoint>
+#include <QTransform>
 #include <cstdint>
 #include <list>
 #include <vector>
@@ -54,6 +60,37 @@ private:
     std::list<Entry> entries_;  ///< most recently used first
     size_t bytes_ = 0;
     int64_t blursMade_ = 0;
+};
+
+/// An image turned for drawing: its pixels land at `origin` (device pixels) from the point where
+/// the source's top-left corner lands.
+struct TurnedImage {
+    QImage pixels;  ///< premultiplied ARGB
+    QPoint origin;
+};
+
+class TurnedCache {
+public:
+    /// The source drawn through `linear` (source pixels → device pixels, no translation), or none
+    /// when that copy would be too large to keep.
+    const TurnedImage* get(const QImage& source, const QTransform& linear);
+    size_t entryCount() const { return entries_.size(); }
+    /// Copies rasterised so far (hits are not counted).
+    int64_t copiesMade() const { return copiesMade_; }
+
+    static constexpr size_t kMaxBytes = 64u << 20;
+    static constexpr size_t kMaxEntries = 48;
+    static constexpr int kMaxSide = 4096;
+
+private:
+    struct Entry {
+        qreal m11, m12, m21, m22;
+        TurnedImage image;
+    };
+    qint64 sourceKey_ = 0;
+    std::list<Entry> entries_;  ///< most recently used first
+    size_t bytes_ = 0;
+    int64_t copiesMade_ = 0;
 };
 
 }  // namespace qtbackend
