@@ -18,13 +18,16 @@ struct Slot {
     std::shared_ptr<Image>* source;
     std::shared_ptr<Image>* cache;
     CGSize* cacheSize;
+    std::shared_ptr<Image>* otherCache;
+    CGSize* otherCacheSize;
 };
 
 }  // namespace
 
 std::shared_ptr<Image> Tavrin_ScreenSaverView::cachedImageForType(int64_t type, CGSize size) {
-    const Slot slot = type == ImageTypeLogo ? Slot{&tavrinImage, &tavrinCache, &tavrinCacheSize}
-                                            : Slot{&wheelImage, &wheelCache, &wheelCacheSize};
+    const Slot slot = type == ImageTypeLogo
+                          ? Slot{&tavrinImage, &tavrinCache, &tavrinCacheSize, &wheelCache, &wheelCacheSize}
+                          : Slot{&wheelImage, &wheelCache, &wheelCacheSize, &tavrinCache, &tavrinCacheSize};
     const std::shared_ptr<Image>& source = *slot.source;
     if (!source) return nullptr;
     const double w = size.width;
@@ -65,6 +68,13 @@ std::shared_ptr<Image> Tavrin_ScreenSaverView::cachedImageForType(int64_t type, 
     // size whatever its pixel count.
     *slot.cache = std::move(bitmap);
     *slot.cacheSize = size;
+    // Both slots share one density record. When it moves on, the other slot's bitmap was made for
+    // the old density and would otherwise pass for current: it is emptied and made again when
+    // next asked for.
+    if (!(std::fabs(cacheBackingScale - scale) < kDensityTolerance)) {
+        slot.otherCache->reset();
+        *slot.otherCacheSize = host::NSZeroSize;
+    }
     cacheBackingScale = scale;
     return *slot.cache;
 }

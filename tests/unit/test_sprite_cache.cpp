@@ -111,14 +111,21 @@ TEST_F(SpriteCache, DensityBelowOneAndNoWindowRenderAtOne) {
     EXPECT_EQ(view->cacheBackingScale, 1.0);
 }
 
-TEST_F(SpriteCache, SharedDensityOfOneSlotsRebuildMakesTheOtherRebuildToo) {
+TEST_F(SpriteCache, DensityChangeSeenByOneSlotEmptiesTheOtherSoItIsNotDrawnStale) {
     window->scale = 1.0;
     auto logo = get(ImageTypeLogo, {100, 20});
-    window->scale = 2.0;
-    get(ImageTypeWheel, {30, 30});
-    window->scale = 1.0;
-    // The logo's bitmap is for density 1, but the shared record now says 2.
-    EXPECT_NE(get(ImageTypeLogo, {100, 20}), logo);
+    auto wheel = get(ImageTypeWheel, {30, 30});
+    window->scale = 2.0;  // no backing-properties notice
+    auto logo2 = get(ImageTypeLogo, {100, 20});
+    EXPECT_NE(logo2, logo);
+    EXPECT_EQ(view->wheelCache, nullptr);
+    EXPECT_EQ(view->wheelCacheSize, host::NSZeroSize);
+    auto wheel2 = get(ImageTypeWheel, {30, 30});
+    EXPECT_EQ(static_cast<fake::FakeBitmap&>(*wheel2).pixelsWide(), 60);
+    // Back in step: both reused.
+    EXPECT_EQ(get(ImageTypeLogo, {100, 20}), logo2);
+    EXPECT_EQ(get(ImageTypeWheel, {30, 30}), wheel2);
+    EXPECT_EQ(built(), 4);
 }
 
 TEST_F(SpriteCache, TooSmallOrMissingSourceGivesNoneAndMakesNothing) {

@@ -32,28 +32,36 @@ inline uint byteMul(uint x, uint a) {
     return x | t;
 }
 
+/// The share of a pixel covered by a disc, estimated from the distance of the pixel's centre to
+/// the disc's centre. Good from a radius of about one pixel.
+inline double discCoverage(double radius, double dx, double dy) {
+    return std::clamp(radius - std::sqrt(dx * dx + dy * dy) + 0.5, 0.0, 1.0);
+}
+
 /// Blends an antialiased disc of a premultiplied colour over 32-bit premultiplied pixels, inside
-/// `clip` (device pixels). A pixel takes the share of the disc that covers it, estimated from its
-/// centre's distance to the rim; a disc narrower than a pixel is drawn one pixel wide with its
-/// alpha scaled down to its area.
+/// `clip` (device pixels). A disc of less than a pixel's radius has no inside: it is spread like
+/// a disc of one pixel's radius, its coverage scaled so that the total equals its area.
 void blendSmallDisc(uchar* bits, qsizetype bytesPerLine, const QRect& clip, QPointF centre, double radius,
                     QRgb color) {
-    double r = radius;
-    double areaScale = 1;
-    if (r < 0.5) {
-        areaScale = r * r / 0.25;
-        r = 0.5;
-    }
+    const double r = std::max(radius, 1.0);
     const int left = std::max(clip.left(), static_cast<int>(std::floor(centre.x() - r - 0.5)));
     const int right = std::min(clip.right(), static_cast<int>(std::ceil(centre.x() + r + 0.5)));
     const int top = std::max(clip.top(), static_cast<int>(std::floor(centre.y() - r - 0.5)));
     const int bottom = std::min(clip.bottom(), static_cast<int>(std::ceil(centre.y() + r + 0.5)));
+    double weight = 1;
+    if (radius < 1) {
+        double total = 0;
+        const int x0 = static_cast<int>(std::floor(centre.x() - r - 0.5));
+        const int y0 = static_cast<int>(std::floor(centre.y() - r - 0.5));
+        for (int y = y0; y <= y0 + 3; ++y)
+            for (int x = x0; x <= x0 + 3; ++x) total += discCoverage(r, x + 0.5 - centre.x(), y + 0.5 - centre.y());
+        weight = total > 0 ? M_PI * radius * radius / total : 0;
+    }
     for (int y = top; y <= bottom; ++y) {
         QRgb* row = reinterpret_cast<QRgb*>(bits + y * bytesPerLine);
         const double dy = y + 0.5 - centre.y();
         for (int x = left; x <= right; ++x) {
-            const double dx = x + 0.5 - centre.x();
-            const double coverage = std::clamp(r - std::sqrt(dx * dx + dy * dy) + 0.5, 0.0, 1.0) * areaScale;
+            const double coverage = std::min(1.0, discCoverage(r, x + 0.5 - centre.x(), dy) * weight);
             const uint a = static_cast<uint>(coverage * 255 + 0.5);
             if (a == 0) continue;
             const uint src = a == 255 ? color : byteMul(color, a);
