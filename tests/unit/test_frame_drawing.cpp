@@ -206,7 +206,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, TrailAlphas,
                                            TrailCase{26, 26, 24},  // oldest below 0.01 from 26 on
                                            TrailCase{28, 28, 26},
                                            TrailCase{30, 30, 28},
-                                           TrailCase{10, 30, 9}));  // entries past trailLength never drawn
+                                           TrailCase{10, 30, 9}),  // entries past trailLength never drawn
+                         [](const ::testing::TestParamInfo<TrailCase>& info) {
+                             return "length" + std::to_string(info.param.trailLength) + "count" +
+                                    std::to_string(info.param.count);
+                         });
 
 TEST_F(FrameDrawing, SmallestTrailGhostsMatchExactFractions) {
     view->enableFadeTrails = true;
