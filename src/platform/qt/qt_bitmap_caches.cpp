@@ -159,6 +159,52 @@ BlurredSilhouette& SilhouetteCache::get(const QImage& source, double sigma) {
     return entries_.front().silhouette;
 }
 
+void drawImageInBands(QPainter& painter, const QTransform& world, const QTransform& toDevice, const QRectF& target,
+                      const QImage& image) {
+    // Without antialiasing each device row is one span (the image's own edges are smoothed by the
+    // filtering and our images have transparent borders), so a band's span count stays small.
+    const bool antialiased = painter.testRenderHint(QPainter::Antialiasing);
+    if (antialiased) painter.setRenderHint(QPainter::Antialiasing, false);
+    const QRectF box = (world * toDevice).mapRect(target);
+    if (box.height() <= kBandRows) {
+        painter.setWorldTransform(world);
+        painter.drawImage(target, image);
+    } else {
+        const QTransform fromDevice = toDevice.inverted();
+        const int left = static_cast<int>(std::floor(box.left())) - 1;
+        const int width = static_cast<int>(std::ceil(box.width())) + 3;
+        for (int y = static_cast<int>(std::floor(box.top())); y < box.bottom(); y += kBandRows) {
+            painter.setWorldTransform(fromDevice);  // the band is cut in device pixels
+            painter.setClipRect(QRect(left, y, width, kBandRows));
+            painter.setWorldTransform(world);
+            painter.drawImage(target, image);
+        }
+        painter.setClipping(false);
+    }
+    if (antialiased) painter.setRenderHint(QPainter::Antialiasing, true);
+}
+
+QRect opaqueBounds(const QImage& image) {
+    const QImage argb = image.format() == QImage::Format_ARGB32_Premultiplied || image.format() == QImage::Format_ARGB32
+                            ? image
+                            : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    int left = argb.width(), right = -1, top = argb.height(), bottom = -1;
+    for (int y = 0; y < argb.height(); ++y) {
+        const QRgb* row = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        int first = 0;
+        while (first < argb.width() && qAlpha(row[first]) == 0) ++first;
+        if (first == argb.width()) continue;
+        int last = argb.width() - 1;
+        while (qAlpha(row[last]) == 0) --last;
+        left = std::min(left, first);
+        right = std::max(right, last);
+        top = std::min(top, y);
+        bottom = y;
+    }
+    if (right < 0) return QRect();
+    return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
 const TurnedImage* TurnedCache::get(const QImage& source, const QTransform& linear) {
     if (source.cacheKey() != sourceKey_) {
         entries_.clear();
@@ -185,14 +231,20 @@ const TurnedImage* TurnedCache::get(const QImage& source, const QTransform& line
     {
         QPainter painter(&turned.pixels);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-        painter.setRenderHint(QPainter::Antialiasing, true);
-        painter.setWorldTransform(linear * QTransform::fromTranslate(-origin.x(), -origin.y()));
-        painter.drawImage(QPointF(0, 0), source);
+        drawImageInBands(painter, linear * QTransform::fromTranslate(-origin.x(), -origin.y()), QTransform(),
+                         QRectF(0, 0, source.width(), source.height()), source);
     }
 
+    // Keep only what shows: a turned disc leaves the corners of its box empty.
+    const QRect shown = opaqueBounds(turned.pixels);
+    if (shown != turned.pixels.rect()) {
+        turned.pixels = shown.isEmpty() ? QImage() : turned.pixels.copy(shown);
+        turned.origin += shown.topLeft();
+    }
+    const size_t bytes = static_cast<size_t>(turned.pixels.width()) * static_cast<size_t>(turned.pixels.height()) * 4;
     entries_.push_front({linear.m11(), linear.m12(), linear.m21(), linear.m22(), std::move(turned)});
     ++copiesMade_;
-    bytes_ += static_cast<size_t>(size.width()) * static_cast<size_t>(size.height()) * 4;
+    bytes_ += bytes;
     while (entries_.size() > 1 && (bytes_ > kMaxBytes || entries_.size() > kMaxEntries)) {
         const QImage& old = entries_.back().image.pixels;
         bytes_ -= static_cast<size_t>(old.width()) * static_cast<size_t>(old.height()) * 4;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPainter>
 #include <QPoint>
 #include <QTransform>
 #include <cstdint>
@@ -60,6 +61,36 @@ private:
     std::list<Entry> entries_;  ///< most recently used first
     size_t bytes_ = 0;
     int64_t blursMade_ = 0;
+};
+
+/// Draws `image` into `target` through the world transform `world` in bands of at most kBandRows
+/// device rows, each clipped to its band; `toDevice` maps the painter's world coordinates to
+/// device pixels. The raster engine hands the spans of a large filtered draw to worker threads
+/// and waits for them, which costs more than it saves on a busy machine; a band is small enough
+/// to stay on this thread. Leaves `world` set and no clip; the image's edges are not antialiased
+/// beyond what its filtering gives (images drawn here have transparent borders).
+void drawImageInBands(QPainter& painter, const QTransform& world, const QTransform& toDevice, const QRectF& target,
+                      const QImage& image);
+inline constexpr int kBandRows = 64;
+
+/// The smallest rectangle holding every pixel of the image that is not fully transparent (empty
+/// for a fully transparent image). Drawing only that part saves blending the transparent margin.
+QRect opaqueBounds(const QImage& image);
+
+/// The opaque bounds of one image, found again only when its pixels change.
+class OpaqueBoundsCache {
+public:
+    const QRect& get(const QImage& image) {
+        if (image.cacheKey() != key_) {
+            key_ = image.cacheKey();
+            bounds_ = opaqueBounds(image);
+        }
+        return bounds_;
+    }
+
+private:
+    qint64 key_ = 0;
+    QRect bounds_;
 };
 
 /// An image turned for drawing: its pixels land at `origin` (device pixels) from the point where

@@ -139,6 +139,7 @@ void QPainterContext::begin() {
     painter_->setWorldTransform(painterTransform_ = state_.ctm);
     toDevice_ = painter_->worldTransform().inverted() * painter_->deviceTransform();
     fromDevice_ = toDevice_.inverted();
+    callerClips_ = painter_->hasClipping();
 
     // Small discs go straight into the pixels when the painter draws into a 32-bit premultiplied
     // image with the raster engine; the system clip (a widget's update region) is kept.
@@ -282,24 +283,32 @@ void QPainterContext::drawImage(const host::Image& image, const host::CGRect& re
                           std::fabs(device.m22() - 1) * pixels.height() < 1;
         const QImage* placed = &pixels;
         QPoint origin;
-        if (!asIs) {
+        QRect part = pixels.rect();
+        if (asIs) {
+            // Blending leaves fully transparent pixels unchanged: only the rest is drawn. A copy
+            // replaces the whole rectangle.
+            if (op != host::CompositingOperation::Copy) part = bitmap->opaqueBounds();
+            origin = part.topLeft();
+        } else {
             const QTransform linear(device.m11(), device.m12(), device.m21(), device.m22(), 0, 0);
             if (const TurnedImage* turned = bitmap->turned().get(pixels, linear)) {
                 placed = &turned->pixels;
                 origin = turned->origin;
+                part = placed->rect();
             } else {
                 placed = nullptr;
             }
         }
         if (placed) {
-            useTransform(QTransform::fromTranslate(std::round(landing.x()) + origin.x(),
-                                                   std::round(landing.y()) + origin.y()) * fromDevice_);
-            useSmoothing(false);
-            painter_->drawImage(QPointF(0, 0), *placed);
+            if (!part.isEmpty()) {
+                useTransform(QTransform::fromTranslate(std::round(landing.x()) + origin.x(),
+                                                       std::round(landing.y()) + origin.y()) * fromDevice_);
+                useSmoothing(false);
+                painter_->drawImage(QPointF(0, 0), *placed, part);
+            }
         } else {
-            useTransform(upright);
             useSmoothing(true);
-            painter_->drawImage(target, pixels);
+            drawFiltered(upright, target, pixels);
         }
         painter_->setOpacity(outerOpacity_);
         return;
@@ -346,12 +355,22 @@ void QPainterContext::drawShadow(const QImage& source, SilhouetteCache& cache, c
     const QRectF padded(-reach * ux, -reach * uy, silhouette.width * silhouette.step * ux,
                         silhouette.height * silhouette.step * uy);
     const QTransform offset = QTransform::fromTranslate(state_.shadow.offset.width, state_.shadow.offset.height);
-    useTransform(toBase * offset * base_);
     useComposition(QPainter::CompositionMode_SourceOver);
     useSmoothing(true);
     painter_->setOpacity(outerOpacity_ * opacity);
-    painter_->drawImage(padded, tinted);
+    drawFiltered(toBase * offset * base_, padded, tinted);
     painter_->setOpacity(outerOpacity_);
+}
+
+void QPainterContext::drawFiltered(const QTransform& world, const QRectF& target, const QImage& image) {
+    if (callerClips_) {
+        // Bands would replace the caller's own clip: draw in one go.
+        useTransform(world);
+        painter_->drawImage(target, image);
+        return;
+    }
+    drawImageInBands(*painter_, world, toDevice_, target, image);
+    painterTransform_ = world;
 }
 
 BitmapContext::BitmapContext(QtBitmap& bitmap)

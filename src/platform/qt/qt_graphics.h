@@ -50,12 +50,15 @@ public:
     const QImage& image() const { return image_; }
     SilhouetteCache& silhouettes() const { return silhouettes_; }
     TurnedCache& turned() const { return turned_; }
+    /// The part of the bitmap that is not fully transparent.
+    const QRect& opaqueBounds() const { return opaque_.get(image_); }
 
 private:
     QImage image_;
     host::CGSize points_;
     mutable SilhouetteCache silhouettes_;
     mutable TurnedCache turned_;
+    mutable OpaqueBoundsCache opaque_;
 };
 
 /// A graphics context over a QPainter. The module's coordinates (points, y upwards) are mapped to
@@ -108,6 +111,8 @@ private:
     void useTransform(const QTransform& transform);
     void useComposition(QPainter::CompositionMode mode);
     void useSmoothing(bool smooth);
+    /// Draws an image with smooth filtering through `world`, in bands when the caller set no clip.
+    void drawFiltered(const QTransform& world, const QRectF& target, const QImage& image);
     /// Blends a small disc straight into the device's pixels; false when it is not drawn that way.
     bool fillSmallDisc(const host::CGRect& rect);
     void drawShadow(const QImage& source, SilhouetteCache& cache, const QTransform& upright, QSizeF target,
@@ -121,6 +126,7 @@ private:
     QTransform fromDevice_;
     QImage* directPixels_ = nullptr;  ///< the raster device's image when small discs go straight into it
     std::vector<QRect> directClip_;   ///< where they may go, device pixels
+    bool callerClips_ = false;        ///< the painter came with a clip of its own
     State state_;
     std::vector<State> stack_;
     QColor fill_;
