@@ -333,6 +333,62 @@ TEST_F(QtShadow, TurnedCopiesAreMadeOncePerAngle) {
     EXPECT_EQ(square->turned().copiesMade(), 2);
 }
 
+TEST_F(QtShadow, LargeTurnedImageAndItsHaloAreWholeAcrossBands) {
+    // Tall enough to be drawn in several bands: every band joins the next without a seam.
+    auto bar = makeBitmap(240, 40, [](QPainter& p) { p.fillRect(0, 0, 240, 40, Qt::white); });
+    Canvas c(320, 320);
+    c.context->setShadow(host::NSZeroSize, 8, glowColor(0.63));
+    c.context->translateCTM(160, 160);
+    c.context->rotateCTM(1.1);
+    c.context->translateCTM(-120, -20);
+    c.context->drawImage(*bar, host::NSMakeRect(0, 0, 240, 40), host::CompositingOperation::SourceOver, 1);
+    c.finish();
+    const double ux = std::cos(1.1), uy = std::sin(1.1);  // along the bar
+    double lowest = 1, highest = 0;
+    for (double t = -100; t <= 100; t += 1.5) {
+        EXPECT_EQ(c.at(160 + t * ux, 160 + t * uy), QColor(Qt::white)) << t;
+        // Three points out from the long edge: the same halo all along.
+        const double g = glow(c, 160 + t * ux + 23 * -uy, 160 + t * uy + 23 * ux);
+        lowest = std::min(lowest, g);
+        highest = std::max(highest, g);
+    }
+    EXPECT_GT(lowest, 0.1);
+    EXPECT_LT(highest, 1.6 * lowest);  // a band drawn twice would nearly double it
+}
+
+TEST(QtBands, BandedDrawMatchesOneDrawPixelForPixel) {
+    QImage source(90, 150, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < source.height(); ++y)
+        for (int x = 0; x < source.width(); ++x) source.setPixel(x, y, qPremultiply(qRgba(x * 2, y, 255 - x, 128 + (x + y) % 128)));
+    QTransform world;
+    world.translate(130.3, 20.6);
+    world.rotate(23);
+    world.scale(1.3, 1.1);
+    const auto render = [&](bool banded) {
+        QImage target(300, 300, QImage::Format_ARGB32_Premultiplied);
+        target.fill(Qt::black);
+        QPainter p(&target);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        const QRectF rect(0, 0, source.width(), source.height());
+        if (banded) {
+            qtbackend::drawImageInBands(p, world, QTransform(), rect, source);
+        } else {
+            p.setWorldTransform(world);
+            p.drawImage(rect, source);
+        }
+        return target;
+    };
+    const QImage once = render(false), banded = render(true);
+    int worst = 0;
+    for (int y = 0; y < once.height(); ++y)
+        for (int x = 0; x < once.width(); ++x) {
+            const QRgb a = once.pixel(x, y), b = banded.pixel(x, y);
+            worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                              std::abs(qBlue(a) - qBlue(b)), std::abs(qAlpha(a) - qAlpha(b))});
+        }
+    EXPECT_LE(worst, 2);
+}
+
 TEST(QtBitmapContext, PointsMapOntoEveryPixelOfABitmapOfCeiledSize) {
     QtGraphics graphics;
     auto bitmap = graphics.createBitmap(500, 110);
