@@ -25,135 +25,102 @@ protected:
     }
 
     std::shared_ptr<host::Image> get(int64_t type, CGSize size) { return view->cachedImageForType(type, size); }
-    int built() const { return fake.graphicsService.bitmapsCreated; }
-    const fake::FakeImage& source(const std::shared_ptr<Image>& image) {
-        return static_cast<const fake::FakeImage&>(*image);
+    static const fake::FakeBitmap& bitmap(const std::shared_ptr<host::Image>& image) {
+        return dynamic_cast<const fake::FakeBitmap&>(*image);
     }
+    int built() const { return fake.graphicsService.bitmapsCreated; }
 
     std::shared_ptr<Tavrin_ScreenSaverView> view;
     std::shared_ptr<fake::FakeWindow> window;
     fake::RecordingContext screen;  ///< the view's own context while the cache draws elsewhere
 };
 
-TEST_F(SpriteCache, LogoBitmapHasCeiledPixelsSizeInPointsAndTheSourceDrawnInto) {
+TEST_F(SpriteCache, BitmapHasCeiledPixelsTheSizeInPointsAndTheSourceDrawnIntoIt) {
     const CGSize size{250, 54.84};
     auto image = get(ImageTypeLogo, size);
     ASSERT_TRUE(image);
-    auto* bitmap = dynamic_cast<fake::FakeBitmap*>(image.get());
-    ASSERT_NE(bitmap, nullptr);
-    EXPECT_EQ(bitmap->pixelsWide(), 500);
-    EXPECT_EQ(bitmap->pixelsHigh(), 110);
-    EXPECT_EQ(bitmap->size(), size);
-    ASSERT_EQ(bitmap->contents.size(), 1u);
-    EXPECT_EQ(bitmap->contents[0].first, "/bundle/tavrin.svg");
-    EXPECT_EQ(bitmap->contents[0].second, host::NSMakeRect(0, 0, 250, 54.84));
+    EXPECT_EQ(bitmap(image).pixelsWide(), 500);
+    EXPECT_EQ(bitmap(image).pixelsHigh(), 110);
+    EXPECT_EQ(image->size(), size);
+    ASSERT_EQ(bitmap(image).contents.size(), 1u);
+    EXPECT_EQ(bitmap(image).contents[0].first, "/bundle/tavrin.svg");
+    EXPECT_EQ(bitmap(image).contents[0].second, host::NSMakeRect(0, 0, 250, 54.84));
     EXPECT_EQ(view->tavrinCache, image);
     EXPECT_EQ(view->tavrinCacheSize, size);
     EXPECT_EQ(view->cacheBackingScale, 2.0);
     // The view's context is current again and saw nothing of the rebuild.
     EXPECT_EQ(host::currentContext(), &screen);
     EXPECT_TRUE(screen.ops.empty());
-}
 
-TEST_F(SpriteCache, SameRequestReturnsTheIdenticalImageWithoutDrawing) {
-    auto first = get(ImageTypeLogo, {250, 54.84});
-    const int drawn = source(view->tavrinImage).timesDrawn;
-    auto second = get(ImageTypeLogo, {250, 54.84});
-    EXPECT_EQ(first, second);
+    EXPECT_EQ(get(ImageTypeLogo, size), image);  // the same call: the identical image
     EXPECT_EQ(built(), 1);
-    EXPECT_EQ(source(view->tavrinImage).timesDrawn, drawn);
+    EXPECT_EQ(static_cast<fake::FakeImage&>(*view->tavrinImage).timesDrawn, 1);
+
+    auto wheel = get(7, {40, 40});  // any type but the logo's uses the wheel slot
+    EXPECT_EQ(view->wheelCache, wheel);
+    EXPECT_EQ(bitmap(wheel).contents[0].first, "/bundle/tavrin_wheel.svg");
 }
 
 TEST_F(SpriteCache, SizeChangesBelowHalfAPointReuseAndFromHalfAPointRebuild) {
     auto base = get(ImageTypeWheel, {60, 60});
     EXPECT_EQ(get(ImageTypeWheel, {60.3, 59.7}), base);
     EXPECT_EQ(get(ImageTypeWheel, {60.4999, 60}), base);
-    EXPECT_EQ(built(), 1);
-    // The reused bitmap stays tagged with the size it was made for.
-    EXPECT_EQ(view->wheelCacheSize, (CGSize{60, 60}));
-
+    EXPECT_EQ(view->wheelCacheSize, (CGSize{60, 60}));  // still the size it was made for
     auto wider = get(ImageTypeWheel, {60.5, 60});
     EXPECT_NE(wider, base);
-    EXPECT_EQ(built(), 2);
-    auto taller = get(ImageTypeWheel, {60.5, 60.5});
-    EXPECT_NE(taller, wider);
+    EXPECT_NE(get(ImageTypeWheel, {60.5, 60.5}), wider);
     EXPECT_EQ(built(), 3);
-    // The caller's image stays valid after its slot was rebuilt.
-    EXPECT_EQ(base->size(), (CGSize{60, 60}));
+    EXPECT_EQ(base->size(), (CGSize{60, 60}));  // a caller's image outlives its slot
 }
 
-TEST_F(SpriteCache, DensityWithinOneHundredthReusesAndBeyondRebuilds) {
+TEST_F(SpriteCache, DensityWithinOneHundredthReusesBelowOneOrNoWindowCountsAsOne) {
     window->scale = 1.0;
-    auto base = get(ImageTypeLogo, {100, 20});
+    auto base = get(ImageTypeLogo, {100.2, 20.2});
     window->scale = 1.005;
-    EXPECT_EQ(get(ImageTypeLogo, {100, 20}), base);
+    EXPECT_EQ(get(ImageTypeLogo, {100.2, 20.2}), base);
     window->scale = 1.01;  // not strictly within the tolerance any more
-    auto denser = get(ImageTypeLogo, {100, 20});
-    EXPECT_NE(denser, base);
+    EXPECT_NE(get(ImageTypeLogo, {100.2, 20.2}), base);
     EXPECT_EQ(view->cacheBackingScale, 1.01);
-    window->scale = 2.0;
-    auto retina = get(ImageTypeLogo, {100, 20});
-    EXPECT_EQ(static_cast<fake::FakeBitmap&>(*retina).pixelsWide(), 200);
-    EXPECT_EQ(built(), 3);
-}
 
-TEST_F(SpriteCache, DensityBelowOneAndNoWindowRenderAtOne) {
     window->scale = 0.5;
-    auto image = get(ImageTypeLogo, {100.2, 20.2});
-    EXPECT_EQ(static_cast<fake::FakeBitmap&>(*image).pixelsWide(), 101);
-    EXPECT_EQ(static_cast<fake::FakeBitmap&>(*image).pixelsHigh(), 21);
-    EXPECT_EQ(view->cacheBackingScale, 1.0);
-
+    auto low = get(ImageTypeLogo, {100.2, 20.2});
+    EXPECT_EQ(bitmap(low).pixelsWide(), 101);
+    EXPECT_EQ(bitmap(low).pixelsHigh(), 21);
     view->hostAttachWindow(nullptr);
-    view->invalidateImageCache();
-    image = get(ImageTypeWheel, {10, 10});
-    EXPECT_EQ(static_cast<fake::FakeBitmap&>(*image).pixelsWide(), 10);
-    EXPECT_EQ(view->cacheBackingScale, 1.0);
+    EXPECT_EQ(get(ImageTypeLogo, {100.2, 20.2}), low);
+    EXPECT_EQ(built(), 3);
 }
 
 TEST_F(SpriteCache, DensityChangeSeenByOneSlotEmptiesTheOtherSoItIsNotDrawnStale) {
     window->scale = 1.0;
     auto logo = get(ImageTypeLogo, {100, 20});
-    auto wheel = get(ImageTypeWheel, {30, 30});
-    window->scale = 2.0;  // no backing-properties notice
+    get(ImageTypeWheel, {30, 30});
+    window->scale = 2.0;  // without a backing-properties notice
     auto logo2 = get(ImageTypeLogo, {100, 20});
     EXPECT_NE(logo2, logo);
     EXPECT_EQ(view->wheelCache, nullptr);
     EXPECT_EQ(view->wheelCacheSize, host::NSZeroSize);
     auto wheel2 = get(ImageTypeWheel, {30, 30});
-    EXPECT_EQ(static_cast<fake::FakeBitmap&>(*wheel2).pixelsWide(), 60);
-    // Back in step: both reused.
-    EXPECT_EQ(get(ImageTypeLogo, {100, 20}), logo2);
+    EXPECT_EQ(bitmap(wheel2).pixelsWide(), 60);
+    EXPECT_EQ(get(ImageTypeLogo, {100, 20}), logo2);  // back in step: both reused
     EXPECT_EQ(get(ImageTypeWheel, {30, 30}), wheel2);
     EXPECT_EQ(built(), 4);
 }
 
-TEST_F(SpriteCache, TooSmallOrMissingSourceGivesNoneAndMakesNothing) {
+TEST_F(SpriteCache, TooSmallOrMissingSourceGivesNoneAndAbsurdSizesTheSource) {
     EXPECT_EQ(get(ImageTypeLogo, {0.5, 50}), nullptr);
     EXPECT_EQ(get(ImageTypeLogo, {50, 0.99}), nullptr);
     EXPECT_EQ(get(ImageTypeLogo, {std::nan(""), 50}), nullptr);
-    EXPECT_NE(get(ImageTypeLogo, {1, 1}), nullptr);
+    EXPECT_EQ(get(ImageTypeLogo, {1e300, 10}), view->tavrinImage);  // refused before the host
+    EXPECT_EQ(get(ImageTypeLogo, {INFINITY, 10}), view->tavrinImage);
     view->wheelImage.reset();
     EXPECT_EQ(get(ImageTypeWheel, {60, 60}), nullptr);
-    EXPECT_EQ(get(ImageTypeWheel, {1e6, 1e6}), nullptr);
-    EXPECT_EQ(built(), 1);
-}
-
-TEST_F(SpriteCache, AnyTypeButTheLogoUsesTheWheelSlot) {
-    auto image = get(7, {40, 40});
-    ASSERT_TRUE(image);
-    EXPECT_EQ(view->wheelCache, image);
-    EXPECT_EQ(view->tavrinCache, nullptr);
-    auto& bitmap = static_cast<fake::FakeBitmap&>(*image);
-    ASSERT_EQ(bitmap.contents.size(), 1u);
-    EXPECT_EQ(bitmap.contents[0].first, "/bundle/tavrin_wheel.svg");
-    EXPECT_EQ(get(ImageTypeWheel, {40, 40}), image);
+    EXPECT_EQ(built(), 0);
+    EXPECT_NE(get(ImageTypeLogo, {1, 1}), nullptr);
 }
 
 TEST_F(SpriteCache, FailedBitmapOrContextReturnsTheSourceAndKeepsTheSlot) {
     auto kept = get(ImageTypeLogo, {100, 20});
-    const auto keptScale = view->cacheBackingScale;
-
     fake.graphicsService.failBitmaps = true;
     EXPECT_EQ(get(ImageTypeLogo, {200, 40}), view->tavrinImage);
     fake.graphicsService.failBitmaps = false;
@@ -162,20 +129,11 @@ TEST_F(SpriteCache, FailedBitmapOrContextReturnsTheSourceAndKeepsTheSlot) {
     EXPECT_EQ(get(ImageTypeLogo, {200, 40}), view->tavrinImage);
     EXPECT_EQ(view->tavrinCache, kept);
     EXPECT_EQ(view->tavrinCacheSize, (CGSize{100, 20}));
-    EXPECT_EQ(view->cacheBackingScale, keptScale);
+    EXPECT_EQ(view->cacheBackingScale, 2.0);
     EXPECT_EQ(host::currentContext(), &screen);
 
-    // The next call tries again and succeeds.
-    fake.graphicsService.failContexts = false;
-    auto rebuilt = get(ImageTypeLogo, {200, 40});
-    EXPECT_NE(rebuilt, view->tavrinImage);
-    EXPECT_EQ(static_cast<fake::FakeBitmap&>(*rebuilt).pixelsWide(), 600);
-}
-
-TEST_F(SpriteCache, AbsurdSizeIsRefusedBeforeTheHostAndTheSourceReturned) {
-    EXPECT_EQ(get(ImageTypeLogo, {1e300, 10}), view->tavrinImage);
-    EXPECT_EQ(get(ImageTypeLogo, {INFINITY, 10}), view->tavrinImage);
-    EXPECT_EQ(built(), 0);
+    fake.graphicsService.failContexts = false;  // the next call tries again
+    EXPECT_EQ(bitmap(get(ImageTypeLogo, {200, 40})).pixelsWide(), 600);
 }
 
 TEST_F(SpriteCache, InvalidationEmptiesBothSlotsAndForcesARebuild) {
@@ -188,7 +146,6 @@ TEST_F(SpriteCache, InvalidationEmptiesBothSlotsAndForcesARebuild) {
     EXPECT_EQ(view->wheelCacheSize, host::NSZeroSize);
     EXPECT_EQ(view->cacheBackingScale, 2.0);
     EXPECT_NE(get(ImageTypeLogo, {100, 20}), logo);
-    EXPECT_EQ(built(), 3);
 
     view->viewDidChangeBackingProperties();
     EXPECT_EQ(view->tavrinCache, nullptr);
