@@ -150,28 +150,34 @@ TEST(QtContext, SmallDiscsBlendWithTheirAlphaAndCoverTheirArea) {
     }
 }
 
-/// A widget that draws a row of discs across itself through a context.
+/// A widget that fills itself blue and draws a row of white discs across itself through a context.
 class DiscWidget : public QWidget {
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         QPainterContext context(painter, height());
+        context.setFillColor(host::Color::colorWithCalibratedHue(2.0 / 3, 1, 1, 1));
+        context.fillRect(host::NSMakeRect(0, 0, width(), height()));
         context.setFillColor(host::Color::colorWithCalibratedWhite(1, 1));
         for (int x = 5; x < width(); x += 10) context.fillEllipseInRect(host::NSMakeRect(x - 3, 7, 6, 6));
     }
 };
 
-TEST(QtContext, DiscsInAWidgetStayInsideTheRegionBeingPaintedAndAtItsOffset) {
+TEST(QtContext, FillsAndDiscsInAWidgetStayInsideTheRegionBeingPaintedAndAtItsOffset) {
     DiscWidget widget;
     widget.resize(100, 20);
     QImage target(120, 30, QImage::Format_ARGB32_Premultiplied);
     target.fill(Qt::black);
     widget.render(&target, QPoint(10, 5), QRegion(0, 0, 50, 20), QWidget::RenderFlags());
     // Disc centres sit at widget x = 5, 15, … and 10 from the bottom: target row 5 + 9.
-    EXPECT_EQ(qRed(target.pixel(10 + 5, 5 + 9)), 255);
-    EXPECT_EQ(qRed(target.pixel(10 + 45, 5 + 9)), 255);
-    EXPECT_EQ(qRed(target.pixel(10 + 55, 5 + 9)), 0);  // outside the painted region
-    EXPECT_EQ(qRed(target.pixel(5, 5 + 9)), 0);        // left of the widget
+    EXPECT_EQ(target.pixel(10 + 5, 5 + 9), qRgb(255, 255, 255));
+    EXPECT_EQ(target.pixel(10 + 45, 5 + 9), qRgb(255, 255, 255));
+    EXPECT_EQ(target.pixel(10 + 10, 5 + 9), qRgb(0, 0, 255));
+    EXPECT_EQ(target.pixel(10 + 49, 5 + 19), qRgb(0, 0, 255));
+    EXPECT_EQ(target.pixel(10 + 55, 5 + 9), qRgb(0, 0, 0));  // outside the painted region
+    EXPECT_EQ(target.pixel(10 + 50, 5), qRgb(0, 0, 0));
+    EXPECT_EQ(target.pixel(5, 5 + 9), qRgb(0, 0, 0));        // left of the widget
+    EXPECT_EQ(target.pixel(15, 4), qRgb(0, 0, 0));           // above it
 }
 
 class QtShadow : public ::testing::Test {

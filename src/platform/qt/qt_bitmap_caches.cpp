@@ -188,13 +188,14 @@ QRect opaqueBounds(const QImage& image) {
     const QImage argb = image.format() == QImage::Format_ARGB32_Premultiplied || image.format() == QImage::Format_ARGB32
                             ? image
                             : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    int left = argb.width(), right = -1, top = argb.height(), bottom = -1;
-    for (int y = 0; y < argb.height(); ++y) {
+    const int width = argb.width(), height = argb.height();
+    int left = width, right = -1, top = height, bottom = -1;
+    for (int y = 0; y < height; ++y) {
         const QRgb* row = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
         int first = 0;
-        while (first < argb.width() && qAlpha(row[first]) == 0) ++first;
-        if (first == argb.width()) continue;
-        int last = argb.width() - 1;
+        while (first < width && qAlpha(row[first]) == 0) ++first;
+        if (first == width) continue;
+        int last = width - 1;
         while (qAlpha(row[last]) == 0) --last;
         left = std::min(left, first);
         right = std::max(right, last);

@@ -5,6 +5,10 @@
 #include <QRegion>
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace qtbackend {
 namespace {
@@ -68,6 +72,27 @@ void blendSmallDisc(uchar* bits, qsizetype bytesPerLine, const QRect& clip, QPoi
             row[x] = src + byteMul(row[x], 255 - qAlpha(src));
         }
     }
+}
+
+/// Sets `count` pixels to one value. A frame's background is larger than the caches, so the stores
+/// bypass them where the processor allows, which halves the memory traffic of the fill.
+void fillPixels(QRgb* row, int count, QRgb value) {
+#if defined(__SSE2__)
+    int i = 0;
+    while (i < count && (reinterpret_cast<uintptr_t>(row + i) & 15) != 0) row[i++] = value;
+    const __m128i four = _mm_set1_epi32(static_cast<int>(value));
+    for (; i + 4 <= count; i += 4) _mm_stream_si128(reinterpret_cast<__m128i*>(row + i), four);
+    for (; i < count; ++i) row[i] = value;
+#else
+    std::fill(row, row + count, value);
+#endif
+}
+
+/// Orders the bypassing stores of fillPixels before whatever is drawn next.
+void finishPixelFill() {
+#if defined(__SSE2__)
+    _mm_sfence();
+#endif
 }
 
 /// True when the transform moves and scales but neither turns nor flips.
@@ -195,7 +220,7 @@ QColor QPainterContext::toQColor(const host::Color& color) {
 void QPainterContext::setFillColor(const host::Color& color) { fill_ = toQColor(color); }
 
 void QPainterContext::fillRect(const host::CGRect& rect) {
-    if (!painter_->isActive()) return;
+    if (!painter_->isActive() || fillPixelRect(rect)) return;
     useTransform(state_.ctm);
     useComposition(QPainter::CompositionMode_Source);
     painter_->fillRect(toQRect(rect), fill_);
@@ -211,6 +236,29 @@ void QPainterContext::fillEllipseInRect(const host::CGRect& rect) {
         painter_->setBrush(fill_);
     }
     painter_->drawEllipse(toQRect(rect));
+}
+
+bool QPainterContext::fillPixelRect(const host::CGRect& rect) {
+    if (!directPixels_ || painter_->hasClipping()) return false;
+    const QTransform device = state_.ctm * toDevice_;
+    if (device.type() > QTransform::TxScale) return false;
+    const QRectF area = device.mapRect(toQRect(rect));
+    // Only a rectangle on whole pixels: its edge pixels are replaced outright, not in part.
+    const auto whole = [](double v) { return std::fabs(v - std::round(v)) < 1e-6; };
+    if (!whole(area.left()) || !whole(area.top()) || !whole(area.right()) || !whole(area.bottom())) return false;
+    const QRect pixels(QPoint(static_cast<int>(std::round(area.left())), static_cast<int>(std::round(area.top()))),
+                       QPoint(static_cast<int>(std::round(area.right())) - 1,
+                              static_cast<int>(std::round(area.bottom())) - 1));
+    const QRgb color = fill_.rgba64().premultiplied().toArgb32();
+    uchar* bits = const_cast<uchar*>(directPixels_->constBits());
+    const qsizetype stride = directPixels_->bytesPerLine();
+    for (const QRect& clip : directClip_) {
+        const QRect part = pixels & clip;
+        for (int y = part.top(); y <= part.bottom(); ++y)
+            fillPixels(reinterpret_cast<QRgb*>(bits + y * stride) + part.left(), part.width(), color);
+    }
+    finishPixelFill();
+    return true;
 }
 
 bool QPainterContext::fillSmallDisc(const host::CGRect& rect) {

@@ -113,6 +113,9 @@ private:
     void useSmoothing(bool smooth);
     /// Draws an image with smooth filtering through `world`, in bands when the caller set no clip.
     void drawFiltered(const QTransform& world, const QRectF& target, const QImage& image);
+    /// Replaces a rectangle on whole device pixels straight in the device's pixels; false when
+    /// it is not done that way.
+    bool fillPixelRect(const host::CGRect& rect);
     /// Blends a small disc straight into the device's pixels; false when it is not drawn that way.
     bool fillSmallDisc(const host::CGRect& rect);
     void drawShadow(const QImage& source, SilhouetteCache& cache, const QTransform& upright, QSizeF target,
