@@ -166,8 +166,9 @@ void QPainterContext::begin() {
     fromDevice_ = toDevice_.inverted();
     callerClips_ = painter_->hasClipping();
 
-    // Small discs go straight into the pixels when the painter draws into a 32-bit premultiplied
-    // image with the raster engine; the system clip (a widget's update region) is kept.
+    // Small discs and fills on whole pixels go straight into the pixels when the painter draws
+    // into a 32-bit premultiplied image with the raster engine; the system clip (a widget's
+    // update region, in device pixels) is kept.
     QPaintEngine* engine = painter_->paintEngine();
     QPaintDevice* device = engine ? engine->paintDevice() : nullptr;
     if (engine && engine->type() == QPaintEngine::Raster && device && device->devType() == QInternal::Image) {
@@ -239,10 +240,13 @@ void QPainterContext::fillEllipseInRect(const host::CGRect& rect) {
 }
 
 bool QPainterContext::fillPixelRect(const host::CGRect& rect) {
-    if (!directPixels_ || painter_->hasClipping()) return false;
+    if (!directPixels_ || painter_->hasClipping() || outerOpacity_ != 1) return false;
     const QTransform device = state_.ctm * toDevice_;
     if (device.type() > QTransform::TxScale) return false;
-    const QRectF area = device.mapRect(toQRect(rect));
+    const QRectF mapped = device.mapRect(toQRect(rect));
+    if (!std::isfinite(mapped.left() + mapped.top() + mapped.width() + mapped.height())) return false;
+    const QRectF area = mapped & QRectF(directPixels_->rect());
+    if (area.isEmpty()) return true;  // off the surface: nothing to do
     // Only a rectangle on whole pixels: its edge pixels are replaced outright, not in part.
     const auto whole = [](double v) { return std::fabs(v - std::round(v)) < 1e-6; };
     if (!whole(area.left()) || !whole(area.top()) || !whole(area.right()) || !whole(area.bottom())) return false;
@@ -271,6 +275,8 @@ bool QPainterContext::fillSmallDisc(const host::CGRect& rect) {
     if (!(radius > 0) || radius > kSmallDiscRadius) return false;
     const QPointF centre = device.map(QPointF(rect.origin.x + rect.size.width / 2, rect.origin.y + rect.size.height / 2));
     if (!std::isfinite(centre.x()) || !std::isfinite(centre.y())) return false;
+    const QRectF reach(centre.x() - radius - 2, centre.y() - radius - 2, 2 * radius + 4, 2 * radius + 4);
+    if (!reach.intersects(QRectF(directPixels_->rect()))) return true;  // off the surface
     QRgb color = fill_.rgba64().premultiplied().toArgb32();
     if (outerOpacity_ < 1) color = byteMul(color, static_cast<uint>(std::clamp(outerOpacity_, 0.0, 1.0) * 255 + 0.5));
     if (qAlpha(color) == 0) return true;
