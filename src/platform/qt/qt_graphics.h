@@ -1,13 +1,17 @@
 // The graphics of the Qt backend: a context over QPainter flipped so that y grows upwards, SVG
-// images through QSvgRenderer, and RGBA bitmaps in QImage.
+// images through QSvgRenderer, and RGBA bitmaps in QImage. Drop shadows are real: a blurred,
+// tinted copy of the image's alpha drawn under the image, kept with the image between frames.
 #pragma once
 
 #include <QImage>
 #include <QPainter>
 #include <QSvgRenderer>
+#include <QTransform>
 #include <memory>
+#include <vector>
 
 #include "host/graphics.h"
+#include "platform/qt/qt_bitmap_caches.h"
 
 namespace qtbackend {
 
@@ -15,34 +19,64 @@ namespace qtbackend {
 class QtSvgImage : public host::Image {
 public:
     explicit QtSvgImage(std::unique_ptr<QSvgRenderer> renderer);
+    /// The view box's size.
     host::CGSize size() const override;
-    QSvgRenderer& renderer() const { return *renderer_; }
+    /// Renders the whole image into the rectangle of the painter's current coordinates.
+    void render(QPainter& painter, const QRectF& target) const;
+    /// How many times the image was rendered from its source.
+    int64_t renderCount() const { return renderCount_; }
+
+    /// A raster copy of the image at a pixel size, for its shadow; kept until another size is asked.
+    const QImage& rasterAt(QSize pixels) const;
+    SilhouetteCache& silhouettes() const { return silhouettes_; }
 
 private:
     std::unique_ptr<QSvgRenderer> renderer_;
+    mutable int64_t renderCount_ = 0;
+    mutable QImage raster_;
+    mutable SilhouetteCache silhouettes_;
 };
 
-/// A bitmap of premultiplied ARGB pixels with a size in points.
+/// A bitmap of premultiplied ARGB pixels with a size in points. The pixels map onto the size in
+/// points on each axis separately, so a bitmap of ceil(w × scale) pixels covers exactly w points.
 class QtBitmap : public host::BitmapImageRep {
 public:
     QtBitmap(int64_t pixelsWide, int64_t pixelsHigh);
     host::CGSize size() const override { return points_; }
     int64_t pixelsWide() const override { return image_.width(); }
     int64_t pixelsHigh() const override { return image_.height(); }
-    void setSize(host::CGSize points) override;
+    void setSize(host::CGSize points) override { points_ = points; }
     QImage& image() { return image_; }
     const QImage& image() const { return image_; }
+    SilhouetteCache& silhouettes() const { return silhouettes_; }
+    TurnedCache& turned() const { return turned_; }
+    /// The part of the bitmap that is not fully transparent.
+    const QRect& opaqueBounds() const { return opaque_.get(image_); }
 
 private:
     QImage image_;
     host::CGSize points_;
+    mutable SilhouetteCache silhouettes_;
+    mutable TurnedCache turned_;
+    mutable OpaqueBoundsCache opaque_;
 };
 
-/// A graphics context over a QPainter whose device is `heightPoints` high. The painter's
-/// transform is flipped once at creation so that the module draws with y upwards.
+/// A graphics context over a QPainter. The module's coordinates (points, y upwards) are mapped to
+/// the painter's by a base transform fixed at creation. The context keeps the current transform
+/// and shadow itself, per saved state, and hands the painter only what a drawing needs, so saving
+/// and restoring cost no painter state. The painter is left as it was found when the context goes.
+///
+/// Shadows fall under drawn images; fills draw without a shadow (the module never fills under one).
 class QPainterContext : public host::GraphicsContext {
 public:
+    /// A context over a painter whose device is `heightPoints` high, in the painter's units.
     QPainterContext(QPainter& painter, double heightPoints);
+    /// A context whose `base` maps the module's coordinates to the painter's.
+    QPainterContext(QPainter& painter, const QTransform& base);
+    ~QPainterContext() override;
+    QPainterContext(const QPainterContext&) = delete;
+    QPainterContext& operator=(const QPainterContext&) = delete;
+
     void setFillColor(const host::Color& color) override;
     void fillRect(const host::CGRect& rect) override;
     void fillEllipseInRect(const host::CGRect& rect) override;
@@ -55,29 +89,62 @@ public:
                    double fraction) override;
 
     static QColor toQColor(const host::Color& color);
+    /// Standard deviation of the Gaussian for a shadow's blur radius, both in points.
+    static constexpr double kSigmaPerBlur = 0.5;
+
+protected:
+    QPainterContext(std::unique_ptr<QPainter> owned, const QTransform& base);
 
 private:
     struct Shadow {
         bool on = false;
         host::CGSize offset;
         double blur = 0;
-        QColor color;
+        QRgb premultiplied = 0;
     };
-    QPainter& painter_;
+    struct State {
+        QTransform ctm;  ///< module coordinates → painter coordinates
+        Shadow shadow;
+    };
+
+    void begin();
+    void useTransform(const QTransform& transform);
+    void useComposition(QPainter::CompositionMode mode);
+    void useSmoothing(bool smooth);
+    /// Draws an image with smooth filtering through `world`, in bands when the caller set no clip.
+    void drawFiltered(const QTransform& world, const QRectF& target, const QImage& image);
+    /// Replaces a rectangle on whole device pixels straight in the device's pixels; false when
+    /// it is not done that way.
+    bool fillPixelRect(const host::CGRect& rect);
+    /// Blends a small disc straight into the device's pixels; false when it is not drawn that way.
+    bool fillSmallDisc(const host::CGRect& rect);
+    void drawShadow(const QImage& source, SilhouetteCache& cache, const QTransform& upright, QSizeF target,
+                    double opacity);
+
+    std::unique_ptr<QPainter> owned_;
+    QPainter* painter_;
+    QTransform base_;
+    QTransform baseInverse_;
+    QTransform toDevice_;    ///< the painter's coordinates → device pixels
+    QTransform fromDevice_;
+    QImage* directPixels_ = nullptr;  ///< the raster device's image when small discs go straight into it
+    std::vector<QRect> directClip_;   ///< where they may go, device pixels
+    bool callerClips_ = false;        ///< the painter came with a clip of its own
+    State state_;
+    std::vector<State> stack_;
     QColor fill_;
-    Shadow shadow_;
-    std::vector<Shadow> shadowStack_;
+    // What the painter holds now, to skip redundant changes.
+    QTransform painterTransform_;
+    QPainter::CompositionMode painterComposition_ = QPainter::CompositionMode_SourceOver;
+    QColor painterBrush_;
+    bool painterSmooth_ = true;
+    double outerOpacity_ = 1;
 };
 
-/// A context that owns its painter on a bitmap.
+/// A context that owns its painter on a bitmap; one unit is one point of the bitmap's size.
 class BitmapContext : public QPainterContext {
 public:
     explicit BitmapContext(QtBitmap& bitmap);
-    ~BitmapContext() override;
-
-private:
-    std::unique_ptr<QPainter> owned_;
-    BitmapContext(QtBitmap& bitmap, std::unique_ptr<QPainter> painter);
 };
 
 class QtGraphics : public host::Graphics {

@@ -1,0 +1,257 @@
+#include "platform/qt/qt_bitmap_caches.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+namespace qtbackend {
+namespace {
+
+constexpr int kBoxPasses = 3;
+
+/// Radii of three box filters whose succession approximates a Gaussian of `sigma` (box widths
+/// chosen as the two odd integers around the ideal width, mixed to match the variance).
+void boxRadiiForGaussian(double sigma, int radii[kBoxPasses]) {
+    const double variance12 = 12.0 * sigma * sigma;
+    const double idealWidth = std::sqrt(variance12 / kBoxPasses + 1.0);
+    int lower = static_cast<int>(std::floor(idealWidth));
+    if (lower % 2 == 0) --lower;
+    const int upper = lower + 2;
+    const double idealLowerCount = (variance12 - kBoxPasses * lower * lower - 4.0 * kBoxPasses * lower -
+                                    3.0 * kBoxPasses) / (-4.0 * lower - 4.0);
+    const int lowerCount = static_cast<int>(std::lround(idealLowerCount));
+    for (int i = 0; i < kBoxPasses; ++i) radii[i] = ((i < lowerCount ? lower : upper) - 1) / 2;
+}
+
+/// One box pass along a row of `n` values (outside counts as 0), from `in` to `out`.
+void boxRow(const float* in, float* out, int n, int radius) {
+    const float scale = 1.0f / static_cast<float>(2 * radius + 1);
+    float sum = 0;
+    for (int i = 0; i <= radius && i < n; ++i) sum += in[i];
+    for (int x = 0; x < n; ++x) {
+        out[x] = sum * scale;
+        if (x + radius + 1 < n) sum += in[x + radius + 1];
+        if (x - radius >= 0) sum -= in[x - radius];
+    }
+}
+
+/// One box pass down the columns of a `width` × `height` buffer, all columns at once so that
+/// memory is read row by row.
+void boxColumns(const float* in, float* out, int width, int height, int radius, std::vector<float>& sums) {
+    const float scale = 1.0f / static_cast<float>(2 * radius + 1);
+    sums.assign(static_cast<size_t>(width), 0.0f);
+    for (int y = 0; y <= radius && y < height; ++y) {
+        const float* row = in + static_cast<size_t>(y) * width;
+        for (int x = 0; x < width; ++x) sums[x] += row[x];
+    }
+    for (int y = 0; y < height; ++y) {
+        float* dst = out + static_cast<size_t>(y) * width;
+        for (int x = 0; x < width; ++x) dst[x] = sums[x] * scale;
+        if (y + radius + 1 < height) {
+            const float* add = in + static_cast<size_t>(y + radius + 1) * width;
+            for (int x = 0; x < width; ++x) sums[x] += add[x];
+        }
+        if (y - radius >= 0) {
+            const float* sub = in + static_cast<size_t>(y - radius) * width;
+            for (int x = 0; x < width; ++x) sums[x] -= sub[x];
+        }
+    }
+}
+
+}  // namespace
+
+BlurredSilhouette blurSilhouette(const QImage& image, double sigma) {
+    const QImage source = image.format() == QImage::Format_ARGB32_Premultiplied || image.format() == QImage::Format_ARGB32
+                              ? image
+                              : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (!(sigma > 0)) sigma = 0;
+    BlurredSilhouette s;
+    // Wide blurs lose nothing at a lower resolution: keep the blur at two to four pixels there.
+    s.step = sigma >= 4 ? static_cast<int>(sigma / 2) : 1;
+    int radii[kBoxPasses];
+    boxRadiiForGaussian(sigma / s.step, radii);
+    // The boxes together reach exactly the sum of their radii; one more transparent pixel lets the
+    // smooth upscaling fade to nothing at the border.
+    s.padding = radii[0] + radii[1] + radii[2] + 1;
+    const int sw = source.width();
+    const int sh = source.height();
+    const int innerW = (sw + s.step - 1) / s.step;
+    const int innerH = (sh + s.step - 1) / s.step;
+    s.width = innerW + 2 * s.padding;
+    s.height = innerH + 2 * s.padding;
+    const size_t count = static_cast<size_t>(s.width) * static_cast<size_t>(s.height);
+
+    std::vector<float> a(count, 0.0f);
+    std::vector<float> b(count, 0.0f);
+    // Downsample: each low-resolution pixel is the mean alpha of its step × step block (pixels
+    // beyond the source's edge count as transparent).
+    const float blockScale = 1.0f / static_cast<float>(s.step * s.step);
+    for (int y = 0; y < sh; ++y) {
+        const QRgb* row = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+        float* dst = a.data() + static_cast<size_t>(y / s.step + s.padding) * s.width + s.padding;
+        if (s.step == 1) {
+            for (int x = 0; x < sw; ++x) dst[x] = static_cast<float>(qAlpha(row[x]));
+        } else {
+            for (int x = 0; x < sw; ++x) dst[x / s.step] += static_cast<float>(qAlpha(row[x])) * blockScale;
+        }
+    }
+
+    std::vector<float> sums;
+    for (int pass = 0; pass < kBoxPasses; ++pass) {
+        for (int y = 0; y < s.height; ++y) {
+            const size_t offset = static_cast<size_t>(y) * s.width;
+            boxRow(a.data() + offset, b.data() + offset, s.width, radii[pass]);
+        }
+        std::swap(a, b);
+    }
+    for (int pass = 0; pass < kBoxPasses; ++pass) {
+        boxColumns(a.data(), b.data(), s.width, s.height, radii[pass], sums);
+        std::swap(a, b);
+    }
+
+    s.alpha.resize(count);
+    for (size_t i = 0; i < count; ++i) s.alpha[i] = static_cast<uint8_t>(std::clamp(a[i] + 0.5f, 0.0f, 255.0f));
+    return s;
+}
+
+const QImage& BlurredSilhouette::tintedWith(QRgb color) {
+    if (!tinted.isNull() && tint == color) return tinted;
+    if (tinted.width() != width || tinted.height() != height)
+        tinted = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
+    if (tinted.isNull()) return tinted;
+    QRgb lut[256];
+    const unsigned ca = qAlpha(color), cr = qRed(color), cg = qGreen(color), cb = qBlue(color);
+    for (unsigned v = 0; v < 256; ++v) {
+        lut[v] = qRgba(static_cast<int>((cr * v + 127) / 255), static_cast<int>((cg * v + 127) / 255),
+                       static_cast<int>((cb * v + 127) / 255), static_cast<int>((ca * v + 127) / 255));
+    }
+    for (int y = 0; y < height; ++y) {
+        QRgb* dst = reinterpret_cast<QRgb*>(tinted.scanLine(y));
+        const uint8_t* src = alpha.data() + static_cast<size_t>(y) * width;
+        for (int x = 0; x < width; ++x) dst[x] = lut[src[x]];
+    }
+    tint = color;
+    return tinted;
+}
+
+BlurredSilhouette& SilhouetteCache::get(const QImage& source, double sigma) {
+    if (source.cacheKey() != sourceKey_) {
+        entries_.clear();
+        bytes_ = 0;
+        sourceKey_ = source.cacheKey();
+    }
+    const int quarterPixels = static_cast<int>(std::lround(std::clamp(sigma, 0.0, 4096.0) * 4));
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+        if (it->quarterPixels != quarterPixels) continue;
+        if (it != entries_.begin()) entries_.splice(entries_.begin(), entries_, it);
+        return entries_.front().silhouette;
+    }
+    entries_.push_front({quarterPixels, blurSilhouette(source, quarterPixels / 4.0)});
+    ++blursMade_;
+    const BlurredSilhouette& made = entries_.front().silhouette;
+    // The alpha and its tinted copy: five bytes a pixel.
+    bytes_ += static_cast<size_t>(made.width) * static_cast<size_t>(made.height) * 5;
+    while (entries_.size() > 1 && (bytes_ > kMaxBytes || entries_.size() > kMaxEntries)) {
+        const BlurredSilhouette& old = entries_.back().silhouette;
+        bytes_ -= static_cast<size_t>(old.width) * static_cast<size_t>(old.height) * 5;
+        entries_.pop_back();
+    }
+    return entries_.front().silhouette;
+}
+
+void drawImageInBands(QPainter& painter, const QTransform& world, const QTransform& toDevice, const QRectF& target,
+                      const QImage& image) {
+    // Without antialiasing each device row is one span (the image's own edges are smoothed by the
+    // filtering and our images have transparent borders), so a band's span count stays small.
+    const bool antialiased = painter.testRenderHint(QPainter::Antialiasing);
+    if (antialiased) painter.setRenderHint(QPainter::Antialiasing, false);
+    const QRectF box = (world * toDevice).mapRect(target);
+    if (box.height() <= kBandRows) {
+        painter.setWorldTransform(world);
+        painter.drawImage(target, image);
+    } else {
+        const QTransform fromDevice = toDevice.inverted();
+        const int left = static_cast<int>(std::floor(box.left())) - 1;
+        const int width = static_cast<int>(std::ceil(box.width())) + 3;
+        for (int y = static_cast<int>(std::floor(box.top())); y < box.bottom(); y += kBandRows) {
+            painter.setWorldTransform(fromDevice);  // the band is cut in device pixels
+            painter.setClipRect(QRect(left, y, width, kBandRows));
+            painter.setWorldTransform(world);
+            painter.drawImage(target, image);
+        }
+        painter.setClipping(false);
+    }
+    if (antialiased) painter.setRenderHint(QPainter::Antialiasing, true);
+}
+
+QRect opaqueBounds(const QImage& image) {
+    const QImage argb = image.format() == QImage::Format_ARGB32_Premultiplied || image.format() == QImage::Format_ARGB32
+                            ? image
+                            : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const int width = argb.width(), height = argb.height();
+    int left = width, right = -1, top = height, bottom = -1;
+    for (int y = 0; y < height; ++y) {
+        const QRgb* row = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        int first = 0;
+        while (first < width && qAlpha(row[first]) == 0) ++first;
+        if (first == width) continue;
+        int last = width - 1;
+        while (qAlpha(row[last]) == 0) --last;
+        left = std::min(left, first);
+        right = std::max(right, last);
+        top = std::min(top, y);
+        bottom = y;
+    }
+    if (right < 0) return QRect();
+    return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+const TurnedImage* TurnedCache::get(const QImage& source, const QTransform& linear) {
+    if (source.cacheKey() != sourceKey_) {
+        entries_.clear();
+        bytes_ = 0;
+        sourceKey_ = source.cacheKey();
+    }
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+        // The same angle gives bit for bit the same matrix, frame after frame.
+        if (it->m11 != linear.m11() || it->m12 != linear.m12() || it->m21 != linear.m21() || it->m22 != linear.m22())
+            continue;
+        if (it != entries_.begin()) entries_.splice(entries_.begin(), entries_, it);
+        return &entries_.front().image;
+    }
+
+    const QRectF box = linear.mapRect(QRectF(0, 0, source.width(), source.height()));
+    if (!(box.width() < kMaxSide) || !(box.height() < kMaxSide)) return nullptr;
+    // One transparent pixel around the turned edges keeps their smoothing whole.
+    const QPoint origin(static_cast<int>(std::floor(box.left())) - 1, static_cast<int>(std::floor(box.top())) - 1);
+    const QSize size(static_cast<int>(std::ceil(box.right())) + 1 - origin.x(),
+                     static_cast<int>(std::ceil(box.bottom())) + 1 - origin.y());
+    TurnedImage turned{QImage(size, QImage::Format_ARGB32_Premultiplied), origin};
+    if (turned.pixels.isNull()) return nullptr;
+    turned.pixels.fill(Qt::transparent);
+    {
+        QPainter painter(&turned.pixels);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        drawImageInBands(painter, linear * QTransform::fromTranslate(-origin.x(), -origin.y()), QTransform(),
+                         QRectF(0, 0, source.width(), source.height()), source);
+    }
+
+    // Keep only what shows: a turned disc leaves the corners of its box empty.
+    const QRect shown = opaqueBounds(turned.pixels);
+    if (shown != turned.pixels.rect()) {
+        turned.pixels = shown.isEmpty() ? QImage() : turned.pixels.copy(shown);
+        turned.origin += shown.topLeft();
+    }
+    const size_t bytes = static_cast<size_t>(turned.pixels.width()) * static_cast<size_t>(turned.pixels.height()) * 4;
+    entries_.push_front({linear.m11(), linear.m12(), linear.m21(), linear.m22(), std::move(turned)});
+    ++copiesMade_;
+    bytes_ += bytes;
+    while (entries_.size() > 1 && (bytes_ > kMaxBytes || entries_.size() > kMaxEntries)) {
+        const QImage& old = entries_.back().image.pixels;
+        bytes_ -= static_cast<size_t>(old.width()) * static_cast<size_t>(old.height()) * 4;
+        entries_.pop_back();
+    }
+    return &entries_.front().image;
+}
+
+}  // namespace qtbackend

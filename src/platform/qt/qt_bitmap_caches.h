@@ -1,0 +1,127 @@
+// What the Qt context keeps with a bitmap between frames:
+// - blurred silhouettes for drop shadows. The blurred alpha of an image depends only on the
+//   image's pixels and the blur radius, so it is made once; only the tint is applied again when
+//   the shadow's colour changes;
+// - copies turned (or scaled) for drawing. A sprite's trail draws it again at the angles of the
+//   frames before, so each angle is rasterised once with smooth filtering and then placed pixel
+//   for pixel, which costs a fraction of a transformed draw.
+#pragma once
+
+#include <QImage>
+#include <QPainter>
+#include <QPoint>
+#include <QTransform>
+#include <cstdint>
+#include <list>
+#include <vector>
+
+namespace qtbackend {
+
+/// The blurred alpha of an image, at a reduced resolution for wide blurs, padded on every side
+/// far enough to hold the whole blur.
+struct BlurredSilhouette {
+    int width = 0;   ///< low-resolution pixels, padding included
+    int height = 0;
+    int step = 1;     ///< source pixels per low-resolution pixel
+    int padding = 0;  ///< low-resolution pixels added on each side
+    std::vector<uint8_t> alpha;  ///< width × height, row 0 at the top like the source
+    QImage tinted;               ///< alpha tinted with `tint`, premultiplied ARGB
+    QRgb tint = 0;               ///< premultiplied colour of `tinted`; 0 when not tinted yet
+
+    /// The silhouette tinted with a premultiplied colour (made again only when the colour changed).
+    const QImage& tintedWith(QRgb premultipliedColor);
+};
+
+/// Blurs the alpha channel of `source` (premultiplied ARGB) by a Gaussian of standard deviation
+/// `sigma` source pixels. Three box passes per axis approximate the Gaussian; wide blurs run on a
+/// downsampled copy, which the drawing scales back up with smooth filtering.
+BlurredSilhouette blurSilhouette(const QImage& source, double sigma);
+
+/// Silhouettes of one image for the radii it was recently drawn with. A flash widens the blur
+/// frame by frame along the same sequence every time, so a few dozen radii are kept; the cache is
+/// bounded by memory and forgets the least recently used radius first. A change of the source's
+/// pixels (its cache key) empties it.
+class SilhouetteCache {
+public:
+    /// The silhouette of `source` blurred by `sigma` source pixels (rounded to a quarter pixel).
+    BlurredSilhouette& get(const QImage& source, double sigma);
+    size_t entryCount() const { return entries_.size(); }
+    /// Silhouettes made so far (hits are not counted).
+    int64_t blursMade() const { return blursMade_; }
+
+    static constexpr size_t kMaxBytes = 24u << 20;
+    static constexpr size_t kMaxEntries = 64;
+
+private:
+    struct Entry {
+        int quarterPixels;
+        BlurredSilhouette silhouette;
+    };
+    qint64 sourceKey_ = 0;
+    std::list<Entry> entries_;  ///< most recently used first
+    size_t bytes_ = 0;
+    int64_t blursMade_ = 0;
+};
+
+/// Draws `image` into `target` through the world transform `world` in bands of at most kBandRows
+/// device rows, each clipped to its band; `toDevice` maps the painter's world coordinates to
+/// device pixels. The raster engine hands the spans of a large filtered draw to worker threads
+/// and waits for them, which costs more than it saves on a busy machine; a band is small enough
+/// to stay on this thread. Leaves `world` set and no clip; the image's edges are not antialiased
+/// beyond what its filtering gives (images drawn here have transparent borders).
+void drawImageInBands(QPainter& painter, const QTransform& world, const QTransform& toDevice, const QRectF& target,
+                      const QImage& image);
+inline constexpr int kBandRows = 64;
+
+/// The smallest rectangle holding every pixel of the image that is not fully transparent (empty
+/// for a fully transparent image). Drawing only that part saves blending the transparent margin.
+QRect opaqueBounds(const QImage& image);
+
+/// The opaque bounds of one image, found again only when its pixels change.
+class OpaqueBoundsCache {
+public:
+    const QRect& get(const QImage& image) {
+        if (image.cacheKey() != key_) {
+            key_ = image.cacheKey();
+            bounds_ = opaqueBounds(image);
+        }
+        return bounds_;
+    }
+
+private:
+    qint64 key_ = 0;
+    QRect bounds_;
+};
+
+/// An image turned for drawing: its pixels land at `origin` (device pixels) from the point where
+/// the source's top-left corner lands.
+struct TurnedImage {
+    QImage pixels;  ///< premultiplied ARGB
+    QPoint origin;
+};
+
+class TurnedCache {
+public:
+    /// The source drawn through `linear` (source pixels → device pixels, no translation), or none
+    /// when that copy would be too large to keep.
+    const TurnedImage* get(const QImage& source, const QTransform& linear);
+    size_t entryCount() const { return entries_.size(); }
+    /// Copies rasterised so far (hits are not counted).
+    int64_t copiesMade() const { return copiesMade_; }
+
+    static constexpr size_t kMaxBytes = 64u << 20;
+    static constexpr size_t kMaxEntries = 48;
+    static constexpr int kMaxSide = 4096;
+
+private:
+    struct Entry {
+        qreal m11, m12, m21, m22;
+        TurnedImage image;
+    };
+    qint64 sourceKey_ = 0;
+    std::list<Entry> entries_;  ///< most recently used first
+    size_t bytes_ = 0;
+    int64_t copiesMade_ = 0;
+};
+
+}  // namespace qtbackend
