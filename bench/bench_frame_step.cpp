@@ -8,26 +8,9 @@
 #include <memory>
 #include <new>
 
+#include "support/counting_operator_new.h"
 #include "support/fake_host.h"
 #include "view/tavrin_screensaver_view.h"
-
-namespace {
-
-bool gCounting = false;
-long gAllocations = 0;
-
-void* countedAllocation(std::size_t size) {
-    if (gCounting) ++gAllocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-
-}  // namespace
-
-// The array and nothrow forms of the standard library call these.
-void* operator new(std::size_t size) { return countedAllocation(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -82,11 +65,11 @@ Scene& scene() {
 void BM_AnimateOneFrame(benchmark::State& state) {
     Scene& s = scene();
     s.fillSparkPool();
-    gAllocations = 0;
-    gCounting = true;
+    allocation_counter::gAllocations = 0;
+    allocation_counter::gCounting = true;
     for (auto _ : state) s.left->animateOneFrame();
-    gCounting = false;
-    state.counters["allocs_per_step"] = static_cast<double>(gAllocations) / static_cast<double>(state.iterations());
+    allocation_counter::gCounting = false;
+    state.counters["allocs_per_step"] = static_cast<double>(allocation_counter::gAllocations) / static_cast<double>(state.iterations());
     state.counters["sparks"] = static_cast<double>(s.left->activeParticleCount);
 }
 BENCHMARK(BM_AnimateOneFrame);

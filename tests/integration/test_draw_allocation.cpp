@@ -2,30 +2,12 @@
 // 200 stars, 500 sparks, glow, flash and drift) is drawn on the recording context while the
 // global operator new counts. This is the only file of this test program that replaces operator
 // new; the counter is live only inside the measured region.
-#include <cstdlib>
 #include <gtest/gtest.h>
 #include <new>
 
+#include "support/counting_operator_new.h"
 #include "support/fake_host.h"
 #include "view/tavrin_screensaver_view.h"
-
-namespace {
-
-bool gCounting = false;
-long gAllocations = 0;
-
-void* countedAllocation(std::size_t size) {
-    if (gCounting) ++gAllocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-
-}  // namespace
-
-// The array and nothrow forms of the standard library call these; nothing here is over-aligned.
-void* operator new(std::size_t size) { return countedAllocation(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -57,19 +39,19 @@ TEST_F(DrawAllocation, FullSceneDrawsWithoutAllocatingOnceBitmapsExist) {
     const size_t opsPerFrame = context.ops.size();
     context.ops.clear();             // keeps its capacity
 
-    gAllocations = 0;
-    gCounting = true;
+    allocation_counter::gAllocations = 0;
+    allocation_counter::gCounting = true;
     for (int frame = 0; frame < 5; ++frame) {
         view->drawRect(view->bounds());
         v.objects[1].rotation += 0.03;
         v.objects[0].flashIntensity *= 0.9;
         context.ops.clear();
     }
-    gCounting = false;
+    allocation_counter::gCounting = false;
     host::setCurrentContext(nullptr);
 
     EXPECT_GT(opsPerFrame, 1700u);  // the scene really was full
-    EXPECT_EQ(gAllocations, 0);
+    EXPECT_EQ(allocation_counter::gAllocations, 0);
 }
 
 }  // namespace

@@ -5,25 +5,8 @@
 #include <cstdlib>
 #include <new>
 
+#include "support/counting_operator_new.h"
 #include "support/scene_fixture.h"
-
-namespace {
-
-bool gCounting = false;
-long gAllocations = 0;
-
-void* countedAllocation(std::size_t size) {
-    if (gCounting) ++gAllocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-
-}  // namespace
-
-// The array and nothrow forms of the standard library call these; nothing here is over-aligned.
-void* operator new(std::size_t size) { return countedAllocation(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 using namespace tavrin;
 
@@ -55,8 +38,8 @@ TEST_F(FrameStepAllocation, StepsWithTrailsCollisionsSparksAndLeaksAllocateNothi
 
     int collisions = 0;
     int64_t mostSparks = 0;
-    gAllocations = 0;
-    gCounting = true;
+    allocation_counter::gAllocations = 0;
+    allocation_counter::gCounting = true;
     for (int step = 0; step < 3000; ++step) {
         if (step % 40 == 0) {
             // Throw the wheel at the shared wall and the logo into the wheel's path.
@@ -70,9 +53,9 @@ TEST_F(FrameStepAllocation, StepsWithTrailsCollisionsSparksAndLeaksAllocateNothi
         collisions += left->objects[0].collisionCooldown == 15;
         mostSparks = std::max({mostSparks, left->activeParticleCount, right->activeParticleCount});
     }
-    gCounting = false;
+    allocation_counter::gCounting = false;
 
-    EXPECT_EQ(gAllocations, 0);
+    EXPECT_EQ(allocation_counter::gAllocations, 0);
     EXPECT_GT(leaks, 100);
     EXPECT_GT(collisions, 10);
     EXPECT_EQ(mostSparks, 500);
