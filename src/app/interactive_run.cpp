@@ -46,6 +46,7 @@ int runInteractive(const CommandLine& commandLine, qtbackend::QtHost& host) {
         std::fputs("tavrin: no display to show the screen saver on\n", stderr);
         return 1;
     }
+    for (qtbackend::ViewWidget* widget : session.widgets()) widget->setShowFrameRate(commandLine.showFrameRate);
     return QApplication::exec();
 }
 
