@@ -124,6 +124,8 @@ bool ForeignWindowSession::start(std::string* error) {
 void ForeignWindowSession::fitTo(QSize pixels) {
     if (!widget_ || pixels == lastPixels_) return;
     lastPixels_ = pixels;
+    host_.logLine(host::LogLevel::Default, "X window " + hexId(windowId_).toStdString() + " resized to " +
+                                               std::to_string(pixels.width()) + "x" + std::to_string(pixels.height()));
     const double dpr = widget_->devicePixelRatioF();
     widget_->setGeometry(0, 0, std::max(1, static_cast<int>(std::lround(pixels.width() / dpr))),
                          std::max(1, static_cast<int>(std::lround(pixels.height() / dpr))));
