@@ -49,7 +49,7 @@ lit_pixels() {  # lit_pixels FOLDER PROGRAM: lit pixels of a small render's last
 if [ -f "$SOURCE/resources/tavrin.svg" ] &&
     [ "$(TAVRIN_RESOURCE_DIR="$SOURCE/resources" lit_pixels "$WORK/probe" "$TAVRIN")" -gt 500 ]; then
     check "the pictures are installed" test -f "$PREFIX/share/tavrin/tavrin.svg" -a -f "$PREFIX/share/tavrin/tavrin_wheel.svg"
-    lit=$(env -u TAVRIN_RESOURCE_DIR bash -c "$(declare -f lit_pixels png_pixels); lit_pixels '$WORK/frames' '$PREFIX/bin/tavrin'")
+    lit=$(unset TAVRIN_RESOURCE_DIR; lit_pixels "$WORK/frames" "$PREFIX/bin/tavrin")
     if [ "$lit" -gt 500 ]; then pass "the installed program draws its sprites ($lit lit pixels)"
     else fail "the installed program drew $lit lit pixels: it did not find its pictures"; fi
 else

@@ -7,16 +7,17 @@ data = sys.stdin.buffer.read()
 fields = struct.unpack(">25I", data[:100])
 header_size, width, height = fields[0], fields[4], fields[5]
 byte_order, bits_per_pixel, bytes_per_line, ncolors = fields[7], fields[11], fields[12], fields[19]
-if bits_per_pixel != 32:
-    sys.exit("only 32-bit pixels are read, not %d" % bits_per_pixel)
+if bits_per_pixel not in (24, 32):
+    sys.exit("only 24- and 32-bit pixels are read, not %d" % bits_per_pixel)
+step = bits_per_pixel // 8
 pixels = data[header_size + 12 * ncolors:]
 black = bytes(3)
 for spec in sys.argv[1:]:
     x0, y0, w, h = (int(v) for v in spec.split(","))
     lit = 0
     for y in range(y0, min(y0 + h, height)):
-        row = pixels[y * bytes_per_line + 4 * x0:y * bytes_per_line + 4 * min(x0 + w, width)]
+        row = pixels[y * bytes_per_line + step * x0:y * bytes_per_line + step * min(x0 + w, width)]
         # The colour bytes are the low three of each pixel, whichever the byte order.
-        start = 0 if byte_order == 0 else 1
-        lit += sum(1 for i in range(0, len(row), 4) if row[i + start:i + start + 3] != black)
+        start = 1 if byte_order == 1 and step == 4 else 0
+        lit += sum(1 for i in range(0, len(row), step) if row[i + start:i + start + 3] != black)
     print(lit)
