@@ -21,6 +21,11 @@ check "the settings dialog description is installed" \
 check "the man page is installed" test -s "$PREFIX/share/man/man6/tavrin.6"
 check "the desktop entry is installed" grep -q '^Exec=tavrin --settings$' "$PREFIX/share/applications/tavrin.desktop"
 
+check "the settings dialog description is well-formed XML naming the hack" python3 -c '
+import sys, xml.etree.ElementTree as ET
+root = ET.parse(sys.argv[1]).getroot()
+sys.exit(0 if root.tag == "screensaver" and root.get("name") == "tavrin" else 1)' "$PREFIX/share/xscreensaver/config/tavrin.xml"
+
 # Every option the settings dialog passes is one the program takes.
 options=$(python3 - "$PREFIX/share/xscreensaver/config/tavrin.xml" <<'PY'
 import re, sys
