@@ -12,8 +12,8 @@ if bits_per_pixel not in (24, 32):
 step = bits_per_pixel // 8
 pixels = data[header_size + 12 * ncolors:]
 black = bytes(3)
-for spec in sys.argv[1:]:
-    x0, y0, w, h = (int(v) for v in spec.split(","))
+for rect in sys.argv[1:]:
+    x0, y0, w, h = (int(v) for v in rect.split(","))
     lit = 0
     for y in range(y0, min(y0 + h, height)):
         row = pixels[y * bytes_per_line + step * x0:y * bytes_per_line + step * min(x0 + w, width)]
