@@ -22,9 +22,16 @@ public:
     explicit ArgumentReader(const std::vector<std::string>& arguments) : arguments_(arguments) {}
     bool atEnd() const { return index_ >= arguments_.size(); }
 
-    /// The next option's name (up to '=' if any).
+    /// The next option's name (up to '=' if any). A long option may be written with one dash
+    /// (-root, -trail-length 5), as X programs take them; it reads as its two-dash form.
     std::string_view next() {
-        current_ = arguments_[index_++];
+        const std::string& argument = arguments_[index_++];
+        if (argument.size() > 2 && argument[0] == '-' && argument[1] != '-') {
+            normalized_ = "-" + argument;
+            current_ = normalized_;
+        } else {
+            current_ = argument;
+        }
         attached_.reset();
         const size_t eq = current_.find('=');
         if (current_.starts_with("--") && eq != std::string_view::npos) {
@@ -51,6 +58,7 @@ private:
     const std::vector<std::string>& arguments_;
     size_t index_ = 0;
     std::string_view current_;
+    std::string normalized_;
     std::optional<std::string_view> attached_;
 };
 
@@ -89,6 +97,21 @@ std::string quoted(std::string_view text) {
 
 }  // namespace
 
+std::optional<uint64_t> parseWindowId(std::string_view text) {
+    std::optional<uint64_t> id;
+    if (text.starts_with("0x") || text.starts_with("0X")) {
+        const std::string_view digits = text.substr(2);
+        uint64_t value = 0;
+        const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value, 16);
+        if (!digits.empty() && error == std::errc() && end == digits.data() + digits.size()) id = value;
+    } else {
+        id = parseDecimal<uint64_t>(text);
+    }
+    // X ids are 29-bit numbers in a 32-bit field; zero is no window.
+    if (!id || *id == 0 || *id > 0xffffffffu) return std::nullopt;
+    return id;
+}
+
 std::optional<PixelSize> parsePixelSize(std::string_view text) {
     const size_t x = text.find('x');
     if (x == std::string_view::npos) return std::nullopt;
@@ -114,7 +137,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
         const tavrin::IntegerSetting* number = numberOption(option);
         const bool takesValue = number != nullptr || option == "--render" || option == "--frames" || option == "--every" ||
                                 option == "--size" || option == "--screens" || option == "--seed" ||
-                                option == "--trace" || option == "--window";
+                                option == "--trace" || option == "--window" || option == "--window-id";
         if (!takesValue && reader.hasAttachedValue()) return fail("option " + quoted(option) + " takes no value");
 
         if (option == "--help" || option == "-h") {
@@ -127,6 +150,10 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
             settingsWindow = true;
         } else if (option == "--log-stderr") {
             line.logToStderr = true;
+        } else if (option == "--fps") {
+            line.showFrameRate = true;
+        } else if (option == "--root") {
+            line.root = true;
         } else if (option == "--window") {
             window = true;
             if (const auto text = reader.optionalValue()) {
@@ -170,6 +197,10 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
             } else if (option == "--trace") {
                 if (text->empty()) return fail("option '--trace' needs a file");
                 line.traceFile = std::string(*text);
+            } else if (option == "--window-id") {
+                const auto id = parseWindowId(*text);
+                if (!id) return fail("invalid window id " + quoted(*text) + " (expected 0x1234abcd or a decimal number)");
+                line.foreignWindowId = *id;
             } else if (option == "--seed") {
                 const auto seed = parseDecimal<uint64_t>(*text);
                 if (!seed) return fail("invalid seed " + quoted(*text) + " (expected a whole number from 0 to 2^64-1)");
@@ -190,8 +221,11 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
         line.mode = Mode::Version;
         return result;
     }
-    if (int(window) + int(render) + int(showSettings) + int(settingsWindow) > 1)
-        return fail("choose one of '--window', '--render', '--show-settings' and '--settings'");
+    const bool foreign = line.root || line.foreignWindowId;
+    if (int(window) + int(render) + int(showSettings) + int(foreign) + int(settingsWindow) > 1)
+        return fail("choose one of '--window', '--root' (or '--window-id'), '--render', '--show-settings' and "
+                    "'--settings'");
+    if (line.showFrameRate && (render || showSettings)) return fail("'--fps' needs a view on a display");
     const bool renderOnly = framesGiven || everyGiven || line.renderSize || !line.screensFile.empty() ||
                             !line.traceFile.empty();
     if (renderOnly && !render) return fail("'--frames', '--every', '--size', '--screens' and '--trace' need '--render'");
@@ -205,6 +239,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
     line.mode = render           ? Mode::Render
                 : window         ? Mode::Window
                 : showSettings   ? Mode::ShowSettings
+                : foreign        ? Mode::ForeignWindow
                 : settingsWindow ? Mode::Settings
                                  : Mode::FullScreen;
     return result;
@@ -242,17 +277,23 @@ std::string usageText() {
            "      --trace FILE       write the scene of every display after every frame as\n"
            "                         one JSON object per line\n"
            "  --settings             a window with a live preview and the options sheet\n"
-           "  --show-settings        print the settings in effect and the settings file\n" +
+           "  --show-settings        print the settings in effect and the settings file\n"
+           "  --root                 draw into the window named by XSCREENSAVER_WINDOW, or the\n"
+           "                         root window (X only; how XScreenSaver runs its hacks)\n"
+           "  --window-id ID         draw into the X window ID (0x... or decimal); a small\n"
+           "                         window, or --root with --window-id, is a preview\n" +
            settings +
            "\n"
            "Options:\n"
            "  --seed S               use a fixed random seed (reproducible runs)\n"
            "  --log-stderr           copy log lines to standard error\n"
+           "  --fps                  show the frame rate in a corner\n"
            "  --help                 print this help and exit\n"
            "  --version              print the version and exit\n"
            "\n"
            "Exit status: 0 on success, 1 when the program cannot run (no display, a file that\n"
-           "cannot be written), 2 for a malformed command line.\n";
+           "cannot be written), 2 for a malformed command line.\n"
+           "Every long option may also be written with a single dash (-root, -window-id ID).\n";
 }
 
 }  // namespace app

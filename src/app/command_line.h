@@ -12,7 +12,16 @@
 
 namespace app {
 
-enum class Mode { FullScreen, Window, Render, Help, Version, ShowSettings, Settings };
+enum class Mode {
+    FullScreen,
+    Window,
+    Render,
+    Help,
+    Version,
+    ShowSettings,
+    ForeignWindow,  ///< draws into an X window made by someone else (--root, --window-id)
+    Settings,       ///< the settings window with a live preview
+};
 
 struct PixelSize {
     int width = 0;
@@ -35,6 +44,9 @@ struct CommandLine {
     std::string traceFile;
     std::optional<uint64_t> seed;
     bool logToStderr = false;
+    bool showFrameRate = false;                  ///< --fps
+    bool root = false;                           ///< --root: the window in XSCREENSAVER_WINDOW, or the root window
+    std::optional<uint64_t> foreignWindowId;     ///< --window-id
     std::vector<SettingOverride> settings;  ///< in the order given
 };
 
@@ -48,6 +60,9 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments);
 
 /// "WxH" with both sides from 1 to kMaxSide; none otherwise.
 std::optional<PixelSize> parsePixelSize(std::string_view text);
+
+/// An X window id: hexadecimal with 0x, or decimal; from 1 to 2^32-1.
+std::optional<uint64_t> parseWindowId(std::string_view text);
 
 /// The text printed by --help.
 std::string usageText();

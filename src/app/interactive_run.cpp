@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QScreen>
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
@@ -7,6 +8,7 @@
 #include "app/signal_pipe.h"
 #include "platform/qt/qt_host.h"
 #include "platform/qt/qt_saver_session.h"
+#include "platform/qt/qt_view_widget.h"
 #include "view/tavrin_screensaver_view.h"
 
 namespace app {
@@ -15,6 +17,27 @@ namespace {
 /// The module ends the process a few seconds after a stop; should it not, the program ends
 /// itself this long after the stop.
 constexpr int kStopSafetyNetMs = 30000;
+
+/// How long a compositor gets to make the views full screen before the program checks.
+constexpr int kFullScreenCheckMs = 2000;
+
+/// On Wayland the program cannot place its windows: it asks the compositor for a full-screen
+/// window on each output, and the compositor may say no. The user is told which outputs are
+/// left uncovered rather than left guessing.
+void reportUncoveredOutputs(const qtbackend::ScreenSaverSession& session, qtbackend::QtHost& host) {
+    if (session.isStopped()) return;
+    for (const qtbackend::ViewWidget* widget : session.widgets()) {
+        const QScreen* screen = widget->screen();
+        const bool covered = (widget->windowState() & Qt::WindowFullScreen) && screen &&
+                             widget->size() == screen->geometry().size();
+        if (covered) continue;
+        const std::string line = "the compositor did not make the window on output '" +
+                                 (screen ? screen->name().toStdString() : std::string("?")) +
+                                 "' full screen; that output is not covered";
+        host.logLine(host::LogLevel::Error, line);
+        std::fprintf(stderr, "tavrin: %s\n", line.c_str());
+    }
+}
 
 }  // namespace
 
@@ -46,6 +69,9 @@ int runInteractive(const CommandLine& commandLine, qtbackend::QtHost& host) {
         std::fputs("tavrin: no display to show the screen saver on\n", stderr);
         return 1;
     }
+    for (qtbackend::ViewWidget* widget : session.widgets()) widget->setShowFrameRate(commandLine.showFrameRate);
+    if (mode == Session::Mode::FullScreen && QGuiApplication::platformName().startsWith(QStringLiteral("wayland")))
+        QTimer::singleShot(kFullScreenCheckMs, &session, [&session, &host] { reportUncoveredOutputs(session, host); });
     return QApplication::exec();
 }
 

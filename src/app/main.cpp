@@ -12,6 +12,7 @@
 #include "app/runs.h"
 #include "app/setting_overrides.h"
 #include "app/show_settings.h"
+#include "platform/qt/qt_foreign_window.h"
 #include "platform/qt/qt_host.h"
 
 namespace {
@@ -72,6 +73,18 @@ int main(int argc, char** argv) {
     std::string offscreenConfig;
     if (commandLine.mode == app::Mode::Render) {
         if (const int status = prepareHeadlessDisplays(commandLine, &offscreenConfig)) return status;
+    } else if (commandLine.mode == app::Mode::ForeignWindow) {
+        // Drawing into another program's window is an X matter: Qt must run on X (XWayland will
+        // do), whatever the desktop.
+        std::string why;
+        if (!qtbackend::canReachXServer(&why)) {
+            std::fprintf(stderr,
+                         "tavrin: '--root' and '--window-id' draw into an X window, but %s; on a Wayland "
+                         "desktop run 'tavrin' without options instead\n",
+                         why.c_str());
+            return 1;
+        }
+        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     } else if (!displayAvailable()) {
         std::fputs("tavrin: no display available: neither DISPLAY nor WAYLAND_DISPLAY is set "
                    "(use --render DIR --frames N to draw without one)\n",
@@ -98,6 +111,7 @@ int main(int argc, char** argv) {
         switch (commandLine.mode) {
             case app::Mode::Render: status = app::runRender(commandLine, host); break;
             case app::Mode::Settings: status = app::runSettingsWindow(host); break;
+            case app::Mode::ForeignWindow: status = app::runForeignWindow(commandLine, host); break;
             default: status = app::runInteractive(commandLine, host); break;
         }
         app::setQtMessageLog(nullptr);

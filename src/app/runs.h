@@ -12,6 +12,10 @@ namespace app {
 /// Full screen on every display, or one view in a window, until stopped; see usageText().
 int runInteractive(const CommandLine& commandLine, qtbackend::QtHost& host);
 
+/// Draws into an X window made by someone else (--root, --window-id) until SIGTERM or until the
+/// window is destroyed.
+int runForeignWindow(const CommandLine& commandLine, qtbackend::QtHost& host);
+
 /// Steps the views of every display by hand, as fast as they go, and writes pictures (and a
 /// trace). Runs on the offscreen platform.
 int runRender(const CommandLine& commandLine, qtbackend::QtHost& host);

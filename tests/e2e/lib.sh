@@ -68,3 +68,9 @@ finish() {
     echo "all checks passed"
     exit 0
 }
+
+# png_pixels FILE: prints "WIDTH HEIGHT LIT" for an 8-bit RGB or RGBA PNG, LIT being the pixels
+# that are not black.
+png_pixels() {
+    python3 "$(dirname "${BASH_SOURCE[0]}")/png_read.py" "$1"
+}

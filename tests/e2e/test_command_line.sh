@@ -37,7 +37,26 @@ stray argument|hello
 --seed not a number|--window --seed abc
 --help with a value|--help=yes
 value missing at the end|--render
+--window-id not a number|--window-id 12ab
+--window-id empty hex|--window-id 0x
+--window-id zero|--window-id 0
+--window-id beyond 32 bits|--window-id 0x100000000
+--window-id missing|--root --window-id
+--root and --window|-root -window
+--root and --render|--root --render out --frames 1
+--fps with --render|--fps --render out --frames 1
+single-dash unknown option|-frobnicate
+single-dash value out of range|-root -star-count 5
+single-dash switch with a value|-no-trails=1
 CASES
+
+# Single-dash forms, as X programs take them, read like their two-dash forms.
+run_status 0 "single-dash settings" "$TAVRIN" -show-settings -no-trails -trail-length 5 -glow-size=20
+check "-no-trails is applied" grep -Eq 'EnableFadeTrails.*(0|false|off|NO)' "$WORK/out"
+check "-trail-length 5 is applied" grep -Eq 'TrailLength.*5' "$WORK/out"
+check "-glow-size=20 is applied" grep -Eq 'GlowSize.*20' "$WORK/out"
+check "the settings file is left alone" test ! -e "$XDG_CONFIG_HOME/org.tavrin.screensaver.conf"
+run_status 0 "every hack option is known" "$TAVRIN" -root -fps -window-id 0x600008 -help
 
 # No display: one line, status 1, before Qt could abort.
 run_status 1 "no display" env -u QT_QPA_PLATFORM "$TAVRIN"

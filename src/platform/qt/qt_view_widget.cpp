@@ -159,6 +159,28 @@ void ViewWidget::paintEvent(QPaintEvent*) {
     checkBackingProperties();
     QPainter painter(this);
     drawView(painter, height());
+    if (showFrameRate_) drawFrameRate(painter);
+}
+
+void ViewWidget::drawFrameRate(QPainter& painter) {
+    if (!rateClock_.isValid()) rateClock_.start();
+    ++framesThisSecond_;
+    const qint64 elapsed = rateClock_.elapsed();
+    if (elapsed >= 1000) {
+        frameRate_ = static_cast<int>(std::lround(framesThisSecond_ * 1000.0 / static_cast<double>(elapsed)));
+        framesThisSecond_ = 0;
+        rateClock_.restart();
+    }
+    painter.resetTransform();
+    QFont font = painter.font();
+    font.setPixelSize(std::max(10, std::min(height() / 30, 24)));
+    painter.setFont(font);
+    const QString text = QStringLiteral("%1 fps").arg(frameRate_);
+    const QRect box = painter.fontMetrics().boundingRect(text).adjusted(-4, -2, 4, 2);
+    const QRect placed(QPoint(4, height() - box.height() - 4), box.size());
+    painter.fillRect(placed, QColor(0, 0, 0, 160));
+    painter.setPen(Qt::white);
+    painter.drawText(placed, Qt::AlignCenter, text);
 }
 
 void ViewWidget::resizeEvent(QResizeEvent*) { view_->setFrameSize({static_cast<double>(width()), static_cast<double>(height())}); }

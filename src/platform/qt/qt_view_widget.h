@@ -65,6 +65,10 @@ public:
     /// With false, no timer calls animateOneFrame: the owner steps frames itself.
     void setFrameTimerEnabled(bool enabled) { frameTimerEnabled_ = enabled; }
     bool isFrameTimerActive() const { return frameTimer_.isActive(); }
+    /// With true, the frames painted per second are drawn over the view's bottom-left corner.
+    void setShowFrameRate(bool show) { showFrameRate_ = show; }
+    /// The frames painted in the last whole second; 0 before the first second is over.
+    int frameRate() const { return frameRate_; }
 
     /// Draws the view into an image of its size times the pixel density (black where the view
     /// draws nothing). The image is reused from call to call when the size stays the same.
@@ -92,6 +96,7 @@ private:
     void scheduleNextFrame();
     void drawView(QPainter& painter, double heightPoints);
     void checkBackingProperties();
+    void drawFrameRate(QPainter& painter);
 
     std::shared_ptr<host::ScreenSaverView> view_;
     std::shared_ptr<QtWindow> window_;
@@ -103,6 +108,10 @@ private:
     QPointer<QScreen> lastScreen_;
     bool watchingWindowHandle_ = false;
     QImage image_;
+    bool showFrameRate_ = false;
+    QElapsedTimer rateClock_;
+    int framesThisSecond_ = 0;
+    int frameRate_ = 0;
 };
 
 }  // namespace qtbackend

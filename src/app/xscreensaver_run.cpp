@@ -1,0 +1,91 @@
+// The run of a screen-saver daemon's hack: the view draws into the window the daemon (or its
+// settings tool) made. Input is the daemon's business; the run ends on SIGTERM or when the window
+// is destroyed.
+#include <QApplication>
+#include <QTimer>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/runs.h"
+#include "app/signal_pipe.h"
+#include "platform/qt/qt_foreign_window.h"
+#include "platform/qt/qt_host.h"
+#include "platform/qt/qt_view_widget.h"
+#include "view/tavrin_screensaver_view.h"
+
+namespace app {
+namespace {
+
+/// The module ends the process a few seconds after a stop; should it not, the program ends
+/// itself this long after the stop.
+constexpr int kStopSafetyNetMs = 30000;
+
+/// The window to draw into: --window-id, else the daemon's XSCREENSAVER_WINDOW, else the root
+/// window. 0 with a message on standard error when none is usable.
+uint32_t chosenWindow(const CommandLine& commandLine) {
+    if (commandLine.foreignWindowId) return static_cast<uint32_t>(*commandLine.foreignWindowId);
+    const char* named = std::getenv("XSCREENSAVER_WINDOW");
+    if (named && *named) {
+        const std::string text(named);
+        const auto id = parseWindowId(text);
+        if (!id) {
+            std::fprintf(stderr, "tavrin: XSCREENSAVER_WINDOW is not a window id: '%s'\n", named);
+            return 0;
+        }
+        return static_cast<uint32_t>(*id);
+    }
+    const uint32_t root = qtbackend::xRootWindow();
+    if (root == 0) std::fputs("tavrin: the X server has no root window\n", stderr);
+    return root;
+}
+
+}  // namespace
+
+int runForeignWindow(const CommandLine& commandLine, qtbackend::QtHost& host) {
+    if (!qtbackend::hasXConnection()) {
+        std::fputs("tavrin: '--root' and '--window-id' draw into an X window, and Qt is not running on X\n", stderr);
+        return 1;
+    }
+    const uint32_t windowId = chosenWindow(commandLine);
+    if (windowId == 0) return 1;
+
+    // A settings tool's preview passes both --root and --window-id.
+    const bool previewRequested = commandLine.root && commandLine.foreignWindowId.has_value();
+    qtbackend::ForeignWindowSession session(host, windowId, previewRequested,
+                                            [](const host::CGRect& frame, bool isPreview) {
+                                                return tavrin::Tavrin_ScreenSaverView::create(frame, isPreview);
+                                            });
+
+    StopSignals stopSignals;
+    if (!stopSignals.install([&session](int signo) {
+            // A preview never retires the process by itself: the signal ends it here.
+            if (session.isPreview()) {
+                QCoreApplication::exit(0);
+                return;
+            }
+            session.stop(signo == SIGTERM ? QStringLiteral("SIGTERM") : QStringLiteral("SIGINT"));
+        }))
+        host.logLine(host::LogLevel::Error, "cannot watch for SIGTERM and SIGINT; they end the program at once");
+
+    QTimer safetyNet;
+    safetyNet.setSingleShot(true);
+    safetyNet.setInterval(kStopSafetyNetMs);
+    QObject::connect(&safetyNet, &QTimer::timeout, [&host] {
+        host.logLine(host::LogLevel::Error, "the screen saver was still running 30 s after the stop - exiting");
+        QCoreApplication::exit(0);
+    });
+    QObject::connect(&session, &qtbackend::ForeignWindowSession::stopped, &safetyNet, qOverload<>(&QTimer::start));
+    QObject::connect(&session, &qtbackend::ForeignWindowSession::windowGone, [] { QCoreApplication::exit(0); });
+
+    std::string error;
+    if (!session.start(&error)) {
+        std::fprintf(stderr, "tavrin: %s\n", error.c_str());
+        return 1;
+    }
+    if (commandLine.showFrameRate) session.widget()->setShowFrameRate(true);
+    return QApplication::exec();
+}
+
+}  // namespace app

@@ -1,0 +1,63 @@
+# `cmake --install` into a fresh prefix: the program, the XScreenSaver hack and its settings
+# dialog, the man page, the desktop entry and the pictures land where the desktop looks for them,
+# and the installed program runs and finds its pictures without help.
+. "$(dirname "$0")/lib.sh"
+
+BUILD="$(cd "$(dirname "$TAVRIN")" && pwd)"
+SOURCE="${TAVRIN_SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}"
+if [ ! -f "$BUILD/cmake_install.cmake" ] || ! command -v cmake >/dev/null; then
+    echo "skipped: $BUILD is not a CMake build folder"
+    exit 77
+fi
+PREFIX="$WORK/prefix"
+run_status 0 "cmake --install into a new prefix" cmake --install "$BUILD" --prefix "$PREFIX"
+
+check "the program is in bin/" test -x "$PREFIX/bin/tavrin"
+check "the hack is in libexec/xscreensaver/" test -x "$PREFIX/libexec/xscreensaver/tavrin"
+check "the hack runs the installed program" \
+    test "$(readlink -f "$PREFIX/libexec/xscreensaver/tavrin")" = "$(readlink -f "$PREFIX/bin/tavrin")"
+check "the settings dialog description is installed" \
+    cmp -s "$SOURCE/resources/xscreensaver/tavrin.xml" "$PREFIX/share/xscreensaver/config/tavrin.xml"
+check "the man page is installed" test -s "$PREFIX/share/man/man6/tavrin.6"
+check "the desktop entry is installed" grep -q '^Exec=tavrin --settings$' "$PREFIX/share/applications/tavrin.desktop"
+
+check "the settings dialog description is well-formed XML naming the hack" python3 -c '
+import sys, xml.etree.ElementTree as ET
+root = ET.parse(sys.argv[1]).getroot()
+sys.exit(0 if root.tag == "screensaver" and root.get("name") == "tavrin" else 1)' "$PREFIX/share/xscreensaver/config/tavrin.xml"
+
+# Every option the settings dialog passes is one the program takes.
+options=$(python3 - "$PREFIX/share/xscreensaver/config/tavrin.xml" <<'PY'
+import re, sys
+text = open(sys.argv[1], encoding="latin-1").read()
+for arg in re.findall(r'arg(?:-set|-unset)?="([^"]*)"', text):
+    print(arg.replace("%", "15"))
+PY
+)
+while IFS= read -r option; do
+    case "$option" in
+        --root | --fps) mode=--help ;;  # these need a display; the help run proves they are read
+        *) mode=--show-settings ;;
+    esac
+    # shellcheck disable=SC2086
+    run_status 0 "the program takes the dialog's '$option'" "$PREFIX/bin/tavrin" $mode $option
+done <<<"$options"
+
+# The installed program finds its pictures next to itself: with the stars off, only the sprites
+# can light any pixel. Checked when the built program draws its sprites from the source tree.
+lit_pixels() {  # lit_pixels FOLDER PROGRAM: lit pixels of a small render's last frame
+    rm -rf "$1"
+    (cd / && "$2" --render "$1" --frames 2 --size 320x180 --no-stars --seed 3 >/dev/null 2>&1)
+    set -- $(png_pixels "$1/display0-frame00002.png" 2>/dev/null)
+    echo "${3:-0}"
+}
+if [ -f "$SOURCE/resources/tavrin.svg" ] &&
+    [ "$(TAVRIN_RESOURCE_DIR="$SOURCE/resources" lit_pixels "$WORK/probe" "$TAVRIN")" -gt 500 ]; then
+    check "the pictures are installed" test -f "$PREFIX/share/tavrin/tavrin.svg" -a -f "$PREFIX/share/tavrin/tavrin_wheel.svg"
+    lit=$(unset TAVRIN_RESOURCE_DIR; lit_pixels "$WORK/frames" "$PREFIX/bin/tavrin")
+    if [ "$lit" -gt 500 ]; then pass "the installed program draws its sprites ($lit lit pixels)"
+    else fail "the installed program drew $lit lit pixels: it did not find its pictures"; fi
+else
+    echo "note: this build draws no sprites from the source tree; the pictures' check is left out"
+fi
+finish
