@@ -6,6 +6,7 @@
 
 #include "app/runs.h"
 #include "app/signal_pipe.h"
+#include "app/stop_safety_net.h"
 #include "platform/qt/qt_host.h"
 #include "platform/qt/qt_saver_session.h"
 #include "platform/qt/qt_view_widget.h"
@@ -13,10 +14,6 @@
 
 namespace app {
 namespace {
-
-/// The module ends the process a few seconds after a stop; should it not, the program ends
-/// itself this long after the stop.
-constexpr int kStopSafetyNetMs = 30000;
 
 /// How long a compositor gets to make the views full screen before the program checks.
 constexpr int kFullScreenCheckMs = 2000;
@@ -54,14 +51,8 @@ int runInteractive(const CommandLine& commandLine, qtbackend::QtHost& host) {
         }))
         host.logLine(host::LogLevel::Error, "cannot watch for SIGTERM and SIGINT; they end the program at once");
 
-    QTimer safetyNet;
-    safetyNet.setSingleShot(true);
-    safetyNet.setInterval(kStopSafetyNetMs);
-    QObject::connect(&safetyNet, &QTimer::timeout, [&host] {
-        host.logLine(host::LogLevel::Error, "the screen saver was still running 30 s after the stop - exiting");
-        QCoreApplication::exit(0);
-    });
-    QObject::connect(&session, &Session::stopped, &safetyNet, qOverload<>(&QTimer::start));
+    StopSafetyNet safetyNet(host);
+    QObject::connect(&session, &Session::stopped, [&safetyNet] { safetyNet.arm(); });
     QObject::connect(&session, &Session::windowClosed, [] { QCoreApplication::exit(0); });
 
     const PixelSize size = commandLine.windowSize;

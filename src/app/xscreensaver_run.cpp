@@ -10,6 +10,7 @@
 
 #include "app/runs.h"
 #include "app/signal_pipe.h"
+#include "app/stop_safety_net.h"
 #include "platform/qt/qt_foreign_window.h"
 #include "platform/qt/qt_host.h"
 #include "platform/qt/qt_view_widget.h"
@@ -17,10 +18,6 @@
 
 namespace app {
 namespace {
-
-/// The module ends the process a few seconds after a stop; should it not, the program ends
-/// itself this long after the stop.
-constexpr int kStopSafetyNetMs = 30000;
 
 /// The window to draw into: --window-id, else the daemon's XSCREENSAVER_WINDOW, else the root
 /// window. 0 with a message on standard error when none is usable.
@@ -69,14 +66,8 @@ int runForeignWindow(const CommandLine& commandLine, qtbackend::QtHost& host) {
         }))
         host.logLine(host::LogLevel::Error, "cannot watch for SIGTERM and SIGINT; they end the program at once");
 
-    QTimer safetyNet;
-    safetyNet.setSingleShot(true);
-    safetyNet.setInterval(kStopSafetyNetMs);
-    QObject::connect(&safetyNet, &QTimer::timeout, [&host] {
-        host.logLine(host::LogLevel::Error, "the screen saver was still running 30 s after the stop - exiting");
-        QCoreApplication::exit(0);
-    });
-    QObject::connect(&session, &qtbackend::ForeignWindowSession::stopped, &safetyNet, qOverload<>(&QTimer::start));
+    StopSafetyNet safetyNet(host);
+    QObject::connect(&session, &qtbackend::ForeignWindowSession::stopped, [&safetyNet] { safetyNet.arm(); });
     QObject::connect(&session, &qtbackend::ForeignWindowSession::windowGone, [] { QCoreApplication::exit(0); });
 
     std::string error;
