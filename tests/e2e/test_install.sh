@@ -1,6 +1,7 @@
 # `cmake --install` into a fresh prefix: the program, the XScreenSaver hack and its settings
-# dialog, the man page, the desktop entry and the pictures land where the desktop looks for them,
-# and the installed program runs and finds its pictures without help.
+# dialog, the xsecurelock saver, the mate-screensaver theme, the man page, the desktop entry and
+# the pictures land where the desktop looks for them, and the installed program runs and finds
+# its pictures without help.
 . "$(dirname "$0")/lib.sh"
 
 BUILD="$(cd "$(dirname "$TAVRIN")" && pwd)"
@@ -12,14 +13,30 @@ fi
 PREFIX="$WORK/prefix"
 run_status 0 "cmake --install into a new prefix" cmake --install "$BUILD" --prefix "$PREFIX"
 
+# The front-ends' folders as this build was configured (relative ones are under the prefix).
+cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$BUILD/CMakeCache.txt"; }
+under_prefix() { case "$1" in /*) echo "$1" ;; *) echo "$PREFIX/$1" ;; esac; }
+HACKS=$(under_prefix "$(cache_value TAVRIN_XSCREENSAVER_HACK_DIR)")
+SAVERS=$(under_prefix "$(cache_value TAVRIN_XSECURELOCK_HELPER_DIR)")
+
 check "the program is in bin/" test -x "$PREFIX/bin/tavrin"
-check "the hack is in libexec/xscreensaver/" test -x "$PREFIX/libexec/xscreensaver/tavrin"
-check "the hack runs the installed program" \
-    test "$(readlink -f "$PREFIX/libexec/xscreensaver/tavrin")" = "$(readlink -f "$PREFIX/bin/tavrin")"
+for link in "$HACKS/tavrin" "$SAVERS/saver_tavrin"; do
+    check "${link#"$PREFIX/"} is a relative link to the installed program" bash -c \
+        "[[ \$(readlink '$link') != /* ]] && [ \"\$(readlink -f '$link')\" = \"\$(readlink -f '$PREFIX/bin/tavrin')\" ]"
+done
 check "the settings dialog description is installed" \
     cmp -s "$SOURCE/resources/xscreensaver/tavrin.xml" "$PREFIX/share/xscreensaver/config/tavrin.xml"
-check "the man page is installed" test -s "$PREFIX/share/man/man6/tavrin.6"
+check "the mate-screensaver theme runs the hack on the window it is given" \
+    grep -qx 'Exec=tavrin --root' "$PREFIX/share/applications/screensavers/tavrin.desktop"
+man_page=$(ls "$PREFIX/share/man/man6/tavrin.6"* 2>/dev/null | head -1)
+check "the man page is installed" test -s "$man_page"
+check "the man page names the hack where it is installed" \
+    grep -q "^.I $HACKS/tavrin\$" <(zcat -f "$man_page")
 check "the desktop entry is installed" grep -q '^Exec=tavrin --settings$' "$PREFIX/share/applications/tavrin.desktop"
+if command -v desktop-file-validate >/dev/null; then
+    check "both desktop entries are valid" desktop-file-validate --no-hints \
+        "$PREFIX/share/applications/tavrin.desktop" "$PREFIX/share/applications/screensavers/tavrin.desktop"
+fi
 
 check "the settings dialog description is well-formed XML naming the hack" python3 -c '
 import sys, xml.etree.ElementTree as ET
