@@ -63,6 +63,11 @@ int runForeignWindow(const CommandLine& commandLine, qtbackend::QtHost& host) {
                 return;
             }
             session.stop(signo == SIGTERM ? QStringLiteral("SIGTERM") : QStringLiteral("SIGINT"));
+            // The front-end that sent the signal may wait for its hack to end before it takes the
+            // window down (mate-screensaver blocks on it, xsecurelock's saver_multiplex too when
+            // the monitors change), so the hack ends once the stop is out instead of when the
+            // idle check would retire it five seconds later.
+            QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
         }))
         host.logLine(host::LogLevel::Error, "cannot watch for SIGTERM and SIGINT; they end the program at once");
 
