@@ -90,7 +90,8 @@ unshare --mount sh -c 'mount -t tmpfs -o mode=755 tavrin-hacks /usr/libexec/xscr
     "${ENVIRONMENT[@]}" "${AS_USER[@]}" mate-screensaver --no-daemon --debug >"$WORK/saver.log" 2>&1 &
 SAVER_PID=$!
 for _ in $(seq 100); do command_saver --query >/dev/null 2>&1 && break; sleep 0.1; done
-check "mate-screensaver answers on the session bus" command_saver --query
+command_saver --query >"$WORK/query" 2>&1
+check "mate-screensaver answers on the session bus" test $? -eq 0
 
 command_saver --activate >/dev/null 2>&1
 pids=""
