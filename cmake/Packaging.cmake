@@ -79,5 +79,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Any one of the front-ends runs it; Qt's Wayland platform lets it run natively on Wayland.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | xsecurelock | mate-screensaver, qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# `package_source` packs the checkout, never its build folders or history.
+set(CPACK_SOURCE_IGNORE_FILES "/build/" "/build-[^/]*/" "/\\.git/" "/\\.cache/")
 
 include(CPack)
