@@ -10,6 +10,7 @@ import sys
 LIFE = 27             # frames a spark can live, with room for rounding
 WALL_SPARKS = 10
 COLLISION_SPARKS = 20
+UNKNOWN = 10 ** 6
 
 
 def count(path):
@@ -26,6 +27,8 @@ def count(path):
                 v = obj["velocity"]
                 own += WALL_SPARKS * ((pv[0] * v[0] < 0) + (pv[1] * v[1] < 0))
                 own += COLLISION_SPARKS * (obj["collisionCooldown"] == 15 and pc != 15)
+            else:
+                own += UNKNOWN  # nothing to compare with: its sparks are anyone's guess
             previous[(d, k)] = (obj["velocity"], obj["collisionCooldown"])
         h = history.setdefault(d, [])
         h.append(own)
