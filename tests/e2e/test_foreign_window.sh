@@ -79,12 +79,16 @@ window_command quit
 wait "$WIN_PID" 2>/dev/null
 
 # 2. SIGTERM on a display-sized window: the will-stop path retires the process, status 0.
-scenario term 800 600 --root
+scenario term 800 600 --window-id WID --trace "$WORK/term-%p.jsonl"
 sleep 2
 kill -TERM "$PROGRAM"
 if ended_within 8 "$PROGRAM"; then
     check "SIGTERM ends a hack with status 0" test "$(cat "$WORK/status")" -eq 0
     check "... through the idle check" grep -q "retiring host process" "$WORK/term.err"
+    check "... leaving its trace in whole lines" python3 -c '
+import json, sys
+text = open(sys.argv[1]).read()
+sys.exit(0 if text.endswith("\n") and len([json.loads(l) for l in text.splitlines()]) > 10 else 1)' "$WORK/term-$PROGRAM.jsonl"
 else
     fail "the hack outlived SIGTERM by 8 s"
 fi
