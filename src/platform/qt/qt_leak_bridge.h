@@ -146,7 +146,7 @@ private:
 class SparkLeakReceiver : public QObject {
     Q_OBJECT
 public:
-    SparkLeakReceiver(SparkLeakBridge& bridge) : bridge_(bridge) {}
+    explicit SparkLeakReceiver(SparkLeakBridge& bridge) : bridge_(bridge) {}
 
 public slots:
     void connectToBus();
