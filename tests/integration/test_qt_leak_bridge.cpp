@@ -1,6 +1,6 @@
 // Spark leaks between processes over a real bus (a dbus-daemon started for the test). Two
 // bridges stand for two processes: a leak for a display the sender does not cover reaches the
-// other, and nothing else crosses; a flood of hostile and valid messages is taken without
+// other, and nothing else crosses; then a flood of hostile and valid messages is taken without
 // stalling the GUI thread or holding on to memory.
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -102,52 +102,41 @@ const host::CGRect kRight = host::NSMakeRect(1920, 0, 1920, 1080);
 
 }  // namespace
 
-TEST(SparkLeakBridge, ALeakForAnUncoveredDisplayReachesTheOtherProcessAndNothingElseCrosses) {
+TEST(SparkLeakBridge, OnlyLeaksForUncoveredDisplaysCrossAndAFloodNeitherStallsNorHoldsMemory) {
     TestBus bus;
     if (bus.address().isEmpty()) GTEST_SKIP() << "needs dbus-daemon (package dbus-daemon)";
-    host::LocalNotificationCenter centerA, centerB;
+    // Two processes: A shows the left display, the receiver the right one.
+    host::LocalNotificationCenter centerA, center;
     std::vector<std::string> logA;
     qtbackend::SparkLeakBridge a(centerA, [](const host::CGRect& f) { return sameFrame(f, kLeft); },
                                  [&logA](const std::string& l) { logA.push_back(l); }, options(bus.address(), 1001));
-    qtbackend::SparkLeakBridge b(centerB, [](const host::CGRect& f) { return sameFrame(f, kRight); },
-                                 [](const std::string&) {}, options(bus.address(), 1002));
+    qtbackend::SparkLeakBridge receiver(center, [](const host::CGRect& f) { return sameFrame(f, kRight); },
+                                        [](const std::string&) {}, options(bus.address(), 1002));
     a.start();
-    b.start();
-    ASSERT_TRUE(qttest::spinUntil([&] { return a.isConnected() && b.isConnected(); }, 10000));
+    receiver.start();
+    ASSERT_TRUE(qttest::spinUntil([&] { return a.isConnected() && receiver.isConnected(); }, 10000));
     ASSERT_EQ(logA.size(), 1u);
-    EXPECT_NE(logA[0].find("session bus"), std::string::npos);
+    Recorder seenA(centerA), seen(center);
 
-    Recorder seenA(centerA), seenB(centerB);
-    const int sender = 0;  // the posting view
-    postLeak(centerA, &sender, kLeft);        // A covers its own display: stays in A
-    postLeak(centerA, &sender, kRight, 900);  // for B's display: crosses, its count clamped
-    ASSERT_TRUE(qttest::spinUntil([&] { return seenB.from(&b) == 1; }, 5000));
+    const int view = 0;
+    postLeak(centerA, &view, kLeft);        // A covers its own display: stays in A
+    postLeak(centerA, &view, kRight, 900);  // for the other display: crosses, its count clamped
+    ASSERT_TRUE(qttest::spinUntil([&] { return seen.from(&receiver) == 1; }, 5000));
     qttest::spinFor(200);  // anything that would wrongly follow has time to arrive
-
     EXPECT_EQ(a.counts().sent, 1u);
-    EXPECT_EQ(seenB.from(&b), 1u);
-    const Recorder::Seen& got = seenB.seen.back();
+    ASSERT_EQ(seen.from(&receiver), 1u);
+    const Recorder::Seen& got = seen.seen.back();
     EXPECT_TRUE(sameFrame(got.target, kRight));
     EXPECT_EQ(got.edge, 1);
     EXPECT_EQ(got.fraction, 0.25);
     EXPECT_EQ(got.sparkCount, posix::kMaxLeakSparks);
     EXPECT_EQ(got.angleCenter, 0.5);
     EXPECT_EQ(got.angleSpread, 1.5);
-    // A heard its own signal and dropped it; B posted what it got but never sent it back.
+    // A heard its own signal and dropped it; the receiver posted what it got but never sent it on.
     EXPECT_EQ(seenA.from(&a), 0u);
-    EXPECT_GE(a.counts().rejected, 1u);
-    EXPECT_EQ(b.counts().sent, 0u);
-}
-
-TEST(SparkLeakBridge, AFloodOfHostileAndValidMessagesNeitherStallsTheGuiThreadNorHoldsMemory) {
-    TestBus bus;
-    if (bus.address().isEmpty()) GTEST_SKIP() << "needs dbus-daemon (package dbus-daemon)";
-    host::LocalNotificationCenter center;
-    qtbackend::SparkLeakBridge receiver(center, [](const host::CGRect& f) { return sameFrame(f, kRight); },
-                                        [](const std::string&) {}, options(bus.address(), 1002));
-    receiver.start();
-    ASSERT_TRUE(qttest::spinUntil([&] { return receiver.isConnected(); }, 10000));
-    Recorder seen(center);
+    EXPECT_EQ(a.counts().rejected, 1u);
+    EXPECT_EQ(receiver.counts().sent, 0u);
+    seen.seen.clear();
 
     // 10,000 messages in about a second from another connection: one in four a valid leak, the
     // rest broken in the ways a hostile sender might choose.
@@ -175,6 +164,7 @@ TEST(SparkLeakBridge, AFloodOfHostileAndValidMessagesNeitherStallsTheGuiThreadNo
         QDBusConnection::disconnectFromBus(QStringLiteral("flood"));
     });
 
+    seen.seen.reserve(kMessages);  // the recorder's own memory is not the bridge's
     const size_t heapBefore = mallinfo2().uordblks;
     QElapsedTimer clock;
     clock.start();
@@ -190,7 +180,7 @@ TEST(SparkLeakBridge, AFloodOfHostileAndValidMessagesNeitherStallsTheGuiThreadNo
     const bool allArrived = qttest::spinUntil(
         [&] {
             const auto c = receiver.counts();
-            return flood->isFinished() && c.accepted + c.rejected >= kMessages;
+            return flood->isFinished() && c.accepted + c.rejected >= kMessages + 1;
         },
         30000);
     qttest::spinFor(100);
@@ -210,7 +200,7 @@ TEST(SparkLeakBridge, AFloodOfHostileAndValidMessagesNeitherStallsTheGuiThreadNo
                 static_cast<long long>(heapAfter) - static_cast<long long>(heapBefore));
     EXPECT_TRUE(allArrived);
     // Valid: kinds 0 and 6 (its count clamped). Everything else is rejected.
-    EXPECT_EQ(c.accepted, static_cast<uint64_t>(kMessages / 4));
+    EXPECT_EQ(c.accepted, static_cast<uint64_t>(kMessages / 4 + 1));
     EXPECT_EQ(c.rejected, static_cast<uint64_t>(kMessages - kMessages / 4));
     EXPECT_EQ(c.accepted, c.reposted + c.dropped);
     for (const auto& s : seen.seen) EXPECT_LE(s.sparkCount, posix::kMaxLeakSparks);
