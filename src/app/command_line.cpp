@@ -226,9 +226,10 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
         return fail("choose one of '--window', '--root' (or '--window-id'), '--render', '--show-settings' and "
                     "'--settings'");
     if (line.showFrameRate && (render || showSettings)) return fail("'--fps' needs a view on a display");
-    const bool renderOnly = framesGiven || everyGiven || line.renderSize || !line.screensFile.empty() ||
-                            !line.traceFile.empty();
-    if (renderOnly && !render) return fail("'--frames', '--every', '--size', '--screens' and '--trace' need '--render'");
+    const bool renderOnly = framesGiven || everyGiven || line.renderSize || !line.screensFile.empty();
+    if (renderOnly && !render) return fail("'--frames', '--every', '--size' and '--screens' need '--render'");
+    if (!line.traceFile.empty() && (showSettings || settingsWindow))
+        return fail("'--trace' needs a mode that draws the screen saver");
     if (render && !framesGiven) return fail("'--render' needs '--frames N'");
     if (line.renderSize && !line.screensFile.empty()) return fail("give either '--size' or '--screens', not both");
     if (showSettings && line.seed) return fail("'--seed' has no meaning with '--show-settings'");
@@ -274,8 +275,6 @@ std::string usageText() {
            "      --screens FILE     the displays described in a JSON file:\n"
            "                         {\"screens\":[{\"name\":\"A\",\"x\":0,\"y\":0,\"width\":1920,\n"
            "                          \"height\":1080,\"dpr\":1}, ...]}\n"
-           "      --trace FILE       write the scene of every display after every frame as\n"
-           "                         one JSON object per line\n"
            "  --settings             a window with a live preview and the options sheet\n"
            "  --show-settings        print the settings in effect and the settings file\n"
            "  --root                 draw into the window named by XSCREENSAVER_WINDOW, or the\n"
@@ -288,6 +287,8 @@ std::string usageText() {
            "  --seed S               use a fixed random seed (reproducible runs)\n"
            "  --log-stderr           copy log lines to standard error\n"
            "  --fps                  show the frame rate in a corner\n"
+           "  --trace FILE           write the scene of every display after every frame as\n"
+           "                         one JSON object per line; %p in FILE is the process id\n"
            "  --help                 print this help and exit\n"
            "  --version              print the version and exit\n"
            "\n"

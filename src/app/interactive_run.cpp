@@ -7,6 +7,7 @@
 #include "app/runs.h"
 #include "app/signal_pipe.h"
 #include "app/stop_safety_net.h"
+#include "app/view_trace.h"
 #include "platform/qt/qt_host.h"
 #include "platform/qt/qt_saver_session.h"
 #include "platform/qt/qt_view_widget.h"
@@ -41,9 +42,13 @@ void reportUncoveredOutputs(const qtbackend::ScreenSaverSession& session, qtback
 int runInteractive(const CommandLine& commandLine, qtbackend::QtHost& host) {
     using Session = qtbackend::ScreenSaverSession;
     const Session::Mode mode = commandLine.mode == Mode::Window ? Session::Mode::Window : Session::Mode::FullScreen;
+    LiveTrace trace;
+    if (!commandLine.traceFile.empty() && !openLiveTrace(commandLine.traceFile, trace)) return 1;
     Session session(host, mode, [](const host::CGRect& frame) {
         return tavrin::Tavrin_ScreenSaverView::create(frame, false);
     });
+    QObject::connect(&session, &Session::widgetCreated,
+                     [&trace, &host](qtbackend::ViewWidget* widget) { traceWidget(trace, widget, host); });
 
     StopSignals stopSignals;
     if (!stopSignals.install([&session](int signo) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <unistd.h>
 
 #include "app/runs.h"
 #include "app/scene_trace.h"
@@ -44,11 +45,11 @@ int runRender(const CommandLine& commandLine, qtbackend::QtHost& host) {
         return 1;
     }
     std::unique_ptr<std::FILE, FileCloser> trace;
-    if (!commandLine.traceFile.empty()) {
-        trace.reset(std::fopen(commandLine.traceFile.c_str(), "w"));
+    const std::string tracePath = expandTracePath(commandLine.traceFile, static_cast<long>(::getpid()));
+    if (!tracePath.empty()) {
+        trace.reset(std::fopen(tracePath.c_str(), "w"));
         if (!trace) {
-            std::fprintf(stderr, "tavrin: cannot write the trace '%s': %s\n", commandLine.traceFile.c_str(),
-                         std::strerror(errno));
+            std::fprintf(stderr, "tavrin: cannot write the trace '%s': %s\n", tracePath.c_str(), std::strerror(errno));
             return 1;
         }
     }
@@ -92,8 +93,7 @@ int runRender(const CommandLine& commandLine, qtbackend::QtHost& host) {
             ++written;
         }
         if (trace && std::fwrite(traceText.data(), 1, traceText.size(), trace.get()) != traceText.size()) {
-            std::fprintf(stderr, "tavrin: cannot write the trace '%s': %s\n", commandLine.traceFile.c_str(),
-                         std::strerror(errno));
+            std::fprintf(stderr, "tavrin: cannot write the trace '%s': %s\n", tracePath.c_str(), std::strerror(errno));
             return 1;
         }
         if (clock.elapsed() - lastProgress >= kProgressIntervalMs && frame < frames) {
@@ -103,13 +103,12 @@ int runRender(const CommandLine& commandLine, qtbackend::QtHost& host) {
         }
     }
     if (trace && std::fflush(trace.get()) != 0) {
-        std::fprintf(stderr, "tavrin: cannot write the trace '%s': %s\n", commandLine.traceFile.c_str(),
-                     std::strerror(errno));
+        std::fprintf(stderr, "tavrin: cannot write the trace '%s': %s\n", tracePath.c_str(), std::strerror(errno));
         return 1;
     }
     std::printf("tavrin: wrote %zu picture(s) of %zu display(s) to %s (display<i>-frame<n>.png)\n", written,
                 session.widgets().size(), QDir(folder).absolutePath().toLocal8Bit().constData());
-    if (trace) std::printf("tavrin: wrote the trace to %s\n", commandLine.traceFile.c_str());
+    if (trace) std::printf("tavrin: wrote the trace to %s\n", tracePath.c_str());
     return 0;
 }
 

@@ -1,8 +1,10 @@
 #include "app/scene_trace.h"
 
+#include <cerrno>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "view/tavrin_screensaver_view.h"
 
@@ -77,6 +79,43 @@ void appendTraceLine(std::string& out, int display, const tavrin::Tavrin_ScreenS
         line.raw("}");
     }
     line.raw("]}\n");
+}
+
+std::string expandTracePath(std::string_view pattern, long pid) {
+    std::string path;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == '%' && i + 1 < pattern.size() && (pattern[i + 1] == 'p' || pattern[i + 1] == '%')) {
+            path += pattern[i + 1] == 'p' ? std::to_string(pid) : std::string("%");
+            ++i;
+        } else {
+            path += pattern[i];
+        }
+    }
+    return path;
+}
+
+bool LiveTrace::open(const std::string& path, std::string* error) {
+    file_.reset(std::fopen(path.c_str(), "w"));
+    if (!file_) {
+        *error = "cannot write the trace '" + path + "': " + std::strerror(errno);
+        return false;
+    }
+    path_ = path;
+    // One scene line is about 1.5 KB: room for a few, once.
+    line_.reserve(8192);
+    return true;
+}
+
+bool LiveTrace::write(int display, const tavrin::Tavrin_ScreenSaverView& view, std::string* error) {
+    if (!file_) return false;
+    line_.clear();
+    appendTraceLine(line_, display, view);
+    if (std::fwrite(line_.data(), 1, line_.size(), file_.get()) != line_.size() || std::fflush(file_.get()) != 0) {
+        *error = "cannot write the trace '" + path_ + "': " + std::strerror(errno) + "; tracing stops";
+        file_.reset();
+        return false;
+    }
+    return true;
 }
 
 }  // namespace app

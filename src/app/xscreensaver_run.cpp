@@ -3,6 +3,7 @@
 // is destroyed.
 #include <QApplication>
 #include <QTimer>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -11,8 +12,10 @@
 #include "app/runs.h"
 #include "app/signal_pipe.h"
 #include "app/stop_safety_net.h"
+#include "app/view_trace.h"
 #include "platform/qt/qt_foreign_window.h"
 #include "platform/qt/qt_host.h"
+#include "platform/qt/qt_leak_bridge.h"
 #include "platform/qt/qt_view_widget.h"
 #include "view/tavrin_screensaver_view.h"
 
@@ -36,6 +39,17 @@ uint32_t chosenWindow(const CommandLine& commandLine) {
     const uint32_t root = qtbackend::xRootWindow();
     if (root == 0) std::fputs("tavrin: the X server has no root window\n", stderr);
     return root;
+}
+
+/// Whether the session's view shows the display with that frame, within the point the module's
+/// own addressing allows.
+bool coversDisplay(const qtbackend::ForeignWindowSession& session, const host::CGRect& frame) {
+    const qtbackend::ViewWidget* widget = session.widget();
+    const std::shared_ptr<host::Screen> screen = widget ? widget->hostWindow()->screen() : nullptr;
+    if (!screen) return false;
+    const host::CGRect own = screen->frame();
+    return std::fabs(own.origin.x - frame.origin.x) <= 1 && std::fabs(own.origin.y - frame.origin.y) <= 1 &&
+           std::fabs(own.size.width - frame.size.width) <= 1 && std::fabs(own.size.height - frame.size.height) <= 1;
 }
 
 }  // namespace
@@ -75,12 +89,26 @@ int runForeignWindow(const CommandLine& commandLine, qtbackend::QtHost& host) {
     QObject::connect(&session, &qtbackend::ForeignWindowSession::stopped, [&safetyNet] { safetyNet.arm(); });
     QObject::connect(&session, &qtbackend::ForeignWindowSession::windowGone, [] { QCoreApplication::exit(0); });
 
+    LiveTrace trace;
+    if (!commandLine.traceFile.empty() && !openLiveTrace(commandLine.traceFile, trace)) return 1;
     std::string error;
     if (!session.start(&error)) {
         std::fprintf(stderr, "tavrin: %s\n", error.c_str());
         return 1;
     }
     if (commandLine.showFrameRate) session.widget()->setShowFrameRate(true);
+    traceWidget(trace, session.widget(), host);
+
+    // A daemon runs one process per monitor: sparks for the other monitors go to their processes.
+    // A preview computes no neighbours and never throws sparks across.
+    std::unique_ptr<qtbackend::SparkLeakBridge> bridge;
+    if (!session.isPreview()) {
+        bridge = std::make_unique<qtbackend::SparkLeakBridge>(
+            host.defaultCenter(), [&session](const host::CGRect& frame) { return coversDisplay(session, frame); },
+            [&host](const std::string& line) { host.logLine(host::LogLevel::Default, line); },
+            qtbackend::SparkLeakBridgeOptions::fromEnvironment());
+        bridge->start();
+    }
     return QApplication::exec();
 }
 

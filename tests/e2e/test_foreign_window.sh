@@ -80,12 +80,16 @@ wait "$WIN_PID" 2>/dev/null
 
 # 2. SIGTERM on a display-sized window: the view stops and the process ends at once, status 0
 # (a front-end may wait for its hack before it takes the window down).
-scenario term 800 600 --root
+scenario term 800 600 --window-id WID --trace "$WORK/term-%p.jsonl"
 sleep 2
 kill -TERM "$PROGRAM"
 if ended_within 2 "$PROGRAM"; then
     check "SIGTERM ends a hack with status 0" test "$(cat "$WORK/status")" -eq 0
     check "... after stopping the view" grep -q "stopping the screen saver: SIGTERM" "$WORK/term.err"
+    check "... leaving its trace in whole lines" python3 -c '
+import json, sys
+text = open(sys.argv[1]).read()
+sys.exit(0 if text.endswith("\n") and len([json.loads(l) for l in text.splitlines()]) > 10 else 1)' "$WORK/term-$PROGRAM.jsonl"
 else
     fail "the hack outlived SIGTERM by 2 s"
 fi

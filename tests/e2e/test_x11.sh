@@ -48,7 +48,7 @@ run_scenario() {
     shift
     local mode=()
     if [ "$1" = "--window" ]; then
-        mode=(--window 320x200)
+        mode=(--window 320x200 --trace "$WORK/$name-%p.jsonl")
         shift
     fi
     if ! start_server "$name"; then
@@ -109,6 +109,11 @@ check "closing the window ends the program with status 0 (got $(cat "$WORK/windo
     test "$(cat "$WORK/window.status")" = 0
 check "closing the window ends the program at once" python3 -c "import sys; sys.exit(0 if \
     $(cat "$WORK/window.end") - $(cat "$WORK/window.closed" 2>/dev/null || echo 0) < 3 else 1)"
+check "the window run traces its view to a file named with its process id" python3 -c '
+import glob, json, sys
+files = glob.glob(sys.argv[1] + "/window-[0-9]*.jsonl")
+lines = [json.loads(l) for l in open(files[0])] if len(files) == 1 else []
+sys.exit(0 if len(lines) > 10 and lines[-1]["frameCounter"] > lines[0]["frameCounter"] else 1)' "$WORK"
 if [ "$FAILURES" -gt 0 ]; then
     for name in key pointer window; do sed "s/^/    $name: /" "$WORK/$name.err" | tail -6; done
 fi

@@ -1,13 +1,18 @@
-# The program as a hack of the real XScreenSaver daemon on an X server with two monitors: the
-# daemon starts one process per monitor, each draws into its monitor's window, and after the
-# daemon's single SIGTERM at unblank both end by themselves within seven seconds.
+# The program as a hack of the real XScreenSaver daemon on an X server with two monitors, the
+# second not at the origin: the daemon starts one process per monitor, each draws into its
+# monitor's window, sparks cross between the two processes over the session bus in both
+# directions (none with --no-cross-monitor-sparks; without a bus both still run and draw), and
+# after the daemon's single SIGTERM at unblank both end by themselves within seven seconds.
+# The hacks run with one seed: their sprites then meet the shared edge within 240 frames, where
+# by chance they might not for a minute. The same seed moves both alike, so each process bounces
+# off its outer wall as the other leaks across, and what crosses shows as sparks beyond that.
 . "$(dirname "$0")/lib.sh"
 
 HERE="$(cd "$(dirname "$0")" && pwd)"
 SOURCE="${TAVRIN_SOURCE_DIR:-$(cd "$HERE/../.." && pwd)}"
-for tool in xscreensaver xscreensaver-command Xvfb xrandr xwd setpriv; do
+for tool in xscreensaver xscreensaver-command Xvfb xrandr xwd setpriv dbus-daemon; do
     if ! command -v "$tool" >/dev/null; then
-        echo "skipped: needs $tool (xscreensaver, xvfb, x11-xserver-utils, x11-apps/x11-utils, util-linux)"
+        echo "skipped: needs $tool (xscreensaver, xvfb, x11-xserver-utils, x11-apps/x11-utils, util-linux, dbus)"
         exit 77
     fi
 done
@@ -16,32 +21,23 @@ unset QT_QPA_PLATFORM
 # The daemon refuses to run as root: as root it runs as nobody, from a folder nobody can read.
 SANDBOX="$(mktemp -d /tmp/tavrin-xss.XXXXXX)"
 chmod 755 "$SANDBOX"
-mkdir -p "$SANDBOX/home" "$SANDBOX/bin" "$SANDBOX/resources"
+mkdir -p "$SANDBOX/home" "$SANDBOX/bin" "$SANDBOX/resources" "$SANDBOX/traces"
 cp "$TAVRIN" "$SANDBOX/bin/tavrin"
 cp -r "$SOURCE/resources/." "$SANDBOX/resources/"
 chmod -R a+rX "$SANDBOX"
 if [ "$(id -u)" -eq 0 ]; then
-    chown -R 65534:65534 "$SANDBOX/home"
+    chown -R 65534:65534 "$SANDBOX/home" "$SANDBOX/traces"
     AS_USER=(setpriv --reuid=65534 --regid=65534 --clear-groups)
 else
     AS_USER=()
 fi
-cat >"$SANDBOX/home/.xscreensaver" <<CONF
-mode:		one
-selected:	0
-lock:		False
-fade:		False
-unfade:		False
-splash:		False
-timeout:	0:30:00
-programs:	$SANDBOX/bin/tavrin --root \n
-CONF
-
 SERVER_PID=""
 DAEMON_PID=""
+BUS_PID=""
 cleanup() {
     [ -n "$DAEMON_PID" ] && kill "$DAEMON_PID" 2>/dev/null
     for pid in $(hack_pids); do kill -9 "$pid" 2>/dev/null; done
+    [ -n "$BUS_PID" ] && kill "$BUS_PID" 2>/dev/null
     [ -n "$SERVER_PID" ] && kill "$SERVER_PID" 2>/dev/null
     rm -rf "$WORK" "$SANDBOX"
 }
@@ -69,34 +65,103 @@ xrandr --setmonitor LEFT 1920/508x1080/286+0+0 screen >/dev/null 2>&1
 xrandr --setmonitor RIGHT 1920/508x1080/286+1920+0 none >/dev/null 2>&1
 check "the server has two monitors" test "$(xrandr --listmonitors | head -1)" = "Monitors: 2"
 
-env -i HOME="$SANDBOX/home" DISPLAY="$DISPLAY" PATH=/usr/bin:/bin TAVRIN_RESOURCE_DIR="$SANDBOX/resources" \
-    "${AS_USER[@]}" xscreensaver -no-splash >"$WORK/daemon.log" 2>&1 &
-DAEMON_PID=$!
-for _ in $(seq 100); do xscreensaver-command -time >/dev/null 2>&1 && break; sleep 0.1; done
+# start_daemon BUS ARGS...: the daemon, with the session bus address BUS (or none), running
+# "tavrin --root ARGS" on each monitor; activates it and sets $pids to the two processes.
+start_daemon() {
+    local bus="$1"
+    shift
+    rm -f "$SANDBOX/traces/"*
+    cat >"$SANDBOX/home/.xscreensaver" <<CONF
+mode:		one
+selected:	0
+lock:		False
+fade:		False
+unfade:		False
+splash:		False
+timeout:	0:30:00
+programs:	$SANDBOX/bin/tavrin --root --log-stderr --trace $SANDBOX/traces/tavrin-%p.jsonl $* \n
+CONF
+    env -i HOME="$SANDBOX/home" DISPLAY="$DISPLAY" PATH=/usr/bin:/bin TAVRIN_RESOURCE_DIR="$SANDBOX/resources" \
+        ${bus:+DBUS_SESSION_BUS_ADDRESS="$bus"} "${AS_USER[@]}" xscreensaver -no-splash >"$WORK/daemon.log" 2>&1 &
+    DAEMON_PID=$!
+    for _ in $(seq 100); do xscreensaver-command -time >/dev/null 2>&1 && break; sleep 0.1; done
+    xscreensaver-command -activate >/dev/null 2>&1
+    pids=""
+    for _ in $(seq 100); do
+        pids=$(hack_pids)
+        [ "$(echo "$pids" | wc -w)" -ge 2 ] && break
+        sleep 0.1
+    done
+    check "activating starts one process per monitor (${pids//$'\n'/ })" test "$(echo "$pids" | wc -w)" -eq 2
+}
 
-xscreensaver-command -activate >/dev/null 2>&1
-pids=""
-for _ in $(seq 100); do
-    pids=$(hack_pids)
-    [ "$(echo "$pids" | wc -w)" -ge 2 ] && break
-    sleep 0.1
-done
-check "activating starts one process per monitor (${pids//$'\n'/ })" test "$(echo "$pids" | wc -w)" -eq 2
-sleep 3
-for pid in $pids; do
-    check "process $pid still runs while the screen is blanked" bash -c "! { $(declare -f ended); ended $pid; }"
-done
+# stop_daemon: ends the daemon and its hacks without waiting for them.
+stop_daemon() {
+    kill "$DAEMON_PID" 2>/dev/null
+    wait "$DAEMON_PID" 2>/dev/null
+    DAEMON_PID=""
+    for pid in $(hack_pids); do kill -9 "$pid" 2>/dev/null; done
+}
 
-# The picture: each monitor lit, when this build draws at all (a headless probe says).
+# crossed: per trace, "FRAMES CROSSED" of its display, in the order of the processes.
+crossed() {
+    local pid
+    for pid in $pids; do
+        python3 "$HERE/count_crossed.py" "$SANDBOX/traces/tavrin-$pid.jsonl" 2>/dev/null | awk '{ print $3, $4 }' | head -1
+    done
+}
+
+# wait_for_traces SECONDS CONDITION: polls the traces once a second until the awk condition (on
+# FRAMES $1 and CROSSED $2) holds for both, at most for that long.
+wait_for_traces() {
+    local deadline=$((SECONDS + $1))
+    while [ "$SECONDS" -lt "$deadline" ]; do
+        [ "$(crossed | awk "$2" | wc -l)" -eq 2 ] && return 0
+        sleep 1
+    done
+    return 1
+}
+
+# lit_monitors: lit pixels on the left and on the right monitor.
+lit_monitors() {
+    xwd -root -silent >"$WORK/root.xwd"
+    python3 "$HERE/xwd_lit.py" 0,0,1920,1080 1920,0,1920,1080 <"$WORK/root.xwd"
+}
+
+# Does this build draw at all? (A headless probe says.)
 "$TAVRIN" --render "$WORK/probe" --frames 30 --every 30 --size 320x180 >/dev/null 2>&1
 set -- $(png_pixels "$WORK/probe/display0-frame00030.png" 2>/dev/null)
-if [ "${3:-0}" -gt 0 ]; then
-    xwd -root -silent >"$WORK/root.xwd"
-    lit=($(python3 "$HERE/xwd_lit.py" 0,0,1920,1080 1920,0,1920,1080 <"$WORK/root.xwd"))
+DRAWS=0
+[ "${3:-0}" -gt 0 ] && DRAWS=1 || echo "note: this build draws nothing headless either; the picture checks are left out"
+
+# The session bus the daemon and its hacks share, of their user.
+BUS="$("${AS_USER[@]}" dbus-daemon --session --fork --print-address=1 --print-pid=3 3>"$WORK/bus.pid" </dev/null)"
+BUS_PID="$(cat "$WORK/bus.pid")"
+check "a session bus for the test ($BUS)" test -n "$BUS"
+
+# --- 1. Sparks cross both ways between the processes, and the unblank ends both. ---
+start_daemon "$BUS" --seed 10
+if wait_for_traces 25 '$2 > 0'; then :; fi
+counts=$(crossed | tr '\n' ' ')
+echo "    frames with sparks from the other monitor (frames, crossed per process): $counts"
+check "each process shows sparks from the other one" test "$(crossed | awk '$2 > 0' | wc -l)" -eq 2
+for pid in $pids; do
+    check "process $pid still runs while the screen is blanked" bash -c "! { $(declare -f ended); ended $pid; }"
+    check "process $pid sends and receives sparks over the session bus" \
+        grep -q "org.tavrin.screensaver\[$pid\] host: sparks for displays of other processes go over the session bus" \
+        "$WORK/daemon.log"
+done
+for pid in $pids; do
+    check "process $pid found its monitor's neighbour" python3 -c '
+import json, sys
+o = json.loads(open(sys.argv[1]).readline())
+sides = [e["neighborScreenFrame"] for e in o["edgeNeighbors"] if e["hasNeighbor"]]
+sys.exit(0 if sides in ([[0, 0, 1920, 1080]], [[1920, 0, 1920, 1080]]) else 1)' "$SANDBOX/traces/tavrin-$pid.jsonl"
+done
+if [ "$DRAWS" -eq 1 ]; then
+    lit=($(lit_monitors))
     check "the left monitor is drawn on (${lit[0]:-0} lit pixels)" test "${lit[0]:-0}" -gt 0
     check "the right monitor is drawn on (${lit[1]:-0} lit pixels)" test "${lit[1]:-0}" -gt 0
-else
-    echo "note: this build draws nothing headless either; the picture check is left out"
 fi
 
 xscreensaver-command -deactivate >/dev/null 2>&1
@@ -105,7 +170,33 @@ for pid in $pids; do
     while ! ended "$pid" && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.1; done
     check "process $pid ends by itself within 7 s of the unblank" ended "$pid"
 done
-if [ "$FAILURES" -gt 0 ]; then
-    sed 's/^/    daemon: /' "$WORK/daemon.log" | tail -20
+for pid in $pids; do
+    check "process $pid left whole trace lines" bash -c "[ \"\$(tail -c 1 '$SANDBOX/traces/tavrin-$pid.jsonl' | od -An -c | tr -d ' ')\" = '\n' ]"
+done
+[ "$FAILURES" -gt 0 ] && sed 's/^/    daemon: /' "$WORK/daemon.log" | grep -v ' view=' | tail -20
+stop_daemon
+
+# --- 2. With cross-monitor sparks off, nothing crosses over the same frames. ---
+start_daemon "$BUS" --seed 10 --no-cross-monitor-sparks
+wait_for_traces 25 '$1 >= 250' || true
+counts=$(crossed | tr '\n' ' ')
+check "with --no-cross-monitor-sparks no sparks cross in 250 frames (frames, crossed: $counts)" \
+    test "$(crossed | awk '$1 >= 250 && $2 == 0' | wc -l)" -eq 2
+stop_daemon
+
+# --- 3. Without a session bus both processes still run and draw, and say so once. ---
+start_daemon "" --seed 10
+sleep 3
+for pid in $pids; do
+    check "process $pid without a session bus runs on" bash -c "! { $(declare -f ended); ended $pid; }"
+    check "process $pid says once that its sparks stay on its display" \
+        test "$(grep -c "org.tavrin.screensaver\[$pid\] host: no session bus .*: sparks stay on this display" "$WORK/daemon.log")" -eq 1
+done
+if [ "$DRAWS" -eq 1 ]; then
+    lit=($(lit_monitors))
+    check "without a bus both monitors are drawn on (${lit[0]:-0} and ${lit[1]:-0} lit pixels)" \
+        test "${lit[0]:-0}" -gt 0 -a "${lit[1]:-0}" -gt 0
 fi
+[ "$FAILURES" -gt 0 ] && sed 's/^/    daemon: /' "$WORK/daemon.log" | grep -v ' view=' | tail -20
+stop_daemon
 finish

@@ -62,6 +62,30 @@ std::optional<QSize> xWindowSize(uint32_t window) {
     return size;
 }
 
+std::optional<QPoint> xWindowRootPosition(uint32_t window) {
+    xcb_connection_t* connection = qtConnection();
+    const uint32_t root = xRootWindow();
+    if (!connection || window == 0 || root == 0) return std::nullopt;
+    xcb_generic_error_t* error = nullptr;
+    xcb_translate_coordinates_reply_t* reply = xcb_translate_coordinates_reply(
+        connection, xcb_translate_coordinates(connection, window, root, 0, 0), &error);
+    std::free(error);
+    if (!reply) return std::nullopt;
+    const QPoint position(reply->dst_x, reply->dst_y);
+    std::free(reply);
+    return position;
+}
+
+QScreen* screenAtNativePoint(QPoint point) {
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QRect g = screen->geometry();
+        const QRect native(g.topLeft(), QSize(static_cast<int>(std::lround(g.width() * screen->devicePixelRatio())),
+                                              static_cast<int>(std::lround(g.height() * screen->devicePixelRatio()))));
+        if (native.contains(point)) return screen;
+    }
+    return nullptr;
+}
+
 ForeignWindowSession::ForeignWindowSession(QtHost& host, uint32_t windowId, bool previewRequested,
                                            ForeignViewFactory factory, QObject* parent)
     : QObject(parent),
@@ -90,11 +114,16 @@ bool ForeignWindowSession::start(std::string* error) {
     host_.screens().refresh();
 
     foreign_.reset(QWindow::fromWinId(windowId_));
-    // A hack's window lies on one display: the one under its centre.
+    // A hack's window lies on one display: the one under its centre, found from where the window
+    // sits on the root window. Qt takes a window it did not make for one on the primary display,
+    // and the view's window, once inside it, would too: the view would find the wrong neighbours.
     QScreen* screen = foreign_->screen();
+    if (const std::optional<QPoint> corner = xWindowRootPosition(windowId_)) {
+        if (QScreen* under = screenAtNativePoint(*corner + QPoint(pixels->width() / 2, pixels->height() / 2)))
+            screen = under;
+    }
+    if (screen && foreign_->screen() != screen) foreign_->setScreen(screen);
     const double dpr = screen ? screen->devicePixelRatio() : 1.0;
-    const QPoint centre = foreign_->mapToGlobal(QPoint(pixels->width() / 2, pixels->height() / 2) / dpr);
-    if (QScreen* under = QGuiApplication::screenAt(centre)) screen = under;
 
     const QSize points(static_cast<int>(std::lround(pixels->width() / dpr)),
                        static_cast<int>(std::lround(pixels->height() / dpr)));
@@ -117,7 +146,9 @@ bool ForeignWindowSession::start(std::string* error) {
     pollTimer_.start();
     host_.logLine(host::LogLevel::Default, "drawing into X window " + hexId(windowId_).toStdString() + " (" +
                                                std::to_string(pixels->width()) + "x" +
-                                               std::to_string(pixels->height()) + (preview_ ? ", preview)" : ")"));
+                                               std::to_string(pixels->height()) + (preview_ ? ", preview" : "") +
+                                               ") on display '" +
+                                               (screen ? screen->name().toStdString() : std::string("?")) + "'");
     return true;
 }
 

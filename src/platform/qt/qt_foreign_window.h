@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPoint>
 #include <QSize>
 #include <QTimer>
 #include <cstdint>
@@ -15,6 +16,7 @@
 #include "host/geometry.h"
 #include "host/screen_saver_view.h"
 
+class QScreen;
 class QWindow;
 
 namespace qtbackend {
@@ -39,8 +41,14 @@ bool canReachXServer(std::string* why);
 bool hasXConnection();
 /// ...the default screen's root window...
 uint32_t xRootWindow();
-/// ...and a window's size in pixels, none when the window does not exist.
+/// ...a window's size in pixels, none when the window does not exist...
 std::optional<QSize> xWindowSize(uint32_t window);
+/// ...and the position of its top-left corner on the root window, in pixels.
+std::optional<QPoint> xWindowRootPosition(uint32_t window);
+
+/// The display that holds a point given in the X server's pixels (Qt keeps a screen's origin in
+/// pixels and scales only its size); none when no display does.
+QScreen* screenAtNativePoint(QPoint point);
 
 /// Makes a view for a frame; `isPreview` is the host's decision above.
 using ForeignViewFactory =

@@ -71,6 +71,7 @@ ViewWidget* ScreenSaverSession::createWidget(QScreen* screen, QSize size) {
             widget->setFrameTimerEnabled(false);
             break;
     }
+    emit widgetCreated(widget);
     return widget;
 }
 

@@ -64,6 +64,8 @@ signals:
     void stopped();
     /// The window of a Window-mode run was closed.
     void windowClosed();
+    /// A view widget was made (at the start, or for a display that was added).
+    void widgetCreated(ViewWidget* widget);
 
 private slots:
     void screenGeometryChanged();

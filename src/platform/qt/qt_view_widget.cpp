@@ -108,6 +108,7 @@ void ViewWidget::scheduleNextFrame() {
 void ViewWidget::frameTick() {
     if (!view_->isAnimating()) return;
     view_->animateOneFrame();
+    emit frameStepped();
     if (view_->needsDisplay()) update();
     scheduleNextFrame();
 }

@@ -80,6 +80,8 @@ signals:
     void mouseMoved(QPointF globalPosition);
     void wheelTurned();
     void closeRequested();
+    /// A frame timer tick stepped the view (not emitted for frames stepped by hand).
+    void frameStepped();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,0 +1,36 @@
+#include "app/view_trace.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <cstdio>
+#include <unistd.h>
+
+#include "platform/qt/qt_host.h"
+#include "platform/qt/qt_view_widget.h"
+#include "view/tavrin_screensaver_view.h"
+
+namespace app {
+
+bool openLiveTrace(const std::string& pattern, LiveTrace& trace) {
+    std::string error;
+    if (trace.open(expandTracePath(pattern, static_cast<long>(::getpid())), &error)) return true;
+    std::fprintf(stderr, "tavrin: %s\n", error.c_str());
+    return false;
+}
+
+void traceWidget(LiveTrace& trace, qtbackend::ViewWidget* widget, qtbackend::QtHost& host) {
+    if (!trace.isOpen()) return;
+    const auto* view = dynamic_cast<const tavrin::Tavrin_ScreenSaverView*>(&widget->view());
+    if (!view) return;
+    QObject::connect(widget, &qtbackend::ViewWidget::frameStepped, widget, [&trace, &host, widget, view] {
+        if (!trace.isOpen()) return;
+        const int display = static_cast<int>(QGuiApplication::screens().indexOf(widget->screen()));
+        std::string error;
+        if (!trace.write(display, *view, &error)) {
+            host.logLine(host::LogLevel::Error, error);
+            std::fprintf(stderr, "tavrin: %s\n", error.c_str());
+        }
+    });
+}
+
+}  // namespace app
