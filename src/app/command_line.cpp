@@ -226,9 +226,10 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
         return fail("choose one of '--window', '--root' (or '--window-id'), '--render', '--show-settings' and "
                     "'--settings'");
     if (line.showFrameRate && (render || showSettings)) return fail("'--fps' needs a view on a display");
-    const bool renderOnly = framesGiven || everyGiven || line.renderSize || !line.screensFile.empty() ||
-                            !line.traceFile.empty();
-    if (renderOnly && !render) return fail("'--frames', '--every', '--size', '--screens' and '--trace' need '--render'");
+    const bool renderOnly = framesGiven || everyGiven || line.renderSize || !line.screensFile.empty();
+    if (renderOnly && !render) return fail("'--frames', '--every', '--size' and '--screens' need '--render'");
+    if (!line.traceFile.empty() && (showSettings || foreign || settingsWindow))
+        return fail("'--trace' needs views of its own: full screen, '--window' or '--render'");
     if (render && !framesGiven) return fail("'--render' needs '--frames N'");
     if (line.renderSize && !line.screensFile.empty()) return fail("give either '--size' or '--screens', not both");
     if (showSettings && line.seed) return fail("'--seed' has no meaning with '--show-settings'");
@@ -275,7 +276,8 @@ std::string usageText() {
            "                         {\"screens\":[{\"name\":\"A\",\"x\":0,\"y\":0,\"width\":1920,\n"
            "                          \"height\":1080,\"dpr\":1}, ...]}\n"
            "      --trace FILE       write the scene of every display after every frame as\n"
-           "                         one JSON object per line\n"
+           "                         one JSON object per line (also full screen and with\n"
+           "                         --window)\n"
            "  --settings             a window with a live preview and the options sheet\n"
            "  --show-settings        print the settings in effect and the settings file\n"
            "  --root                 draw into the window named by XSCREENSAVER_WINDOW, or the\n"

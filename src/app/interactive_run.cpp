@@ -1,10 +1,14 @@
 #include <QApplication>
 #include <QScreen>
 #include <QTimer>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 #include "app/runs.h"
+#include "app/scene_trace.h"
 #include "app/signal_pipe.h"
 #include "app/stop_safety_net.h"
 #include "platform/qt/qt_host.h"
@@ -36,13 +40,50 @@ void reportUncoveredOutputs(const qtbackend::ScreenSaverSession& session, qtback
     }
 }
 
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+/// A view that appends its scene to the trace (--trace) after each of its frame steps. Views are
+/// numbered in the order they are made, so a display plugged in again gets a new number.
+class TracedView final : public tavrin::Tavrin_ScreenSaverView {
+public:
+    TracedView(std::FILE* file, int display) : file_(file), display_(display) {}
+    void animateOneFrame() override {
+        Tavrin_ScreenSaverView::animateOneFrame();
+        line_.clear();
+        appendTraceLine(line_, display_, *this);
+        std::fwrite(line_.data(), 1, line_.size(), file_);
+    }
+
+private:
+    std::FILE* file_;
+    int display_;
+    std::string line_;
+};
+
 }  // namespace
 
 int runInteractive(const CommandLine& commandLine, qtbackend::QtHost& host) {
     using Session = qtbackend::ScreenSaverSession;
     const Session::Mode mode = commandLine.mode == Mode::Window ? Session::Mode::Window : Session::Mode::FullScreen;
-    Session session(host, mode, [](const host::CGRect& frame) {
-        return tavrin::Tavrin_ScreenSaverView::create(frame, false);
+    std::unique_ptr<std::FILE, FileCloser> trace;
+    if (!commandLine.traceFile.empty()) {
+        trace.reset(std::fopen(commandLine.traceFile.c_str(), "w"));
+        if (!trace) {
+            std::fprintf(stderr, "tavrin: cannot write the trace '%s': %s\n", commandLine.traceFile.c_str(),
+                         std::strerror(errno));
+            return 1;
+        }
+        // Whole lines reach the file at once: the process may end without flushing (retirement).
+        std::setvbuf(trace.get(), nullptr, _IOLBF, 1 << 16);
+    }
+    int tracedViews = 0;
+    Session session(host, mode, [&](const host::CGRect& frame) -> std::shared_ptr<host::ScreenSaverView> {
+        if (!trace) return tavrin::Tavrin_ScreenSaverView::create(frame, false);
+        auto view = std::make_shared<TracedView>(trace.get(), tracedViews++);
+        if (!view->initWithFrame(frame, false)) return nullptr;
+        return view;
     });
 
     StopSignals stopSignals;

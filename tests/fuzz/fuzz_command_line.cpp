@@ -49,8 +49,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         check(line.frames >= 1 && line.frames <= app::kMaxFrames, "--frames out of range");
         check(!(line.renderSize && !line.screensFile.empty()), "both --size and --screens");
     } else if (line.mode != app::Mode::Help && line.mode != app::Mode::Version) {
-        check(line.renderFolder.empty() && line.traceFile.empty() && line.screensFile.empty() && !line.renderSize,
+        check(line.renderFolder.empty() && line.screensFile.empty() && !line.renderSize,
               "render options outside a render");
+        if (line.mode != app::Mode::FullScreen && line.mode != app::Mode::Window)
+            check(line.traceFile.empty(), "a trace without views of its own");
     }
     if (line.mode == app::Mode::Settings) check(line.settings.empty(), "settings for one run with --settings");
     return 0;
