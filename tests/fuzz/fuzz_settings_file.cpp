@@ -14,13 +14,11 @@
 
 namespace {
 
-std::string folder() {
-    // A memory file system keeps the many writes cheap.
-    static const std::string path = [] {
-        std::string t = (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + std::string("/tavrin-fuzz-XXXXXX");
-        if (!mkdtemp(t.data())) std::abort();
-        return t;
-    }();
+/// This run's settings file, removed after each input. A memory file system keeps the many
+/// writes cheap.
+const std::string& settingsPath() {
+    static const std::string path = (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
+                                    std::string("/tavrin-fuzz-") + std::to_string(getpid()) + ".conf";
     return path;
 }
 
@@ -61,7 +59,7 @@ Values readAll(posix::FileDefaultsStore& store) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string path = folder() + "/org.tavrin.screensaver.conf";
+    const std::string& path = settingsPath();
     const std::string original(reinterpret_cast<const char*>(data), size);
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -90,5 +88,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::istringstream lines(original);
     for (std::string line; std::getline(lines, line);)
         if (!line.empty() && line[0] == '#') check(saved.find(line) != std::string::npos, "a comment was lost");
+    unlink(path.c_str());
     return 0;
 }
