@@ -49,8 +49,19 @@ bool readScreensFile(const std::string& path, std::vector<OffscreenScreen>* scre
         *error = "the screens file '" + path + "' is too large";
         return false;
     }
+    const QByteArray text = file.read(kMaxScreensFileSize + 1);
+    return parseScreens(std::string_view(text.constData(), static_cast<size_t>(text.size())), path, screens, error);
+}
+
+bool parseScreens(std::string_view text, const std::string& path, std::vector<OffscreenScreen>* screens,
+                  std::string* error) {
+    if (text.size() > static_cast<size_t>(kMaxScreensFileSize)) {
+        *error = "the screens file '" + path + "' is too large";
+        return false;
+    }
     QJsonParseError parseError{};
-    const QJsonDocument document = QJsonDocument::fromJson(file.read(kMaxScreensFileSize + 1), &parseError);
+    const QJsonDocument document =
+        QJsonDocument::fromJson(QByteArray(text.data(), static_cast<qsizetype>(text.size())), &parseError);
     if (parseError.error != QJsonParseError::NoError) {
         *error = "the screens file '" + path + "' is not valid JSON: " + parseError.errorString().toStdString() +
                  " at offset " + std::to_string(parseError.offset);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/command_line.h"
@@ -23,6 +24,10 @@ inline constexpr double kMaxDevicePixelRatio = 8;
 /// Reads and checks a screens description ({"screens":[{...}, ...]}); on failure returns false
 /// and says what is wrong.
 bool readScreensFile(const std::string& path, std::vector<OffscreenScreen>* screens, std::string* error);
+
+/// Checks a screens description already read from the file at `path` (named in the messages).
+bool parseScreens(std::string_view text, const std::string& path, std::vector<OffscreenScreen>* screens,
+                  std::string* error);
 
 /// The offscreen platform's configuration for these screens.
 std::string offscreenConfiguration(const std::vector<OffscreenScreen>& screens);

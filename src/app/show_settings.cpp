@@ -5,37 +5,67 @@
 #include <memory>
 #include <vector>
 
+#include "host/host.h"
 #include "platform/posix/file_defaults_store.h"
 #include "settings/settings_table.h"
 
 namespace app {
+namespace {
+
+/// Just enough of a bundle for the settings: the module's name.
+class IdentifierBundle : public host::Bundle {
+public:
+    std::string bundleIdentifier() const override { return TAVRIN_BUNDLE_IDENTIFIER; }
+    std::optional<std::string> pathForResource(std::string_view, std::string_view) const override { return {}; }
+    std::optional<std::string> objectForInfoDictionaryKey(std::string_view) const override { return {}; }
+};
+
+/// The settings file of the module named, with the command line's settings over it; keeps the
+/// file's store so that a read error can be reported.
+class ShownDefaultsProvider : public host::DefaultsProvider {
+public:
+    explicit ShownDefaultsProvider(const std::vector<SettingOverride>& overrides) : overrides_(overrides) {}
+    std::shared_ptr<host::ScreenSaverDefaults> defaultsForModuleWithName(std::string_view moduleName) override {
+        file = std::make_shared<posix::FileDefaultsStore>(
+            posix::settingsFilePath(moduleName), [](const std::string& line) { std::fprintf(stderr, "tavrin: %s\n", line.c_str()); });
+        return std::make_shared<OverridingDefaults>(file, overrides_);
+    }
+    std::shared_ptr<posix::FileDefaultsStore> file;
+
+private:
+    const std::vector<SettingOverride>& overrides_;
+};
+
+}  // namespace
 
 int runShowSettings(const std::vector<SettingOverride>& overrides) {
-    const std::string path = posix::settingsFilePath(TAVRIN_BUNDLE_IDENTIFIER);
-    auto file = std::make_shared<posix::FileDefaultsStore>(
-        path, [](const std::string& line) { std::fprintf(stderr, "tavrin: %s\n", line.c_str()); });
-    OverridingDefaults store(file, overrides);
-
-    std::vector<host::DefaultValue> registration;
-    for (const auto& s : tavrin::kBoolSettings) registration.push_back({s.key, host::DefaultValue::Type::Bool, s.defaultValue, 0});
-    for (const auto& s : tavrin::kIntegerSettings)
-        registration.push_back({s.key, host::DefaultValue::Type::Integer, false, s.defaultValue});
-    store.registerDefaults(registration);
+    // The settings are read by the module's own loading code, with its registration and limits,
+    // into a view that is never shown: what is printed is what a running view would use.
+    IdentifierBundle bundle;
+    ShownDefaultsProvider defaults(overrides);
+    host::Host host;
+    host.bundle = &bundle;
+    host.defaults = &defaults;
+    host::installHost(&host);
+    tavrin::Tavrin_ScreenSaverView view;
+    view.loadPreferences();
+    host::installHost(nullptr);
 
     for (const auto& s : tavrin::kBoolSettings)
-        std::printf("%.*s=%s\n", static_cast<int>(s.key.size()), s.key.data(), store.boolForKey(s.key) ? "true" : "false");
+        std::printf("%.*s=%s\n", static_cast<int>(s.key.size()), s.key.data(), view.*s.member ? "true" : "false");
     for (const auto& s : tavrin::kIntegerSettings)
-        std::printf("%.*s=%lld\n", static_cast<int>(s.key.size()), s.key.data(),
-                    static_cast<long long>(s.limit(store.integerForKey(s.key))));
+        std::printf("%.*s=%lld\n", static_cast<int>(s.key.size()), s.key.data(), static_cast<long long>(view.*s.member));
 
+    const std::string& path = defaults.file->path();
+    const std::string& readError = defaults.file->readError();
     struct stat st {};
     const char* state = "";
-    if (!file->readError().empty())
+    if (!readError.empty())
         state = " (could not be read)";
     else if (::stat(path.c_str(), &st) != 0)
         state = " (not present)";
     std::printf("settings file: %s%s\n", path.c_str(), state);
-    if (!file->readError().empty()) std::fprintf(stderr, "tavrin: %s: %s\n", path.c_str(), file->readError().c_str());
+    if (!readError.empty()) std::fprintf(stderr, "tavrin: %s: %s\n", path.c_str(), readError.c_str());
     return 0;
 }
 

@@ -64,8 +64,13 @@ void Tavrin_ScreenSaverView::handleSparkLeak(const Notification& notification) {
     const double angleCenter = info->objectForKeyedSubscript(kAngleCenterKey).doubleValue();
     const double angleSpread = info->objectForKeyedSubscript(kAngleSpreadKey).doubleValue();
     if (static_cast<uint64_t>(edge) >= static_cast<uint64_t>(kEdgeCount)) return;
-    // Values that are not numbers would put sparks nowhere and keep them there.
-    if (!std::isfinite(fraction) || !std::isfinite(angleCenter) || !std::isfinite(angleSpread)) return;
+    // A fraction outside the shared stretch names no point of it (and a huge one would put the
+    // sparks at no finite place); a fan whose ends cannot be computed gives no heading. Values
+    // that are not numbers fail both tests.
+    if (!(fraction >= 0 && fraction <= 1)) return;
+    if (!std::isfinite(angleCenter - angleSpread) || !std::isfinite(angleCenter + angleSpread) ||
+        !std::isfinite(2 * angleSpread))
+        return;
 
     const int64_t facing = kOppositeEdge[edge];
     const EdgeNeighbor& side = edgeNeighbors[facing];

@@ -76,6 +76,20 @@ TEST_F(FrameStep, WheelCurvesWithItsSpinWithinTheLimit) {
     EXPECT_EQ(flat->objects[1].velocity, (CGPoint{2, 0}));
 }
 
+TEST_F(FrameStep, CurveTurnIsLimitedBothWaysAndNeedsMoreThanTheMinimumSpeed) {
+    auto view = calmView();
+    place(*view, 1, {500, 400}, {2, 0});
+    view->objects[1].rotationSpeed = -0.4;  // wants -0.02 a step; the limit is 2 / 800
+    view->animateOneFrame();
+    EXPECT_NEAR(view->objects[1].velocity.y, -2 * std::sin(0.0025), 1e-12);
+    for (double speed : {0.0001, 0.00005}) {  // at or below the minimum: no turn at all
+        place(*view, 1, {500, 400}, {speed, 0});
+        view->objects[1].rotationSpeed = 0.4;
+        view->animateOneFrame();
+        EXPECT_EQ(view->objects[1].velocity, (CGPoint{speed, 0})) << speed;
+    }
+}
+
 TEST_F(FrameStep, CornerHitBouncesBothWaysWithTwoBurstsAndOneSpinReversal) {
     auto view = calmView();
     view->enableBallCurve = false;
@@ -187,4 +201,61 @@ TEST_F(FrameStep, WallContactOnTheSharedStretchLeaksItsFraction) {
     EXPECT_EQ(leakAt(299.75).count() + leakAt(700.25).count(), 0u);
     view->enableCollisionSparks = false;
     EXPECT_EQ(leakAt(400).count(), 0u);
+}
+
+// Every wall of a display with neighbours all round: the local burst heads back into the view and
+// the leak heads out through the wall, towards the display beyond it.
+TEST_F(FrameStep, EachWallsBurstHeadsInwardAndItsLeakOutward) {
+    auto middle = addDisplay({{0, 0}, {1000, 800}});
+    addDisplay({{-1000, 0}, {1000, 800}});
+    addDisplay({{1000, 0}, {1000, 800}});
+    addDisplay({{0, -800}, {1000, 800}});
+    addDisplay({{0, 800}, {1000, 800}});
+    auto view = showOn(middle);
+    view->enableBallCurve = false;
+    view->objects[1].rotationSpeed = 0;
+    struct Wall {
+        int64_t edge;
+        CGPoint start, velocity;
+        double burstCentre, leakCentre;
+    };
+    const Wall walls[] = {
+        {EdgeLeft, {0.5, 300}, {-1, 0}, 0, kPi},
+        {EdgeRight, {937.5, 300}, {1, 0}, kPi, 0},
+        {EdgeBottom, {500, 0.5}, {0, -1}, kPi / 2, -kPi / 2},
+        {EdgeTop, {500, 738}, {0, 1}, -kPi / 2, kPi / 2},
+    };
+    for (const Wall& wall : walls) {
+        place(*view, 0, {100, 400}, {0, 0});
+        place(*view, 1, wall.start, wall.velocity);
+        view->activeParticleCount = 0;
+        fake.localCenter.posted.clear();
+        view->animateOneFrame();
+        ASSERT_EQ(view->activeParticleCount, 10) << "edge " << wall.edge;
+        for (int i = 0; i < 10; ++i) {
+            const Particle& p = view->particles[i];
+            const double off = std::remainder(std::atan2(p.velocity.y, p.velocity.x) - wall.burstCentre, kTwoPi);
+            EXPECT_LE(std::fabs(off), kPi / 2 + 1e-9) << "edge " << wall.edge;
+        }
+        const auto posts = fake.localCenter.postedNamed(TavrinSparkLeakNotification);
+        ASSERT_EQ(posts.size(), 1u) << "edge " << wall.edge;
+        EXPECT_EQ(posts[0].userInfo->objectForKeyedSubscript("edge").integerValue(), wall.edge);
+        EXPECT_EQ(posts[0].userInfo->objectForKeyedSubscript("angleCenter").doubleValue(), wall.leakCentre)
+            << "edge " << wall.edge;
+    }
+}
+
+TEST_F(FrameStep, WithoutALayoutNothingMovesAndNothingIsRedrawn) {
+    auto view = calmView({0.5, 800});  // too narrow to lay out
+    ASSERT_FALSE(view->layoutValid);
+    place(*view, 0, {10, 20}, {1, 1});
+    view->activeParticleCount = 1;
+    view->particles[0] = {{5, 5}, {1, 0}, 1, 0.1, 1, 0};
+    view->setNeedsDisplay(false);
+    view->animateOneFrame();
+    EXPECT_EQ(view->frameCounter, 1u);
+    EXPECT_TRUE(view->hasRenderedVisibleFrame);
+    EXPECT_EQ(view->objects[0].position, (CGPoint{10, 20}));
+    EXPECT_EQ(view->particles[0].position, (CGPoint{5, 5}));
+    EXPECT_FALSE(view->needsDisplay());
 }

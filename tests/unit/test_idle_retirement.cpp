@@ -79,6 +79,24 @@ TEST_F(IdleRetirement, EachReasonKeepsTheProcessAndIsLogged) {
     }
 }
 
+// The reasons are tested in a fixed order and the first that holds is the one logged: a user
+// reading why the process stayed sees the most telling one.
+TEST_F(IdleRetirement, AViewWithSeveralReasonsLogsTheFirstInOrder) {
+    auto v = make(true);
+    v->configSheet = std::make_shared<fake::FakeSheetWindow>(host::CGRect{}, "sheet");
+    v->terminateIfHostIdle();
+    v->isPreviewMode = false;
+    v->terminateIfHostIdle();
+    v->configSheet.reset();
+    v->hostAttachWindow(std::make_shared<fake::FakeWindow>());
+    v->startAnimation();  // live on screen, but no frame step has shown it yet
+    v->terminateIfHostIdle();
+    const std::string view = "not retiring host: view " + address(v.get());
+    EXPECT_EQ(notRetiring(), (std::vector<std::string>{view + " preview instance", view + " options sheet open",
+                                                       view + " still starting up"}));
+    EXPECT_FALSE(exited());
+}
+
 TEST_F(IdleRetirement, StartUpGraceEndsAtThirtySecondsExactly) {
     auto young = make();  // never rendered a visible frame
     fake.clockService.set(young->createdAt + 29.9);

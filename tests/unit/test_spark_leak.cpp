@@ -119,3 +119,22 @@ TEST_F(SparkLeak, ValuesThatAreNotNumbersAreDropped) {
     info.set("targetScreenFrame", host::InfoValue::valueWithRect({{nan, 0}, {1920, 1080}}));
     EXPECT_EQ(deliver(&info), 0);
 }
+
+// Found by fuzzing the receiver: a huge fraction put sparks at an infinite place, and a huge fan
+// gave them no heading. A leak from another process may carry anything.
+TEST_F(SparkLeak, FractionsOffTheStretchAndFansTooWideToComputeAreDropped) {
+    for (double fraction : {-0.001, 1.001, 1e300}) {
+        const auto info = leak(fraction);
+        EXPECT_EQ(deliver(&info), 0) << fraction;
+    }
+    for (auto [centre, spread] : {std::pair{0.0, 1e308}, {1.7e308, 1e308}, {-1e308, 1e308}}) {
+        host::UserInfo info = leak(0.5);
+        info.set("angleCenter", host::InfoValue::numberWithDouble(centre));
+        info.set("angleSpread", host::InfoValue::numberWithDouble(spread));
+        EXPECT_EQ(deliver(&info), 0) << centre << " +- " << spread;
+    }
+    host::UserInfo wide = leak(1);
+    wide.set("angleSpread", host::InfoValue::numberWithDouble(1e300));  // wide, but computable
+    ASSERT_EQ(deliver(&wide), 10);
+    EXPECT_TRUE(std::isfinite(right->particles[0].velocity.x) && std::isfinite(right->particles[0].velocity.y));
+}

@@ -215,6 +215,37 @@ TEST_F(ViewLifecycle, DisplayChangeOnATinyViewLeavesNeighboursUncomputed) {
     EXPECT_FALSE(v->layoutValid);
 }
 
+// A rearrangement that keeps every display's size: only the stale mark makes the layout pass find
+// the neighbours again, so without it sparks would keep crossing to where a display used to be.
+TEST_F(ViewLifecycle, DisplayRearrangedWithoutAResizeMovesTheNeighbours) {
+    auto screen = fake.screenList.add({{0, 0}, {1000, 500}});
+    auto other = fake.screenList.add({{1000, 0}, {1000, 500}});
+    auto v = make();
+    v->hostAttachWindow(windowOn(screen));
+    v->viewDidMoveToWindow();
+    ASSERT_TRUE(v->edgeNeighbors[EdgeRight].hasNeighbor);
+    other->setFrame({{-1000, 0}, {1000, 500}});  // the other display now sits on the left
+    fake.localCenter.postNotificationName(host::NSApplicationDidChangeScreenParametersNotification, nullptr, nullptr);
+    fake.queue.runPending();
+    EXPECT_FALSE(v->edgeNeighbors[EdgeRight].hasNeighbor);
+    EXPECT_TRUE(v->edgeNeighbors[EdgeLeft].hasNeighbor);
+    EXPECT_EQ(v->edgeNeighbors[EdgeLeft].neighborScreenFrame, (CGRect{{-1000, 0}, {1000, 500}}));
+}
+
+// The host may drop its last reference to a view (its display was unplugged) between the handler
+// and the queued work; the work must still find a live view.
+TEST_F(ViewLifecycle, DisplayChangeWorkKeepsTheViewAliveUntilItRuns) {
+    auto screen = fake.screenList.add({{0, 0}, {1000, 500}});
+    auto v = make();
+    v->hostAttachWindow(windowOn(screen));
+    fake.localCenter.postNotificationName(host::NSApplicationDidChangeScreenParametersNotification, nullptr, nullptr);
+    std::weak_ptr<Tavrin_ScreenSaverView> weak = v;
+    v.reset();
+    ASSERT_FALSE(weak.expired()) << "queued work must hold the view";
+    EXPECT_EQ(fake.queue.runPending(), 1);
+    EXPECT_TRUE(weak.expired());
+}
+
 TEST_F(ViewLifecycle, AViewNeverReactsToNotificationsAfterItIsGone) {
     auto v = make();
     v.reset();

@@ -136,6 +136,7 @@ void ScreenSaverSession::handleScreenAdded(QScreen* screen) {
             widget->startAnimation();
         }
     }
+    logDisplayChange("added", screen);
     displaysChanged();
 }
 
@@ -149,7 +150,16 @@ void ScreenSaverSession::handleScreenRemoved(QScreen* screen) {
         delete widget;
     }
     disconnect(screen, nullptr, this, nullptr);
+    logDisplayChange("removed", screen);
     displaysChanged();
+}
+
+void ScreenSaverSession::logDisplayChange(const char* what, const QScreen* screen) {
+    const QRect g = screen->geometry();
+    host_.logLine(host::LogLevel::Default, "display '" + screen->name().toStdString() + "' " + what + " (" +
+                                               std::to_string(g.width()) + "x" + std::to_string(g.height()) + "+" +
+                                               std::to_string(g.x()) + "+" + std::to_string(g.y()) + "); " +
+                                               std::to_string(displays_.size()) + " view(s)");
 }
 
 void ScreenSaverSession::handleScreenGeometryChanged(QScreen* screen) {

@@ -80,6 +80,8 @@ private:
     void watchScreen(QScreen* screen);
     void handlePointerMoved(QPointF globalPosition);
     void displaysChanged();
+    /// One log line per display plugged in or out, with the number of views after the change.
+    void logDisplayChange(const char* what, const QScreen* screen);
 
     QtHost& host_;
     Mode mode_;
