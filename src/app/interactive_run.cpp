@@ -47,8 +47,12 @@ int runInteractive(const CommandLine& commandLine, qtbackend::QtHost& host) {
     Session session(host, mode, [](const host::CGRect& frame) {
         return tavrin::Tavrin_ScreenSaverView::create(frame, false);
     });
-    QObject::connect(&session, &Session::widgetCreated,
-                     [&trace, &host](qtbackend::ViewWidget* widget) { traceWidget(trace, widget, host); });
+    // Views are numbered in the order they are made: at the start that is the order of the
+    // displays, and a display plugged in later gets a number of its own.
+    int viewsMade = 0;
+    QObject::connect(&session, &Session::widgetCreated, [&trace, &host, &viewsMade](qtbackend::ViewWidget* widget) {
+        traceWidget(trace, widget, host, viewsMade++);
+    });
 
     StopSignals stopSignals;
     if (!stopSignals.install([&session](int signo) {

@@ -18,13 +18,16 @@ bool openLiveTrace(const std::string& pattern, LiveTrace& trace) {
     return false;
 }
 
-void traceWidget(LiveTrace& trace, qtbackend::ViewWidget* widget, qtbackend::QtHost& host) {
+int displayIndexOf(const qtbackend::ViewWidget* widget) {
+    return static_cast<int>(QGuiApplication::screens().indexOf(widget->screen()));
+}
+
+void traceWidget(LiveTrace& trace, qtbackend::ViewWidget* widget, qtbackend::QtHost& host, int display) {
     if (!trace.isOpen()) return;
     const auto* view = dynamic_cast<const tavrin::Tavrin_ScreenSaverView*>(&widget->view());
     if (!view) return;
-    QObject::connect(widget, &qtbackend::ViewWidget::frameStepped, widget, [&trace, &host, widget, view] {
+    QObject::connect(widget, &qtbackend::ViewWidget::frameStepped, widget, [&trace, &host, view, display] {
         if (!trace.isOpen()) return;
-        const int display = static_cast<int>(QGuiApplication::screens().indexOf(widget->screen()));
         std::string error;
         if (!trace.write(display, *view, &error)) {
             host.logLine(host::LogLevel::Error, error);

@@ -17,9 +17,13 @@ namespace app {
 /// message on standard error, when the file cannot be created.
 bool openLiveTrace(const std::string& pattern, LiveTrace& trace);
 
-/// Writes a line for the widget's view after each of its frame steps. The line's display is the
-/// place of the view's display in the list of displays. A write error stops the trace and is
-/// reported once, in the log and on standard error; the screen saver runs on.
-void traceWidget(LiveTrace& trace, qtbackend::ViewWidget* widget, qtbackend::QtHost& host);
+/// Writes a line for the widget's view after each of its frame steps, numbered `display` for as
+/// long as the view lives, so that a view stays one stream of lines while displays come, go and
+/// change places. A write error stops the trace and is reported once, in the log and on standard
+/// error; the screen saver runs on.
+void traceWidget(LiveTrace& trace, qtbackend::ViewWidget* widget, qtbackend::QtHost& host, int display);
+
+/// The place of the widget's display in the list of displays, or -1 when it is on none.
+int displayIndexOf(const qtbackend::ViewWidget* widget);
 
 }  // namespace app

@@ -97,7 +97,7 @@ int runForeignWindow(const CommandLine& commandLine, qtbackend::QtHost& host) {
         return 1;
     }
     if (commandLine.showFrameRate) session.widget()->setShowFrameRate(true);
-    traceWidget(trace, session.widget(), host);
+    traceWidget(trace, session.widget(), host, displayIndexOf(session.widget()));
 
     // A daemon runs one process per monitor: sparks for the other monitors go to their processes.
     // A preview computes no neighbours and never throws sparks across.
