@@ -10,7 +10,7 @@
 
 #include "support/counting_operator_new.h"
 #include "support/fake_host.h"
-#include "view/tavrin_screensaver_view.h"
+#include "module/view/tavrin_screensaver_view.h"
 
 namespace {
 

@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "platform/qt/qt_leak_bridge.h"
-#include "view/tavrin_screensaver_view.h"
+#include "module/view/tavrin_screensaver_view.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "platform/posix/file_defaults_store.h"
 #include "support/fake_host.h"
-#include "view/tavrin_screensaver_view.h"
+#include "module/view/tavrin_screensaver_view.h"
 
 namespace {
 

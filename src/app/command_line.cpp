@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "settings/settings_table.h"
+#include "module/settings/settings_table.h"
 
 namespace app {
 namespace {

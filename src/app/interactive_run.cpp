@@ -11,7 +11,7 @@
 #include "platform/qt/qt_host.h"
 #include "platform/qt/qt_saver_session.h"
 #include "platform/qt/qt_view_widget.h"
-#include "view/tavrin_screensaver_view.h"
+#include "module/view/tavrin_screensaver_view.h"
 
 namespace app {
 namespace {

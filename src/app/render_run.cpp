@@ -12,7 +12,7 @@
 #include "app/scene_trace.h"
 #include "platform/qt/qt_host.h"
 #include "platform/qt/qt_saver_session.h"
-#include "view/tavrin_screensaver_view.h"
+#include "module/view/tavrin_screensaver_view.h"
 
 namespace app {
 namespace {

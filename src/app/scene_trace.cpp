@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "view/tavrin_screensaver_view.h"
+#include "module/view/tavrin_screensaver_view.h"
 
 namespace app {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "host/host.h"
 #include "platform/posix/file_defaults_store.h"
-#include "settings/settings_table.h"
+#include "module/settings/settings_table.h"
 
 namespace app {
 namespace {

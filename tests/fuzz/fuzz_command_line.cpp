@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/command_line.h"
-#include "settings/settings_table.h"
+#include "module/settings/settings_table.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/posix/file_defaults_store.h"
-#include "settings/settings_table.h"
+#include "module/settings/settings_table.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "platform/posix/system_services.h"
 #include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_graphics.h"
-#include "view/tavrin_screensaver_view.h"
+#include "module/view/tavrin_screensaver_view.h"
 
 using tavrin::Tavrin_ScreenSaverView;
 

@@ -14,7 +14,7 @@
 
 #include "platform/qt/qt_graphics.h"
 #include "support/fake_host.h"
-#include "view/tavrin_screensaver_view.h"
+#include "module/view/tavrin_screensaver_view.h"
 
 using qtbackend::QPainterContext;
 using qtbackend::QtBitmap;

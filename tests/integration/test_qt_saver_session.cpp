@@ -7,7 +7,7 @@
 
 #include "platform/qt/qt_saver_session.h"
 #include "qt_host_test_support.h"
-#include "view/tavrin_screensaver_view.h"
+#include "module/view/tavrin_screensaver_view.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "support/fake_host.h"
-#include "view/tavrin_screensaver_view.h"
+#include "module/view/tavrin_screensaver_view.h"
 
 namespace fake {
 

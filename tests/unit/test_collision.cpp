@@ -1,6 +1,6 @@
 // Collision of the logo (box) and the wheel (circle): contact tests, separation by inverse mass,
 // the elastic impulse, and the effects that a cooldown holds back.
-#include "simulation/sprite_geometry.h"
+#include "module/simulation/sprite_geometry.h"
 #include "support/scene_fixture.h"
 
 using namespace tavrin;

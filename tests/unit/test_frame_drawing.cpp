@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "support/fake_host.h"
-#include "view/tavrin_screensaver_view.h"
+#include "module/view/tavrin_screensaver_view.h"
 
 using namespace tavrin;
 using fake::DrawOp;

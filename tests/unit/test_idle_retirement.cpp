@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "support/fake_host.h"
-#include "view/tavrin_screensaver_view.h"
+#include "module/view/tavrin_screensaver_view.h"
 
 using namespace tavrin;
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <regex>
 
-#include "settings/options_sheet.h"
-#include "settings/settings_table.h"
+#include "module/settings/options_sheet.h"
+#include "module/settings/settings_table.h"
 #include "support/fake_host.h"
 
 using namespace tavrin;

@@ -1,6 +1,6 @@
 // Loading and saving the eleven settings through the defaults store: defaults, limits, and what
 // reaches the store.
-#include "settings/settings_table.h"
+#include "module/settings/settings_table.h"
 #include "support/fake_host.h"
 
 using namespace tavrin;

@@ -12,7 +12,7 @@
 #include <sstream>
 
 #include "platform/posix/file_defaults_store.h"
-#include "settings/settings_table.h"
+#include "module/settings/settings_table.h"
 #include "support/fake_host.h"
 
 namespace {

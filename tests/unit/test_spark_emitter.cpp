@@ -2,7 +2,7 @@
 #include <cmath>
 
 #include "support/fake_host.h"
-#include "view/tavrin_screensaver_view.h"
+#include "module/view/tavrin_screensaver_view.h"
 
 using namespace tavrin;
 

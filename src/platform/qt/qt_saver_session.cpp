@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "platform/qt/qt_host.h"
-#include "view/tavrin_screensaver_view.h"
+#include "module/view/tavrin_screensaver_view.h"
 
 namespace qtbackend {
 

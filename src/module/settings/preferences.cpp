@@ -1,7 +1,7 @@
 // Reading and writing the eleven settings through the host's per-module defaults store.
 #include <array>
 
-#include "settings/settings_table.h"
+#include "module/settings/settings_table.h"
 
 namespace tavrin {
 namespace {

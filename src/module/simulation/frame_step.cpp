@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "view/tavrin_screensaver_view.h"
+#include "module/view/tavrin_screensaver_view.h"
 
 namespace tavrin {
 namespace {

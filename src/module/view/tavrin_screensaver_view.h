@@ -17,7 +17,7 @@
 #include "host/host.h"
 #include "host/notifications.h"
 #include "host/screen_saver_view.h"
-#include "view/scene_model.h"
+#include "module/view/scene_model.h"
 
 namespace tavrin {
 

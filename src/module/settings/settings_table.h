@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "view/tavrin_screensaver_view.h"
+#include "module/view/tavrin_screensaver_view.h"
 
 namespace tavrin {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "simulation/sprite_geometry.h"
-#include "view/tavrin_screensaver_view.h"
+#include "module/simulation/sprite_geometry.h"
+#include "module/view/tavrin_screensaver_view.h"
 
 namespace tavrin {
 namespace {

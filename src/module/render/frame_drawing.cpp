@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "render/glow.h"
-#include "view/tavrin_screensaver_view.h"
+#include "module/render/glow.h"
+#include "module/view/tavrin_screensaver_view.h"
 
 namespace tavrin {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "view/scene_model.h"
-#include "view/tavrin_screensaver_view.h"
+#include "module/view/scene_model.h"
+#include "module/view/tavrin_screensaver_view.h"
 
 namespace tavrin {
 

@@ -1,7 +1,7 @@
 // Bursts of sparks, appended to the view's fixed pool.
 #include <cmath>
 
-#include "view/tavrin_screensaver_view.h"
+#include "module/view/tavrin_screensaver_view.h"
 
 namespace tavrin {
 namespace {

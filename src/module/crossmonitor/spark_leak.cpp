@@ -2,7 +2,7 @@
 // display, and the view of the display named as the target spawns it on its facing side.
 #include <cmath>
 
-#include "view/tavrin_screensaver_view.h"
+#include "module/view/tavrin_screensaver_view.h"
 
 namespace tavrin {
 namespace {

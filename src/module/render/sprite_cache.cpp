@@ -3,7 +3,7 @@
 // cache was emptied.
 #include <cmath>
 
-#include "view/tavrin_screensaver_view.h"
+#include "module/view/tavrin_screensaver_view.h"
 
 namespace tavrin {
 namespace {

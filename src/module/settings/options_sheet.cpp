@@ -1,14 +1,14 @@
 // The options sheet: eight check boxes for the effect switches, three sliders with live value
 // labels for the numbers, a version line and OK / Cancel. The controls hold the user's choices
 // until OK; only OK writes the view's settings (and saves them), Cancel reloads the stored ones.
-#include "settings/options_sheet.h"
+#include "module/settings/options_sheet.h"
 
 #include <array>
 #include <climits>
 #include <cstdio>
 #include <string>
 
-#include "settings/settings_table.h"
+#include "module/settings/settings_table.h"
 
 namespace tavrin {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "view/tavrin_screensaver_view.h"
+#include "module/view/tavrin_screensaver_view.h"
 
 namespace tavrin {
 namespace {
