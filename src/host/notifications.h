@@ -101,6 +101,14 @@ private:
     bool needsCompaction_ = false;
 };
 
+/// Name of the host's signal that the screen saver is about to stop.
+inline constexpr std::string_view ScreenSaverWillStopNotification = "com.apple.screensaver.willstop";
+
+/// Name of the notification by which the views hand a burst of sparks to the view of a
+/// neighbouring display. The views post and observe it themselves; the host only carries it to
+/// the views of other processes.
+inline constexpr std::string_view TavrinSparkLeakNotification = "TavrinSparkLeakNotification";
+
 /// Name of the host's notification that the arrangement of displays changed.
 inline constexpr std::string_view NSApplicationDidChangeScreenParametersNotification =
     "NSApplicationDidChangeScreenParametersNotification";

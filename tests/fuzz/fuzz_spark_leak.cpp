@@ -101,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         before[i] = v.activeParticleCount;
     }
     const void* sender = in.ConsumeBool() ? scene.views[0].get() : nullptr;
-    scene.fake.localCenter.postNotificationName(tavrin::TavrinSparkLeakNotification, sender,
+    scene.fake.localCenter.postNotificationName(host::TavrinSparkLeakNotification, sender,
                                                 in.ConsumeBool() ? &info : nullptr);
 
     int gaining = 0;

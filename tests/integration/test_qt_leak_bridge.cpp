@@ -68,7 +68,7 @@ struct Recorder {
         double fraction, angleCenter, angleSpread;
     };
     explicit Recorder(host::NotificationCenter& center) : center(center) {
-        center.addObserver(this, tavrin::TavrinSparkLeakNotification, nullptr, [this](const host::Notification& n) {
+        center.addObserver(this, host::TavrinSparkLeakNotification, nullptr, [this](const host::Notification& n) {
             const host::UserInfo& i = *n.userInfo;
             seen.push_back({n.object, i.objectForKeyedSubscript("targetScreenFrame").rectValue(),
                             i.objectForKeyedSubscript("edge").integerValue(),
@@ -78,7 +78,7 @@ struct Recorder {
                             i.objectForKeyedSubscript("angleSpread").doubleValue()});
         });
     }
-    ~Recorder() { center.removeObserver(this, tavrin::TavrinSparkLeakNotification, nullptr); }
+    ~Recorder() { center.removeObserver(this, host::TavrinSparkLeakNotification, nullptr); }
     size_t from(const void* sender) const {
         return static_cast<size_t>(std::count_if(seen.begin(), seen.end(), [&](const Seen& s) { return s.sender == sender; }));
     }
@@ -94,7 +94,7 @@ void postLeak(host::NotificationCenter& center, const void* sender, host::CGRect
     info.set("sparkCount", host::InfoValue::numberWithInteger(count));
     info.set("angleCenter", host::InfoValue::numberWithDouble(0.5));
     info.set("angleSpread", host::InfoValue::numberWithDouble(1.5));
-    center.postNotificationName(tavrin::TavrinSparkLeakNotification, sender, &info);
+    center.postNotificationName(host::TavrinSparkLeakNotification, sender, &info);
 }
 
 const host::CGRect kLeft = host::NSMakeRect(0, 0, 1920, 1080);

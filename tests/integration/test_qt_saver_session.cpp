@@ -18,7 +18,7 @@ using qttest::spinUntil;
 class QtSaverSessionTest : public qttest::QtHostTest {
 protected:
     void TearDown() override {
-        qtHost().distributedCenter().removeObserver(this, tavrin::ScreenSaverWillStopNotification, nullptr);
+        qtHost().distributedCenter().removeObserver(this, host::ScreenSaverWillStopNotification, nullptr);
         qtHost().defaultCenter().removeObserver(this, host::NSApplicationDidChangeScreenParametersNotification,
                                                 nullptr);
     }
@@ -31,7 +31,7 @@ protected:
         });
     }
     void countWillStop(std::function<void()> check = {}) {
-        qtHost().distributedCenter().addObserver(this, tavrin::ScreenSaverWillStopNotification, nullptr,
+        qtHost().distributedCenter().addObserver(this, host::ScreenSaverWillStopNotification, nullptr,
                                                  [this, check](const host::Notification&) {
                                                      ++willStopPosts;
                                                      if (check) check();

@@ -5,9 +5,12 @@
 #include <gtest/gtest.h>
 #include <limits>
 
+#include "module/view/scene_model.h"
 #include "platform/posix/spark_leak_wire.h"
 
 using posix::WireValue;
+
+static_assert(posix::kMaxLeakSparks == tavrin::kParticleCapacity, "a leak asks for at most a spark pool");
 
 namespace {
 

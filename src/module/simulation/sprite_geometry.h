@@ -5,13 +5,26 @@
 #include <cstdint>
 
 #include "module/view/scene_model.h"
-#include "module/view/tavrin_screensaver_view.h"
 
 namespace tavrin {
 
 inline constexpr double kLogoWidthFraction = 0.25;     ///< of the view's width
 inline constexpr double kWheelSideFraction = 0.0625;   ///< of the view's width
 inline constexpr double kSmallestMass = 1.0;           ///< floor under every mass
+
+/// One contact-test collider, built afresh for each object on every collision test.
+struct Collider {
+    bool isCircle = false;
+    CGPoint center;
+    double radius = 0;  ///< circles only
+    CGRect rect;        ///< boxes only
+};
+
+/// Contact between a circle and a box. `circleIsB` says the circle is the second object of the
+/// pair; the normal always points from the first object towards the second. Returns false and
+/// writes nothing when they do not touch; a circle that just touches gives penetration 0.
+bool circleBoxContact(bool circleIsB, CGPoint* normal, double* penetration, CGPoint* contactPoint,
+                      Collider circle, CGRect box);
 
 /// The box of a sprite of that image type in a view `viewWidth` points wide. Both follow the width
 /// alone, also in a view taller than it is wide.

@@ -24,24 +24,8 @@ namespace tavrin {
 using host::Image;
 using host::Notification;
 
-/// Name of the in-process notification that carries a burst of sparks to a neighbouring display.
-inline constexpr std::string_view TavrinSparkLeakNotification = "TavrinSparkLeakNotification";
-/// Name of the host's signal that the screen saver is about to stop.
-inline constexpr std::string_view ScreenSaverWillStopNotification = "com.apple.screensaver.willstop";
-
-/// One contact-test collider, built afresh for each object on every collision test.
-struct Collider {
-    bool isCircle = false;
-    CGPoint center;
-    double radius = 0;  ///< circles only
-    CGRect rect;        ///< boxes only
-};
-
-/// Contact between a circle and a box. `circleIsB` says the circle is the second object of the
-/// pair; the normal always points from the first object towards the second. Returns false and
-/// writes nothing when they do not touch; a circle that just touches gives penetration 0.
-bool circleBoxContact(bool circleIsB, CGPoint* normal, double* penetration, CGPoint* contactPoint,
-                      Collider circle, CGRect box);
+using host::ScreenSaverWillStopNotification;
+using host::TavrinSparkLeakNotification;
 
 class Tavrin_ScreenSaverView;
 

@@ -9,7 +9,6 @@
 
 #include "platform/qt/qt_host.h"
 #include "platform/qt/qt_view_widget.h"
-#include "module/view/tavrin_screensaver_view.h"
 
 namespace qtbackend {
 namespace {
@@ -183,7 +182,7 @@ void ForeignWindowSession::stop(const QString& reason) {
         widget_->hide();
         widget_->stopAnimation();
     }
-    host_.distributedCenter().postNotificationName(tavrin::ScreenSaverWillStopNotification, nullptr, nullptr);
+    host_.distributedCenter().postNotificationName(host::ScreenSaverWillStopNotification, nullptr, nullptr);
     emit stopped();
 }
 

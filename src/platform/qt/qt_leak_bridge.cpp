@@ -10,12 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "module/view/tavrin_screensaver_view.h"
-
 namespace qtbackend {
 namespace {
-
-static_assert(posix::kMaxLeakSparks == tavrin::kParticleCapacity, "a leak asks for at most a spark pool");
 
 constexpr std::string_view kTargetScreenFrameKey = "targetScreenFrame";
 constexpr std::string_view kEdgeKey = "edge";
@@ -102,7 +98,7 @@ SparkLeakBridge::SparkLeakBridge(host::NotificationCenter& center, CoverageTest 
 }
 
 SparkLeakBridge::~SparkLeakBridge() {
-    if (observing_) center_.removeObserver(this, tavrin::TavrinSparkLeakNotification, nullptr);
+    if (observing_) center_.removeObserver(this, host::TavrinSparkLeakNotification, nullptr);
     if (thread_.isRunning()) {
         thread_.quit();
         thread_.wait();
@@ -140,7 +136,7 @@ void SparkLeakBridge::receiverConnected(bool ok, const QString& error) {
     }
     connection_.emplace(QDBusConnection(connectionName_));
     connected_ = true;
-    center_.addObserver(this, tavrin::TavrinSparkLeakNotification, nullptr,
+    center_.addObserver(this, host::TavrinSparkLeakNotification, nullptr,
                         [this](const host::Notification& n) { handleLocalLeak(n); });
     observing_ = true;
     log_("sparks for displays of other processes go over the session bus (display " + options_.displayIdentity +
@@ -191,7 +187,7 @@ void SparkLeakBridge::drain() {
         info.set(kSparkCountKey, host::InfoValue::numberWithInteger(leak.sparkCount));
         info.set(kAngleCenterKey, host::InfoValue::numberWithDouble(leak.angleCenter));
         info.set(kAngleSpreadKey, host::InfoValue::numberWithDouble(leak.angleSpread));
-        center_.postNotificationName(tavrin::TavrinSparkLeakNotification, this, &info);
+        center_.postNotificationName(host::TavrinSparkLeakNotification, this, &info);
     }
     reposted_ += n;
     if (n > 0) ++drains_;

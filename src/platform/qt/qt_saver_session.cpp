@@ -6,7 +6,6 @@
 #include <cmath>
 
 #include "platform/qt/qt_host.h"
-#include "module/view/tavrin_screensaver_view.h"
 
 namespace qtbackend {
 
@@ -95,7 +94,7 @@ void ScreenSaverSession::stop(const QString& reason) {
     host_.logLine(host::LogLevel::Default, "stopping the screen saver: " + reason.toStdString());
     for (const Display& d : displays_) d.widget->hide();
     for (const Display& d : displays_) d.widget->stopAnimation();
-    host_.distributedCenter().postNotificationName(tavrin::ScreenSaverWillStopNotification, nullptr, nullptr);
+    host_.distributedCenter().postNotificationName(host::ScreenSaverWillStopNotification, nullptr, nullptr);
     emit stopped();
 }
 
