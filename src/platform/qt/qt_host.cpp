@@ -3,7 +3,7 @@
 namespace qtbackend {
 
 QtHost::QtHost(const HostOptions& options)
-    : bundle_(QtBundle::program()),
+    : bundle_(posix::FileBundle::program()),
       log_(bundle_.bundleIdentifier(), options.logToStderr),
       random_(options.seed ? std::make_unique<posix::SystemRandom>(*options.seed)
                            : std::make_unique<posix::SystemRandom>()),

@@ -10,7 +10,7 @@
 #include "host/host.h"
 #include "platform/posix/file_defaults_store.h"
 #include "platform/posix/system_services.h"
-#include "platform/qt/qt_bundle.h"
+#include "platform/posix/file_bundle.h"
 #include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_dispatch.h"
 #include "platform/qt/qt_graphics.h"
@@ -45,7 +45,7 @@ public:
     void logLine(host::LogLevel level, const std::string& line);
 
 private:
-    QtBundle bundle_;
+    posix::FileBundle bundle_;
     posix::SysLog log_;
     posix::SystemClock clock_;
     std::unique_ptr<posix::SystemRandom> random_;

@@ -1,10 +1,10 @@
-#include "platform/qt/qt_bundle.h"
+#include "platform/posix/file_bundle.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
-namespace qtbackend {
+namespace posix {
 namespace {
 
 std::string programFolder() {
@@ -32,18 +32,18 @@ std::vector<std::string> resourceSearchFolders() {
     return folders;
 }
 
-QtBundle::QtBundle(std::string identifier, std::vector<std::string> resourceFolders, std::string shortVersion,
+FileBundle::FileBundle(std::string identifier, std::vector<std::string> resourceFolders, std::string shortVersion,
                    std::string buildNumber)
     : identifier_(std::move(identifier)),
       folders_(std::move(resourceFolders)),
       shortVersion_(std::move(shortVersion)),
       buildNumber_(std::move(buildNumber)) {}
 
-QtBundle QtBundle::program() {
-    return QtBundle(TAVRIN_BUNDLE_IDENTIFIER, resourceSearchFolders(), TAVRIN_VERSION, TAVRIN_BUILD_NUMBER);
+FileBundle FileBundle::program() {
+    return FileBundle(TAVRIN_BUNDLE_IDENTIFIER, resourceSearchFolders(), TAVRIN_VERSION, TAVRIN_BUILD_NUMBER);
 }
 
-std::optional<std::string> QtBundle::pathForResource(std::string_view name, std::string_view type) const {
+std::optional<std::string> FileBundle::pathForResource(std::string_view name, std::string_view type) const {
     // A name that could leave the folder is no resource of ours.
     if (name.empty() || name.find('/') != std::string_view::npos || type.find('/') != std::string_view::npos)
         return std::nullopt;
@@ -56,11 +56,11 @@ std::optional<std::string> QtBundle::pathForResource(std::string_view name, std:
     return std::nullopt;
 }
 
-std::optional<std::string> QtBundle::objectForInfoDictionaryKey(std::string_view key) const {
+std::optional<std::string> FileBundle::objectForInfoDictionaryKey(std::string_view key) const {
     if (key == "CFBundleShortVersionString") return shortVersion_;
     if (key == "CFBundleVersion") return buildNumber_;
     if (key == "CFBundleIdentifier") return identifier_;
     return std::nullopt;
 }
 
-}  // namespace qtbackend
+}  // namespace posix

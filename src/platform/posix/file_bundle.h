@@ -6,19 +6,19 @@
 
 #include "host/services.h"
 
-namespace qtbackend {
+namespace posix {
 
 /// The folders searched for resources, in order. $TAVRIN_RESOURCE_DIR, when set, is the only
 /// one (so a test or a packager can point at exactly one folder); otherwise the folder beside
 /// the program (<exe dir>/../share/tavrin), then the installed and the source folders.
 std::vector<std::string> resourceSearchFolders();
 
-class QtBundle : public host::Bundle {
+class FileBundle : public host::Bundle {
 public:
-    QtBundle(std::string identifier, std::vector<std::string> resourceFolders, std::string shortVersion,
+    FileBundle(std::string identifier, std::vector<std::string> resourceFolders, std::string shortVersion,
              std::string buildNumber);
     /// The program's own bundle, from its build settings and resourceSearchFolders().
-    static QtBundle program();
+    static FileBundle program();
 
     std::string bundleIdentifier() const override { return identifier_; }
     std::optional<std::string> pathForResource(std::string_view name, std::string_view type) const override;
@@ -31,4 +31,4 @@ private:
     std::string buildNumber_;
 };
 
-}  // namespace qtbackend
+}  // namespace posix
