@@ -10,6 +10,7 @@
 
 #include "support/counting_operator_new.h"
 #include "support/fake_host.h"
+#include "support/view_setup.h"
 #include "module/view/tavrin_screensaver_view.h"
 
 namespace {
@@ -41,11 +42,9 @@ struct Scene {
 
     static std::shared_ptr<Tavrin_ScreenSaverView> show(const std::shared_ptr<fake::FakeScreen>& screen,
                                                         std::shared_ptr<fake::FakeWindow>& window) {
-        auto view = Tavrin_ScreenSaverView::create({{0, 0}, screen->frame().size}, false);
         window = std::make_shared<fake::FakeWindow>();
         window->onScreen = screen;
-        view->hostAttachWindow(window);
-        view->viewDidMoveToWindow();
+        auto view = fake::viewOnWindow({{0, 0}, screen->frame().size}, window, {.moveToWindow = true});
         view->startAnimation();
         return view;
     }

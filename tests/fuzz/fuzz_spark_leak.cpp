@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "support/fake_host.h"
+#include "support/view_setup.h"
 #include "module/view/tavrin_screensaver_view.h"
 
 namespace {
@@ -40,11 +41,10 @@ struct Scene {
         for (size_t i = 0; i <= displays.size(); ++i) {
             const bool preview = i == displays.size();
             const auto& display = displays[preview ? 0 : i];
-            auto view = Tavrin_ScreenSaverView::create({{0, 0}, display->frame().size}, preview);
             auto window = std::make_shared<fake::FakeWindow>();
             window->onScreen = display;
-            view->hostAttachWindow(window);
-            view->viewDidMoveToWindow();
+            auto view = fake::viewOnWindow({{0, 0}, display->frame().size}, window,
+                                           {.preview = preview, .moveToWindow = true});
             windows.push_back(window);
             views.push_back(view);
         }

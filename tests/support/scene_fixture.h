@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "support/fake_host.h"
+#include "support/view_setup.h"
 #include "module/view/tavrin_screensaver_view.h"
 
 namespace fake {
@@ -17,11 +18,8 @@ protected:
 
     /// A view as large as the display, in a visible window on it. Add every display first.
     std::shared_ptr<View> showOn(const std::shared_ptr<FakeScreen>& display, bool preview = false) {
-        auto view = View::create({{0, 0}, display->frame().size}, preview);
         windows_.push_back(windowOn(display));
-        view->hostAttachWindow(windows_.back());
-        view->viewDidMoveToWindow();
-        return view;
+        return viewOnWindow({{0, 0}, display->frame().size}, windows_.back(), {.preview = preview, .moveToWindow = true});
     }
     std::shared_ptr<View> showView(CGSize size) { return showOn(addDisplay({{0, 0}, size})); }
     FakeWindow& windowOf(const View& view) { return *static_cast<FakeWindow*>(view.window()); }

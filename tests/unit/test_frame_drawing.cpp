@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "support/fake_host.h"
+#include "support/view_setup.h"
 #include "module/view/tavrin_screensaver_view.h"
 
 using namespace tavrin;
@@ -16,13 +17,11 @@ class FrameDrawing : public fake::HostTest {
 protected:
     void SetUp() override {
         HostTest::SetUp();
-        view = Tavrin_ScreenSaverView::create({{0, 0}, {1000, 500}}, false);
         window = windowOn(nullptr);
-        view->hostAttachWindow(window);
+        view = fake::viewOnWindow({{0, 0}, {1000, 500}}, window);
         // A quiet scene: every switch off, the sprites placed and sized, no trails or sparks.
         Tavrin_ScreenSaverView& v = *view;
-        v.enableFadeTrails = v.enableNeonGlow = v.enableCollisionFlash = v.enableColorDrift = false;
-        v.enableStarfield = v.enableCollisionSparks = false;
+        fake::setEveryEffect(v, false);
         v.trailLength = v.glowSize = 15;
         v.activeParticleCount = 0;
         v.objects[0].size = {250, 250 / kLogoAspect};

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "support/fake_host.h"
+#include "support/view_setup.h"
 #include "module/view/tavrin_screensaver_view.h"
 
 using namespace tavrin;
@@ -165,8 +166,7 @@ TEST_F(IdleRetirement, StateLineDescribesAViewWithoutAWindow) {
 TEST_F(IdleRetirement, StateLineDescribesTheWindowAndItsScreen) {
     auto screen = fake.screenList.add({{0, 0}, {1000, 500}});
     auto window = windowOn(screen);
-    auto v = make();
-    v->hostAttachWindow(window);
+    auto v = fake::viewOnWindow({{0, 0}, {1000, 500}}, window);
     v->startAnimation();
     v->logAnimationState(true);
     const std::string expected = "view=" + address(v.get()) + " frame=0 onScreen=1 animating=1 rendered=0 preview=0 window=" +

@@ -1,5 +1,6 @@
 // Layout: sizes and the random start in draw order, the usable height, rescaling on resize.
 #include "support/scene_fixture.h"
+#include "support/view_setup.h"
 
 using namespace tavrin;
 
@@ -22,10 +23,9 @@ TEST_F(Layout, FreshLayoutDrawsPlaceSpeedAngleSpinInOrder) {
 }
 
 TEST_F(Layout, TopInsetLimitsSpritesButNotStars) {
-    auto view = View::create({{0, 0}, {1000, 500}}, true);
     auto window = std::make_shared<fake::FakeWindow>();
     window->insets.top = 30;
-    view->hostAttachWindow(window);
+    auto view = fake::viewOnWindow({{0, 0}, {1000, 500}}, window, {.preview = true});
     fake.randomService.pushUnits({0, 0.999999, 0, 0, 0, 0.999999, 0, 0, 0.9, 0.5, 0.999});
     view->layoutIfNeeded();
     const double logoTop = view->objects[0].position.y + view->objects[0].size.height;
@@ -46,9 +46,8 @@ TEST_F(Layout, SmallResizeKeepsTheLayoutAndTinyBoundsGetNone) {
     view->setFrameSize({1000.6, 500});
     EXPECT_EQ(view->layoutSize, (CGSize{1000.6, 500}));
 
-    auto tiny = View::create({{0, 0}, {1000, 0.9}}, false);
-    tiny->hostAttachWindow(windowOn(addDisplay({{0, 0}, {1000, 500}})));
-    tiny->viewDidMoveToWindow();
+    auto tiny = fake::viewOnWindow({{0, 0}, {1000, 0.9}}, windowOn(addDisplay({{0, 0}, {1000, 500}})),
+                                   {.moveToWindow = true});
     EXPECT_FALSE(tiny->layoutValid);
     EXPECT_FALSE(tiny->edgeNeighborsValid);
 }

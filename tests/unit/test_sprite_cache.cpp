@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "support/fake_host.h"
+#include "support/view_setup.h"
 #include "module/view/tavrin_screensaver_view.h"
 
 using namespace tavrin;
@@ -13,9 +14,8 @@ class SpriteCache : public fake::HostTest {
 protected:
     void SetUp() override {
         HostTest::SetUp();
-        view = Tavrin_ScreenSaverView::create({{0, 0}, {1000, 500}}, false);
         window = windowOn(nullptr, 2.0);
-        view->hostAttachWindow(window);
+        view = fake::viewOnWindow({{0, 0}, {1000, 500}}, window);
         host::setCurrentContext(&screen);
     }
     void TearDown() override {

@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "support/fake_host.h"
+#include "support/view_setup.h"
 #include "module/view/tavrin_screensaver_view.h"
 
 using namespace tavrin;
@@ -194,9 +195,7 @@ TEST_F(ViewLifecycle, StartAnimationCancelsAPendingCheck) {
 
 TEST_F(ViewLifecycle, DisplayChangeIsQueuedAndMarksNeighboursStale) {
     auto screen = fake.screenList.add({{0, 0}, {1000, 500}});
-    auto v = make();
-    v->hostAttachWindow(windowOn(screen));
-    v->viewDidMoveToWindow();
+    auto v = fake::viewOnWindow({{0, 0}, {1000, 500}}, windowOn(screen), {.moveToWindow = true});
     const bool before = v->edgeNeighborsValid;
     fake.localCenter.postNotificationName(host::NSApplicationDidChangeScreenParametersNotification, nullptr, nullptr);
     EXPECT_EQ(v->edgeNeighborsValid, before) << "the handler must only queue its work";
@@ -206,9 +205,7 @@ TEST_F(ViewLifecycle, DisplayChangeIsQueuedAndMarksNeighboursStale) {
 
 TEST_F(ViewLifecycle, DisplayChangeOnATinyViewLeavesNeighboursUncomputed) {
     auto screen = fake.screenList.add({{0, 0}, {1000, 500}});
-    auto v = make(false, {{0, 0}, {0.9, 500}});
-    v->hostAttachWindow(windowOn(screen));
-    v->viewDidMoveToWindow();
+    auto v = fake::viewOnWindow({{0, 0}, {0.9, 500}}, windowOn(screen), {.moveToWindow = true});
     fake.localCenter.postNotificationName(host::NSApplicationDidChangeScreenParametersNotification, nullptr, nullptr);
     fake.queue.runPending();
     EXPECT_FALSE(v->edgeNeighborsValid);
@@ -220,9 +217,7 @@ TEST_F(ViewLifecycle, DisplayChangeOnATinyViewLeavesNeighboursUncomputed) {
 TEST_F(ViewLifecycle, DisplayRearrangedWithoutAResizeMovesTheNeighbours) {
     auto screen = fake.screenList.add({{0, 0}, {1000, 500}});
     auto other = fake.screenList.add({{1000, 0}, {1000, 500}});
-    auto v = make();
-    v->hostAttachWindow(windowOn(screen));
-    v->viewDidMoveToWindow();
+    auto v = fake::viewOnWindow({{0, 0}, {1000, 500}}, windowOn(screen), {.moveToWindow = true});
     ASSERT_TRUE(v->edgeNeighbors[EdgeRight].hasNeighbor);
     other->setFrame({{-1000, 0}, {1000, 500}});  // the other display now sits on the left
     fake.localCenter.postNotificationName(host::NSApplicationDidChangeScreenParametersNotification, nullptr, nullptr);
@@ -236,8 +231,7 @@ TEST_F(ViewLifecycle, DisplayRearrangedWithoutAResizeMovesTheNeighbours) {
 // and the queued work; the work must still find a live view.
 TEST_F(ViewLifecycle, DisplayChangeWorkKeepsTheViewAliveUntilItRuns) {
     auto screen = fake.screenList.add({{0, 0}, {1000, 500}});
-    auto v = make();
-    v->hostAttachWindow(windowOn(screen));
+    auto v = fake::viewOnWindow({{0, 0}, {1000, 500}}, windowOn(screen));
     fake.localCenter.postNotificationName(host::NSApplicationDidChangeScreenParametersNotification, nullptr, nullptr);
     std::weak_ptr<Tavrin_ScreenSaverView> weak = v;
     v.reset();
