@@ -8,7 +8,21 @@ if [ -z "$TAVRIN" ] || [ ! -x "$TAVRIN" ]; then
 fi
 
 WORK="$(mktemp -d "${TMPDIR:-/tmp}/tavrin-e2e.XXXXXX")"
-trap 'rm -rf "$WORK"' EXIT
+
+# at_exit COMMAND: runs the command when the script ends, before the X servers of start_xvfb stop
+# and $WORK goes; the last one added runs first.
+EXIT_HOOKS=()
+at_exit() {
+    EXIT_HOOKS+=("$1")
+}
+run_exit_hooks() {
+    local i servers=()
+    for file in "$WORK"/*.xvfb-pid; do [ -f "$file" ] && servers+=("$(cat "$file")"); done
+    for ((i = ${#EXIT_HOOKS[@]} - 1; i >= 0; i--)); do eval "${EXIT_HOOKS[$i]}"; done
+    for pid in "${servers[@]}"; do kill "$pid" 2>/dev/null; done
+    rm -rf "$WORK"
+}
+trap run_exit_hooks EXIT
 
 # Keep every run away from the user's own settings and display.
 export XDG_CONFIG_HOME="$WORK/config"
@@ -58,6 +72,58 @@ if head[:8] == b"\x89PNG\r\n\x1a\n" and head[12:16] == b"IHDR":
     w, h = struct.unpack(">II", head[16:24])
     print(f"{w}x{h}")
 PY
+}
+
+# skip REASON: the test cannot run on this machine (a tool is missing). Exit status 77, which
+# CTest reports as skipped; a check that already failed still fails the test.
+skip() {
+    echo "skipped: $*"
+    if [ "$FAILURES" -gt 0 ]; then
+        echo "$FAILURES check(s) failed before"
+        exit 1
+    fi
+    exit 77
+}
+
+# start_xvfb NAME WxH [XVFB-OPTION...]: starts an X server of its own on a free display and
+# exports its name in DISPLAY (also kept in $WORK/NAME.display, for a subshell's caller). The
+# server's messages go to $WORK/NAME.xvfb; it stops with stop_xvfb NAME or when the script ends.
+start_xvfb() {
+    local name="$1" size="$2"
+    shift 2
+    rm -f "$WORK/$name.displayfd"
+    Xvfb -displayfd 7 -screen 0 "${size}x24" -nolisten tcp "$@" 7>"$WORK/$name.displayfd" >/dev/null \
+        2>"$WORK/$name.xvfb" &
+    echo $! >"$WORK/$name.xvfb-pid"
+    for _ in $(seq 50); do
+        if [ -s "$WORK/$name.displayfd" ]; then
+            export DISPLAY=":$(head -1 "$WORK/$name.displayfd")"
+            echo "$DISPLAY" >"$WORK/$name.display"
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo "could not start Xvfb" >&2
+    return 1
+}
+
+# stop_xvfb NAME: stops the server start_xvfb NAME started and waits for it.
+stop_xvfb() {
+    local file="$WORK/$1.xvfb-pid"
+    [ -f "$file" ] || return 0
+    local pid
+    pid="$(cat "$file")"
+    rm -f "$file"
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+    return 0
+}
+
+# two_monitors: splits the running 3840x1080 server into the monitors LEFT and RIGHT, 1920x1080
+# each, side by side, as a daemon or a locker sees two displays.
+two_monitors() {
+    xrandr --setmonitor LEFT 1920/508x1080/286+0+0 screen >/dev/null 2>&1
+    xrandr --setmonitor RIGHT 1920/508x1080/286+1920+0 none >/dev/null 2>&1
 }
 
 finish() {

@@ -12,20 +12,10 @@ run_status 2 "a malformed window id is a command-line error" "$TAVRIN" --window-
 run_status 2 "a malformed setting value with -root is a command-line error" "$TAVRIN" -root -trail-length 99
 
 if ! command -v Xvfb >/dev/null || ! python3 -c 'import ctypes; ctypes.CDLL("libX11.so.6")' 2>/dev/null; then
-    echo "skipped: the rest needs Xvfb and libX11"
-    finish
+    skip "the rest needs Xvfb and libX11"
 fi
 unset QT_QPA_PLATFORM
-SERVER_PID=""
-cleanup() {
-    [ -n "$SERVER_PID" ] && kill "$SERVER_PID" 2>/dev/null
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
-Xvfb -displayfd 7 -screen 0 1280x800x24 -nolisten tcp 7>"$WORK/displayfd" >/dev/null 2>&1 &
-SERVER_PID=$!
-for _ in $(seq 50); do [ -s "$WORK/displayfd" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -1 "$WORK/displayfd")"
+start_xvfb server 1280x800
 
 # ended_within SECONDS PID: waits for the process to end; its status lands in $WORK/status.
 ended_within() {

@@ -14,16 +14,14 @@ HERE="$(cd "$(dirname "$0")" && pwd)"
 BUILD="$(cd "$(dirname "$TAVRIN")" && pwd)"
 for tool in Xvfb xrandr xwd setpriv cmake; do
     if ! command -v "$tool" >/dev/null; then
-        echo "skipped: needs $tool (xvfb, x11-xserver-utils, x11-apps, util-linux, cmake)"
-        exit 77
+        skip "needs $tool (xvfb, x11-xserver-utils, x11-apps, util-linux, cmake)"
     fi
 done
 HAS_XSECURELOCK=$(command -v xsecurelock >/dev/null && echo 1)
 HAS_MATE=$(command -v mate-screensaver >/dev/null && command -v dbus-daemon >/dev/null && command -v unshare >/dev/null &&
     [ "$(id -u)" -eq 0 ] && [ -d /usr/libexec/xscreensaver ] && echo 1)
 if [ -z "$HAS_XSECURELOCK$HAS_MATE" ] || [ ! -f "$BUILD/cmake_install.cmake" ]; then
-    echo "skipped: needs a CMake build folder, and xsecurelock or mate-screensaver (the latter as root)"
-    exit 77
+    skip "needs a CMake build folder, and xsecurelock or mate-screensaver (the latter as root)"
 fi
 unset QT_QPA_PLATFORM
 
@@ -57,9 +55,9 @@ fi
 PIDS_TO_END=()
 cleanup() {
     for pid in "${PIDS_TO_END[@]}" $(program_pids); do kill "$pid" 2>/dev/null; done
-    rm -rf "$WORK" "$SANDBOX"
+    rm -rf "$SANDBOX"
 }
-trap cleanup EXIT
+at_exit cleanup
 program_pids() {  # the processes running the sandbox's program (matched by executable)
     local p
     for p in /proc/[0-9]*; do
@@ -82,12 +80,8 @@ lit_pixels() {  # lit_pixels X,Y,W,H...: lit pixels of each rectangle of the scr
     xwd -root -silent | python3 "$HERE/xwd_lit.py" "$@"
 }
 
-Xvfb -displayfd 7 -screen 0 3840x1080x24 -noreset -nolisten tcp 7>"$WORK/displayfd" >/dev/null 2>"$WORK/xvfb.log" &
-PIDS_TO_END+=($!)
-for _ in $(seq 50); do [ -s "$WORK/displayfd" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -1 "$WORK/displayfd")"
-xrandr --setmonitor LEFT 1920/508x1080/286+0+0 screen >/dev/null 2>&1
-xrandr --setmonitor RIGHT 1920/508x1080/286+1920+0 none >/dev/null 2>&1
+start_xvfb server 3840x1080 -noreset
+two_monitors
 check "the server has two monitors" test "$(xrandr --listmonitors | head -1)" = "Monitors: 2"
 
 if [ -n "$HAS_XSECURELOCK" ]; then

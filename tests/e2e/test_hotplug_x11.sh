@@ -12,35 +12,13 @@
 HERE="$(cd "$(dirname "$0")" && pwd)"
 for tool in Xvfb xrandr xwd xwininfo; do
     if ! command -v "$tool" >/dev/null; then
-        echo "skipped: needs $tool (xvfb, x11-xserver-utils, x11-apps, x11-utils)"
-        exit 77
+        skip "needs $tool (xvfb, x11-xserver-utils, x11-apps, x11-utils)"
     fi
 done
 unset QT_QPA_PLATFORM
 
-SERVER_PID=""
 PROGRAM=""
-cleanup() {
-    [ -n "$PROGRAM" ] && kill -9 "$PROGRAM" 2>/dev/null
-    [ -n "$SERVER_PID" ] && kill "$SERVER_PID" 2>/dev/null
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
-
-# start_server WxH: an X server of its own (display number picked by the server) in $DISPLAY.
-start_server() {
-    rm -f "$WORK/displayfd"
-    Xvfb -displayfd 7 -screen 0 "$1x24" -noreset -nolisten tcp 7>"$WORK/displayfd" >/dev/null 2>"$WORK/xvfb.log" &
-    SERVER_PID=$!
-    for _ in $(seq 50); do [ -s "$WORK/displayfd" ] && break; sleep 0.1; done
-    export DISPLAY=":$(head -1 "$WORK/displayfd")"
-}
-
-stop_server() {
-    kill "$SERVER_PID" 2>/dev/null
-    wait "$SERVER_PID" 2>/dev/null
-    SERVER_PID=""
-}
+at_exit '[ -n "$PROGRAM" ] && kill -9 "$PROGRAM" 2>/dev/null'
 
 # monitor NAME WxH+X+Y [OUTPUT]: adds a monitor (96 dpi) on the server's one output, or none.
 monitor() {
@@ -91,7 +69,7 @@ sigterm() {
 random_pause() { sleep "$(printf '0.%03d' $((100 + RANDOM % 401)))"; }
 
 # --- 1. Fifty unplug and replug cycles of the right monitor. ---
-start_server 3840x1080
+start_xvfb server 3840x1080 -noreset
 monitor LEFT 1920x1080+0+0 screen
 monitor RIGHT 1920x1080+1920+0
 check "the server has two monitors" test "$(xrandr --listmonitors | head -1)" = "Monitors: 2"
@@ -119,10 +97,10 @@ check "both halves of the screen are drawn (lit pixels: ${lit[0]:-none}, ${lit[1
     test "${lit[0]:-0}" -gt 1000 -a "${lit[1]:-0}" -gt 1000
 sigterm
 check "SIGTERM ends it with status 0 (got $STATUS)" test "$STATUS" -eq 0
-stop_server
+stop_xvfb server
 
 # --- 2. The middle of three stacked monitors moves below the bottom one. ---
-start_server 1920x1920
+start_xvfb server 1920x1920 -noreset
 monitor TOP 1920x480+0+0 screen
 monitor MIDDLE 1920x480+0+480
 monitor BOTTOM 1920x480+0+960
@@ -154,6 +132,6 @@ check "after the move, the bottom monitor's neighbour is below it ($(grep "^$bot
     grep -q "^$bottom frames=[1-9][0-9]* sides=2$" <<<"$after"
 sigterm
 check "SIGTERM ends it with status 0 (got $STATUS)" test "$STATUS" -eq 0
-stop_server
+stop_xvfb server
 
 finish

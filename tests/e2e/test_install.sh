@@ -7,8 +7,7 @@
 BUILD="$(cd "$(dirname "$TAVRIN")" && pwd)"
 SOURCE="${TAVRIN_SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}"
 if [ ! -f "$BUILD/cmake_install.cmake" ] || ! command -v cmake >/dev/null; then
-    echo "skipped: $BUILD is not a CMake build folder"
-    exit 77
+    skip "$BUILD is not a CMake build folder"
 fi
 PREFIX="$WORK/prefix"
 run_status 0 "cmake --install into a new prefix" cmake --install "$BUILD" --prefix "$PREFIX"

@@ -6,13 +6,11 @@
 
 BUILD="$(cd "$(dirname "$TAVRIN")" && pwd)"
 if [ ! -f "$BUILD/CPackConfig.cmake" ]; then
-    echo "skipped: $BUILD has no CPack configuration"
-    exit 77
+    skip "$BUILD has no CPack configuration"
 fi
 for tool in cpack dpkg-deb dpkg-shlibdeps; do
     if ! command -v "$tool" >/dev/null; then
-        echo "skipped: needs $tool (cmake, dpkg, dpkg-dev)"
-        exit 77
+        skip "needs $tool (cmake, dpkg, dpkg-dev)"
     fi
 done
 

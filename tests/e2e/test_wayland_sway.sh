@@ -8,14 +8,12 @@ HERE="$(cd "$(dirname "$0")" && pwd)"
 SOURCE="${TAVRIN_SOURCE_DIR:-$(cd "$HERE/../.." && pwd)}"
 for tool in sway setpriv; do
     if ! command -v "$tool" >/dev/null; then
-        echo "skipped: needs $tool (packages sway, util-linux)"
-        exit 77
+        skip "needs $tool (packages sway, util-linux)"
     fi
 done
 if [ ! -e /usr/lib/x86_64-linux-gnu/qt6/plugins/platforms/libqwayland-generic.so ] &&
     ! ls /usr/lib/*/qt6/plugins/platforms/libqwayland-generic.so >/dev/null 2>&1; then
-    echo "skipped: needs Qt's Wayland platform (package qt6-wayland)"
-    exit 77
+    skip "needs Qt's Wayland platform (package qt6-wayland)"
 fi
 
 # Sway refuses to run as root: as root, sway and the program run as nobody, from a folder
@@ -45,9 +43,9 @@ TAVRIN_PID=""
 cleanup() {
     [ -n "$TAVRIN_PID" ] && kill -9 "$TAVRIN_PID" 2>/dev/null
     [ -n "$SWAY_PID" ] && kill "$SWAY_PID" 2>/dev/null
-    rm -rf "$WORK" "$SANDBOX"
+    rm -rf "$SANDBOX"
 }
-trap cleanup EXIT
+at_exit cleanup
 
 env -i PATH=/usr/bin:/bin HOME="$SANDBOX/out" XDG_RUNTIME_DIR="$SANDBOX/runtime" WLR_BACKENDS=headless \
     WLR_HEADLESS_OUTPUTS=2 WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \

@@ -6,36 +6,9 @@
 HERE="$(cd "$(dirname "$0")" && pwd)"
 if ! command -v Xvfb >/dev/null || ! command -v xwininfo >/dev/null ||
     ! python3 -c 'import ctypes; ctypes.CDLL("libXtst.so.6"); ctypes.CDLL("libX11.so.6")' 2>/dev/null; then
-    echo "skipped: needs Xvfb, xwininfo and libXtst"
-    exit 0
+    skip "needs Xvfb, xwininfo and libXtst"
 fi
 unset QT_QPA_PLATFORM
-
-# Scenarios run in background subshells: each server's pid is kept in a file, so that whatever
-# happens the servers are stopped when the script ends.
-cleanup() {
-    for file in "$WORK"/*.server-pid; do
-        [ -f "$file" ] && kill "$(cat "$file")" 2>/dev/null
-    done
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
-
-# start_server NAME: starts an X server of its own; its display name lands in $WORK/NAME.display.
-start_server() {
-    local name="$1"
-    Xvfb -displayfd 7 -screen 0 1024x768x24 -nolisten tcp 7>"$WORK/$name.displayfd" >/dev/null \
-        2>"$WORK/$name.xvfb" &
-    echo $! >"$WORK/$name.server-pid"
-    for _ in $(seq 50); do
-        if [ -s "$WORK/$name.displayfd" ]; then
-            echo ":$(head -1 "$WORK/$name.displayfd")" >"$WORK/$name.display"
-            return 0
-        fi
-        sleep 0.1
-    done
-    return 1
-}
 
 # A stopped saver retires five seconds after the stop.
 MAX_SECONDS=12
@@ -51,13 +24,12 @@ run_scenario() {
         mode=(--window 320x200 --trace "$WORK/$name-%p.jsonl")
         shift
     fi
-    if ! start_server "$name"; then
+    # Scenarios run in background subshells, each on a server of its own.
+    if ! start_xvfb "$name" 1024x768; then
         echo "could not start Xvfb" >"$WORK/$name.err"
         echo 99 >"$WORK/$name.status"
         return
     fi
-    export DISPLAY
-    DISPLAY="$(cat "$WORK/$name.display")"
     "$TAVRIN" --log-stderr "${mode[@]}" >"$WORK/$name.out" 2>"$WORK/$name.err" &
     local pid=$!
     sleep 2

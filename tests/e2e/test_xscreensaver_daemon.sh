@@ -12,8 +12,7 @@ HERE="$(cd "$(dirname "$0")" && pwd)"
 SOURCE="${TAVRIN_SOURCE_DIR:-$(cd "$HERE/../.." && pwd)}"
 for tool in xscreensaver xscreensaver-command Xvfb xrandr xwd setpriv dbus-daemon; do
     if ! command -v "$tool" >/dev/null; then
-        echo "skipped: needs $tool (xscreensaver, xvfb, x11-xserver-utils, x11-apps/x11-utils, util-linux, dbus)"
-        exit 77
+        skip "needs $tool (xscreensaver, xvfb, x11-xserver-utils, x11-apps/x11-utils, util-linux, dbus)"
     fi
 done
 unset QT_QPA_PLATFORM
@@ -31,17 +30,15 @@ if [ "$(id -u)" -eq 0 ]; then
 else
     AS_USER=()
 fi
-SERVER_PID=""
 DAEMON_PID=""
 BUS_PID=""
 cleanup() {
     [ -n "$DAEMON_PID" ] && kill "$DAEMON_PID" 2>/dev/null
     for pid in $(hack_pids); do kill -9 "$pid" 2>/dev/null; done
     [ -n "$BUS_PID" ] && kill "$BUS_PID" 2>/dev/null
-    [ -n "$SERVER_PID" ] && kill "$SERVER_PID" 2>/dev/null
-    rm -rf "$WORK" "$SANDBOX"
+    rm -rf "$SANDBOX"
 }
-trap cleanup EXIT
+at_exit cleanup
 
 # hack_pids: the processes running our copy of the program (matched by executable, not by name).
 hack_pids() {
@@ -57,12 +54,8 @@ ended() {
     [ "$(sed 's/^.*) //' "/proc/$1/stat" 2>/dev/null | cut -d' ' -f1)" = "Z" ]
 }
 
-Xvfb -displayfd 7 -screen 0 3840x1080x24 -noreset -nolisten tcp 7>"$WORK/displayfd" >/dev/null 2>"$WORK/xvfb.log" &
-SERVER_PID=$!
-for _ in $(seq 50); do [ -s "$WORK/displayfd" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -1 "$WORK/displayfd")"
-xrandr --setmonitor LEFT 1920/508x1080/286+0+0 screen >/dev/null 2>&1
-xrandr --setmonitor RIGHT 1920/508x1080/286+1920+0 none >/dev/null 2>&1
+start_xvfb server 3840x1080 -noreset
+two_monitors
 check "the server has two monitors" test "$(xrandr --listmonitors | head -1)" = "Monitors: 2"
 
 # start_daemon BUS ARGS...: the daemon, with the session bus address BUS (or none), running
