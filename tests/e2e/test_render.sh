@@ -97,6 +97,12 @@ run_status 0 "second seeded run" "$TAVRIN" --render "$WORK/two-again" --frames 2
     --trace "$WORK/two-again.jsonl" --seed 7
 check "same seed, same trace" cmp -s "$WORK/two.jsonl" "$WORK/two-again.jsonl"
 check "same seed, same picture" cmp -s "$WORK/two/display1-frame00002.png" "$WORK/two-again/display1-frame00002.png"
+# The whole program's seeded run, pinned: a change that moves every run alike shows here. A change
+# meant to alter the motion, the layout or the random values pins the new hash, and says so.
+run_status 0 "300 seeded frames" "$TAVRIN" --render "$WORK/pinned" --frames 300 --every 300 --size 320x200 --seed 3 \
+    --trace "$WORK/pinned.jsonl"
+hash=$(sha256sum "$WORK/pinned.jsonl" | cut -c1-16)
+check "the seeded run's trace keeps its hash ($hash)" test "$hash" = de7522d2ed370439
 
 # --- Bad inputs are refused with a message, never a crash. ---
 run_status 2 "missing screens file" "$TAVRIN" --render "$WORK/x" --frames 1 --screens "$WORK/none.json"
