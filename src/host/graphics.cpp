@@ -1,16 +1,17 @@
 #include "host/graphics.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
+#include <cstdio>
 
 namespace host {
 namespace {
 
 double clamp01(double v) { return std::isnan(v) ? 0.0 : std::clamp(v, 0.0, 1.0); }
 
-constexpr int kContextStackDepth = 16;
 GraphicsContext* gCurrent = nullptr;
-GraphicsContext* gStack[kContextStackDepth];
+GraphicsContext* gStack[kGraphicsStateDepth];
 int gDepth = 0;
 
 }  // namespace
@@ -46,14 +47,21 @@ GraphicsContext* currentContext() { return gCurrent; }
 void setCurrentContext(GraphicsContext* context) { gCurrent = context; }
 
 void saveGraphicsState() {
-    if (gDepth < kContextStackDepth) gStack[gDepth] = gCurrent;
+    if (gDepth < kGraphicsStateDepth) {
+        gStack[gDepth] = gCurrent;
+    } else {
+        std::fprintf(stderr, "tavrin: graphics state stack overflow: %d saves deep, %d kept\n", gDepth + 1,
+                     kGraphicsStateDepth);
+        assert(!"graphics state stack overflow");
+    }
     ++gDepth;
 }
 
 void restoreGraphicsState() {
     if (gDepth == 0) return;
     --gDepth;
-    if (gDepth < kContextStackDepth) gCurrent = gStack[gDepth];
+    // A level the stack could not keep has no context to return to.
+    gCurrent = gDepth < kGraphicsStateDepth ? gStack[gDepth] : nullptr;
 }
 
 }  // namespace host

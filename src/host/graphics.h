@@ -93,8 +93,25 @@ public:
 /// bitmap does). Main thread only.
 GraphicsContext* currentContext();
 void setCurrentContext(GraphicsContext* context);
-void saveGraphicsState();     ///< pushes the current context
+/// Pushes the current context. The stack holds kGraphicsStateDepth contexts: a deeper save is a
+/// programming error, which aborts a debug build and is reported on standard error otherwise;
+/// its restore then leaves no current context rather than a stale one.
+void saveGraphicsState();
 void restoreGraphicsState();  ///< pops it back
+inline constexpr int kGraphicsStateDepth = 16;
+
+/// Makes a context the current one for the life of the scope and brings the previous one back
+/// at its end: the way to switch contexts, so that no path can leave a dangling current context.
+class CurrentContextScope {
+public:
+    explicit CurrentContextScope(GraphicsContext* context) {
+        saveGraphicsState();
+        setCurrentContext(context);
+    }
+    ~CurrentContextScope() { restoreGraphicsState(); }
+    CurrentContextScope(const CurrentContextScope&) = delete;
+    CurrentContextScope& operator=(const CurrentContextScope&) = delete;
+};
 
 /// Makes images of the platform.
 class Graphics {

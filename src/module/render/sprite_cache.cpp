@@ -57,11 +57,9 @@ std::shared_ptr<Image> Tavrin_ScreenSaverView::cachedImageForType(int64_t type, 
         // The context must be finished with before the bitmap is drawn anywhere else.
         std::unique_ptr<host::GraphicsContext> context = graphics.contextForBitmap(*bitmap);
         if (!context) return source;
-        host::saveGraphicsState();
-        host::setCurrentContext(context.get());
+        const host::CurrentContextScope drawingIntoTheBitmap(context.get());
         host::currentContext()->drawImage(*source, host::NSMakeRect(0, 0, w, h),
                                           host::CompositingOperation::SourceOver, 1.0);
-        host::restoreGraphicsState();
     }
 
     // The bitmap is the cached image: it carries its size in points, so it draws at the sprite's
