@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/qt/subpixel_shift.h"
+
 namespace qtbackend {
 namespace {
 
@@ -60,25 +62,37 @@ void boxColumns(const float* in, float* out, int width, int height, int radius, 
 
 }  // namespace
 
+SilhouetteGeometry silhouetteGeometry(QSize source, double sigma) {
+    if (!(sigma > 0)) sigma = 0;
+    SilhouetteGeometry g;
+    // Wide blurs lose nothing at a lower resolution: keep the blur at two to four pixels there.
+    g.step = sigma >= 4 ? static_cast<int>(sigma / 2) : 1;
+    int radii[kBoxPasses];
+    boxRadiiForGaussian(sigma / g.step, radii);
+    for (int i = 0; i < kBoxPasses; ++i) g.radii[i] = radii[i];
+    // The boxes together reach exactly the sum of their radii; one more transparent pixel lets the
+    // smooth upscaling fade to nothing at the border.
+    g.padding = radii[0] + radii[1] + radii[2] + 1;
+    g.width = (source.width() + g.step - 1) / g.step + 2 * g.padding;
+    g.height = (source.height() + g.step - 1) / g.step + 2 * g.padding;
+    return g;
+}
+
+double silhouetteSigma(double sigma) { return std::lround(std::clamp(sigma, 0.0, 4096.0) * 4) / 4.0; }
+
 BlurredSilhouette blurSilhouette(const QImage& image, double sigma) {
     const QImage source = image.format() == QImage::Format_ARGB32_Premultiplied || image.format() == QImage::Format_ARGB32
                               ? image
                               : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    if (!(sigma > 0)) sigma = 0;
+    const SilhouetteGeometry g = silhouetteGeometry(source.size(), sigma);
     BlurredSilhouette s;
-    // Wide blurs lose nothing at a lower resolution: keep the blur at two to four pixels there.
-    s.step = sigma >= 4 ? static_cast<int>(sigma / 2) : 1;
-    int radii[kBoxPasses];
-    boxRadiiForGaussian(sigma / s.step, radii);
-    // The boxes together reach exactly the sum of their radii; one more transparent pixel lets the
-    // smooth upscaling fade to nothing at the border.
-    s.padding = radii[0] + radii[1] + radii[2] + 1;
+    s.step = g.step;
+    s.padding = g.padding;
+    s.width = g.width;
+    s.height = g.height;
+    const int* radii = g.radii;
     const int sw = source.width();
     const int sh = source.height();
-    const int innerW = (sw + s.step - 1) / s.step;
-    const int innerH = (sh + s.step - 1) / s.step;
-    s.width = innerW + 2 * s.padding;
-    s.height = innerH + 2 * s.padding;
     const size_t count = static_cast<size_t>(s.width) * static_cast<size_t>(s.height);
 
     std::vector<float> a(count, 0.0f);
@@ -140,7 +154,7 @@ BlurredSilhouette& SilhouetteCache::get(const QImage& source, double sigma) {
         bytes_ = 0;
         sourceKey_ = source.cacheKey();
     }
-    const int quarterPixels = static_cast<int>(std::lround(std::clamp(sigma, 0.0, 4096.0) * 4));
+    const int quarterPixels = static_cast<int>(silhouetteSigma(sigma) * 4);
     for (auto it = entries_.begin(); it != entries_.end(); ++it) {
         if (it->quarterPixels != quarterPixels) continue;
         if (it != entries_.begin()) entries_.splice(entries_.begin(), entries_, it);
@@ -206,7 +220,7 @@ QRect opaqueBounds(const QImage& image) {
     return QRect(QPoint(left, top), QPoint(right, bottom));
 }
 
-const TurnedImage* TurnedCache::get(const QImage& source, const QTransform& linear) {
+const TurnedImage* TurnedCache::get(const QImage& source, const QTransform& linear, int phaseX, int phaseY) {
     if (source.cacheKey() != sourceKey_) {
         entries_.clear();
         bytes_ = 0;
@@ -214,26 +228,37 @@ const TurnedImage* TurnedCache::get(const QImage& source, const QTransform& line
     }
     for (auto it = entries_.begin(); it != entries_.end(); ++it) {
         // The same angle gives bit for bit the same matrix, frame after frame.
-        if (it->m11 != linear.m11() || it->m12 != linear.m12() || it->m21 != linear.m21() || it->m22 != linear.m22())
+        if (it->m11 != linear.m11() || it->m12 != linear.m12() || it->m21 != linear.m21() ||
+            it->m22 != linear.m22() || it->phaseX != phaseX || it->phaseY != phaseY)
             continue;
         if (it != entries_.begin()) entries_.splice(entries_.begin(), entries_, it);
         return &entries_.front().image;
     }
 
-    const QRectF box = linear.mapRect(QRectF(0, 0, source.width(), source.height()));
-    if (!(box.width() < kMaxSide) || !(box.height() < kMaxSide)) return nullptr;
-    // One transparent pixel around the turned edges keeps their smoothing whole.
-    const QPoint origin(static_cast<int>(std::floor(box.left())) - 1, static_cast<int>(std::floor(box.top())) - 1);
-    const QSize size(static_cast<int>(std::ceil(box.right())) + 1 - origin.x(),
-                     static_cast<int>(std::ceil(box.bottom())) + 1 - origin.y());
-    TurnedImage turned{QImage(size, QImage::Format_ARGB32_Premultiplied), origin};
-    if (turned.pixels.isNull()) return nullptr;
-    turned.pixels.fill(Qt::transparent);
-    {
+    const QPointF phase(static_cast<double>(phaseX) / kSubpixelPhases, static_cast<double>(phaseY) / kSubpixelPhases);
+    TurnedImage turned;
+    if (linear.isIdentity() && source.format() == QImage::Format_ARGB32_Premultiplied) {
+        // Only shifted: every output pixel is a fixed mix of four source pixels.
+        turned.pixels = QImage(source.width() + 1, source.height() + 1, QImage::Format_ARGB32_Premultiplied);
+        if (turned.pixels.isNull()) return nullptr;
+        shiftBySubpixelPhase(reinterpret_cast<const uint32_t*>(source.constBits()), source.bytesPerLine(),
+                             source.width(), source.height(), phaseX, phaseY,
+                             reinterpret_cast<uint32_t*>(turned.pixels.bits()), turned.pixels.bytesPerLine());
+    } else {
+        const QRectF box = linear.mapRect(QRectF(0, 0, source.width(), source.height())).translated(phase);
+        if (!(box.width() < kMaxSide) || !(box.height() < kMaxSide)) return nullptr;
+        // One transparent pixel around the turned edges keeps their smoothing whole.
+        turned.origin = QPoint(static_cast<int>(std::floor(box.left())) - 1, static_cast<int>(std::floor(box.top())) - 1);
+        const QSize size(static_cast<int>(std::ceil(box.right())) + 1 - turned.origin.x(),
+                         static_cast<int>(std::ceil(box.bottom())) + 1 - turned.origin.y());
+        turned.pixels = QImage(size, QImage::Format_ARGB32_Premultiplied);
+        if (turned.pixels.isNull()) return nullptr;
+        turned.pixels.fill(Qt::transparent);
         QPainter painter(&turned.pixels);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-        drawImageInBands(painter, linear * QTransform::fromTranslate(-origin.x(), -origin.y()), QTransform(),
-                         QRectF(0, 0, source.width(), source.height()), source);
+        drawImageInBands(painter, linear * QTransform::fromTranslate(phase.x() - turned.origin.x(),
+                                                                     phase.y() - turned.origin.y()),
+                         QTransform(), QRectF(0, 0, source.width(), source.height()), source);
     }
 
     // Keep only what shows: a turned disc leaves the corners of its box empty.
@@ -243,7 +268,7 @@ const TurnedImage* TurnedCache::get(const QImage& source, const QTransform& line
         turned.origin += shown.topLeft();
     }
     const size_t bytes = static_cast<size_t>(turned.pixels.width()) * static_cast<size_t>(turned.pixels.height()) * 4;
-    entries_.push_front({linear.m11(), linear.m12(), linear.m21(), linear.m22(), std::move(turned)});
+    entries_.push_front({linear.m11(), linear.m12(), linear.m21(), linear.m22(), phaseX, phaseY, std::move(turned)});
     ++copiesMade_;
     bytes_ += bytes;
     while (entries_.size() > 1 && (bytes_ > kMaxBytes || entries_.size() > kMaxEntries)) {

@@ -2,9 +2,10 @@
 // - blurred silhouettes for drop shadows. The blurred alpha of an image depends only on the
 //   image's pixels and the blur radius, so it is made once; only the tint is applied again when
 //   the shadow's colour changes;
-// - copies turned (or scaled) for drawing. A sprite's trail draws it again at the angles of the
-//   frames before, so each angle is rasterised once with smooth filtering and then placed pixel
-//   for pixel, which costs a fraction of a transformed draw.
+// - copies turned (or scaled) and shifted by a sub-pixel phase for drawing. A sprite's trail
+//   draws it again at the angles and positions of the frames before, so each angle and phase is
+//   rasterised once with smooth filtering and then placed pixel for pixel, which costs a fraction
+//   of a transformed draw.
 #pragma once
 
 #include <QImage>
@@ -31,6 +32,19 @@ struct BlurredSilhouette {
     /// The silhouette tinted with a premultiplied colour (made again only when the colour changed).
     const QImage& tintedWith(QRgb premultipliedColor);
 };
+
+/// The layout of a blurred silhouette, known before blurring: what the shadow's drawing needs to
+/// know where it lands.
+struct SilhouetteGeometry {
+    int width = 0;   ///< low-resolution pixels, padding included
+    int height = 0;
+    int step = 1;     ///< source pixels per low-resolution pixel
+    int padding = 0;  ///< low-resolution pixels added on each side
+    int radii[3] = {0, 0, 0};  ///< of the three box passes, low-resolution pixels
+};
+SilhouetteGeometry silhouetteGeometry(QSize source, double sigma);
+/// The blur that a silhouette is made for when `sigma` is asked: a quarter of a pixel apart.
+double silhouetteSigma(double sigma);
 
 /// Blurs the alpha channel of `source` (premultiplied ARGB) by a Gaussian of standard deviation
 /// `sigma` source pixels. Three box passes per axis approximate the Gaussian; wide blurs run on a
@@ -93,8 +107,8 @@ private:
     QRect bounds_;
 };
 
-/// An image turned for drawing: its pixels land at `origin` (device pixels) from the point where
-/// the source's top-left corner lands.
+/// An image turned (or only shifted) for drawing: its pixels land at `origin` (device pixels) from
+/// the whole pixel at or below the point where the source's top-left corner lands.
 struct TurnedImage {
     QImage pixels;  ///< premultiplied ARGB
     QPoint origin;
@@ -102,20 +116,26 @@ struct TurnedImage {
 
 class TurnedCache {
 public:
-    /// The source drawn through `linear` (source pixels → device pixels, no translation), or none
-    /// when that copy would be too large to keep.
-    const TurnedImage* get(const QImage& source, const QTransform& linear);
+    /// The source drawn through `linear` (source pixels → device pixels, no translation) and moved
+    /// right and down by a sub-pixel phase (see subpixel_shift.h), or none when that copy would be
+    /// too large to keep. The identity with phase 0 is the source itself and is not asked for.
+    const TurnedImage* get(const QImage& source, const QTransform& linear, int phaseX = 0, int phaseY = 0);
     size_t entryCount() const { return entries_.size(); }
     /// Copies rasterised so far (hits are not counted).
     int64_t copiesMade() const { return copiesMade_; }
 
-    static constexpr size_t kMaxBytes = 64u << 20;
-    static constexpr size_t kMaxEntries = 48;
+    /// Enough for all 64 phases of a logo on a 3840-pixel display, or the angles and phases of
+    /// a whole trail.
+    static constexpr size_t kMaxBytes = 56u << 20;
+    /// Room for every phase of an unturned bitmap, or for the angles of a whole trail at a few
+    /// phases each.
+    static constexpr size_t kMaxEntries = 96;
     static constexpr int kMaxSide = 4096;
 
 private:
     struct Entry {
         qreal m11, m12, m21, m22;
+        int phaseX, phaseY;
         TurnedImage image;
     };
     qint64 sourceKey_ = 0;

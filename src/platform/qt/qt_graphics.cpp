@@ -95,11 +95,6 @@ void finishPixelFill() {
 #endif
 }
 
-/// True when the transform moves and scales but neither turns nor flips.
-bool isUnturned(const QTransform& t) {
-    return t.type() <= QTransform::TxScale && t.m11() > 0 && t.m22() > 0;
-}
-
 }  // namespace
 
 // --- Images ---
@@ -327,36 +322,31 @@ void QPainterContext::drawImage(const host::Image& image, const host::CGRect& re
         useComposition(op == host::CompositingOperation::Copy ? QPainter::CompositionMode_Source
                                                               : QPainter::CompositionMode_SourceOver);
         painter_->setOpacity(outerOpacity_ * opacity);
-        // Every bitmap is placed pixel for pixel at the nearest whole device pixel, which the raster
-        // engine blits without filtering: as it is when it lands within a pixel of its own size
-        // unturned (a sprite's bitmap is made for its size), else as a turned copy kept with it.
-        const QTransform device = QTransform::fromScale(target.width() / pixels.width(),
-                                                        target.height() / pixels.height()) * upright * toDevice_;
-        const QPointF landing(device.dx(), device.dy());
-        const bool asIs = isUnturned(device) && std::fabs(device.m11() - 1) * pixels.width() < 1 &&
-                          std::fabs(device.m22() - 1) * pixels.height() < 1;
+        // Every bitmap is placed pixel for pixel, which the raster engine blits without filtering:
+        // as it is when it lands within a pixel of its own size unturned (a sprite's bitmap is made
+        // for its size), else as a turned copy kept with it. Either lands at the whole device pixel
+        // below its position, shifted by the sub-pixel phase nearest the rest.
+        const BitmapPlacement placement = placeBitmap(pixels.size(), target.size(), upright * toDevice_);
         const QImage* placed = &pixels;
         QPoint origin;
         QRect part = pixels.rect();
-        if (asIs) {
+        if (placement.asIs && placement.phaseX == 0 && placement.phaseY == 0) {
             // Blending leaves fully transparent pixels unchanged: only the rest is drawn. A copy
             // replaces the whole rectangle.
             if (op != host::CompositingOperation::Copy) part = bitmap->opaqueBounds();
             origin = part.topLeft();
+        } else if (const TurnedImage* turned =
+                       bitmap->turned().get(pixels, placement.linear, placement.phaseX, placement.phaseY)) {
+            placed = &turned->pixels;
+            origin = turned->origin;
+            part = placed->rect();
         } else {
-            const QTransform linear(device.m11(), device.m12(), device.m21(), device.m22(), 0, 0);
-            if (const TurnedImage* turned = bitmap->turned().get(pixels, linear)) {
-                placed = &turned->pixels;
-                origin = turned->origin;
-                part = placed->rect();
-            } else {
-                placed = nullptr;
-            }
+            placed = nullptr;
         }
         if (placed) {
             if (!part.isEmpty()) {
-                useTransform(QTransform::fromTranslate(std::round(landing.x()) + origin.x(),
-                                                       std::round(landing.y()) + origin.y()) * fromDevice_);
+                useTransform(QTransform::fromTranslate(placement.pixel.x() + origin.x(),
+                                                       placement.pixel.y() + origin.y()) * fromDevice_);
                 useSmoothing(false);
                 painter_->drawImage(QPointF(0, 0), *placed, part);
             }
@@ -390,29 +380,16 @@ void QPainterContext::drawImage(const host::Image& image, const host::CGRect& re
 
 void QPainterContext::drawShadow(const QImage& source, SilhouetteCache& cache, const QTransform& upright,
                                  QSizeF target, double opacity) {
-    // The blur and the offset are measured in the module's base coordinates, whatever the
-    // current transform turns or scales: as with a shadow cast on the page.
-    const QTransform toBase = upright * baseInverse_;
-    const double userScale = std::sqrt(std::fabs(toBase.determinant()));
-    if (!(userScale > 0)) return;
-    const double pixelsPerUnit =
-        std::sqrt(source.width() / target.width() * (source.height() / target.height()));
-    const double sigma = state_.shadow.blur * kSigmaPerBlur / userScale * pixelsPerUnit;
-
-    BlurredSilhouette& silhouette = cache.get(source, sigma);
+    const ShadowPlacement placement =
+        placeShadow(source.size(), target, upright, base_, baseInverse_, state_.shadow.offset, state_.shadow.blur);
+    if (!placement.visible) return;
+    BlurredSilhouette& silhouette = cache.get(source, placement.sigma);
     const QImage& tinted = silhouette.tintedWith(state_.shadow.premultiplied);
     if (tinted.isNull()) return;
-
-    const double ux = target.width() / source.width();   // local units per source pixel
-    const double uy = target.height() / source.height();
-    const double reach = static_cast<double>(silhouette.padding) * silhouette.step;
-    const QRectF padded(-reach * ux, -reach * uy, silhouette.width * silhouette.step * ux,
-                        silhouette.height * silhouette.step * uy);
-    const QTransform offset = QTransform::fromTranslate(state_.shadow.offset.width, state_.shadow.offset.height);
     useComposition(QPainter::CompositionMode_SourceOver);
     useSmoothing(true);
     painter_->setOpacity(outerOpacity_ * opacity);
-    drawFiltered(toBase * offset * base_, padded, tinted);
+    drawFiltered(placement.world, placement.padded, tinted);
     painter_->setOpacity(outerOpacity_);
 }
 

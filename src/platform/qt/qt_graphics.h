@@ -12,6 +12,7 @@
 
 #include "host/graphics.h"
 #include "platform/qt/qt_bitmap_caches.h"
+#include "platform/qt/qt_placement.h"
 
 namespace qtbackend {
 
@@ -89,8 +90,6 @@ public:
                    double fraction) override;
 
     static QColor toQColor(const host::Color& color);
-    /// Standard deviation of the Gaussian for a shadow's blur radius, both in points.
-    static constexpr double kSigmaPerBlur = 0.5;
 
 protected:
     QPainterContext(std::unique_ptr<QPainter> owned, const QTransform& base);

@@ -108,8 +108,48 @@ void ViewWidget::scheduleNextFrame() {
 void ViewWidget::frameTick() {
     if (!view_->isAnimating()) return;
     view_->animateOneFrame();
-    if (view_->needsDisplay()) update();
+    if (view_->needsDisplay()) {
+        if (damageTracking_) {
+            const QRegion damage = takeFrameDamage();
+            if (!damage.isEmpty()) update(damage);
+        } else {
+            update();
+        }
+    }
     scheduleNextFrame();
+}
+
+QRegion ViewWidget::takeFrameDamage() {
+    const double dpr = devicePixelRatioF();
+    const QSize devicePixels(static_cast<int>(std::ceil(width() * dpr)), static_cast<int>(std::ceil(height() * dpr)));
+    damage_.begin(height(), dpr, devicePixels);
+    host::GraphicsContext* previous = host::currentContext();
+    host::setCurrentContext(&damage_);
+    view_->drawRect(view_->bounds());
+    host::setCurrentContext(previous);
+
+    std::vector<QRect>& now = damage_.rects();
+    coalesceDamage(now, kMaxDamageRects, kDamageRectCost);
+    changed_.assign(shownBounds_.begin(), shownBounds_.end());
+    changed_.insert(changed_.end(), now.begin(), now.end());
+    shownBounds_.swap(now);
+    if (wholeFrameDue_) {
+        wholeFrameDue_ = false;
+        return QRegion(rect());
+    }
+    coalesceDamage(changed_, kMaxDamageRects, kDamageRectCost);
+
+    QRegion region;
+    for (const QRect& r : changed_) {
+        // Device pixels to the widget's own units, outwards; a pixel more where they do not divide.
+        const int margin = dpr == std::floor(dpr) ? 0 : 1;
+        region += QRect(QPoint(static_cast<int>(std::floor(r.left() / dpr)) - margin,
+                               static_cast<int>(std::floor(r.top() / dpr)) - margin),
+                        QPoint(static_cast<int>(std::ceil((r.right() + 1) / dpr)) - 1 + margin,
+                               static_cast<int>(std::ceil((r.bottom() + 1) / dpr)) - 1 + margin));
+    }
+    if (showFrameRate_) region += frameRateBox_;
+    return region & rect();
 }
 
 void ViewWidget::drawView(QPainter& painter, double heightPoints) {
@@ -145,6 +185,7 @@ void ViewWidget::checkBackingProperties() {
     const double dpr = devicePixelRatioF();
     QScreen* current = screen();
     if (dpr == lastDevicePixelRatio_ && current == lastScreen_) return;
+    wholeFrameDue_ = true;
     const bool movedToAnotherDisplay = current != lastScreen_;
     lastDevicePixelRatio_ = dpr;
     lastScreen_ = current;
@@ -178,14 +219,20 @@ void ViewWidget::drawFrameRate(QPainter& painter) {
     const QString text = QStringLiteral("%1 fps").arg(frameRate_);
     const QRect box = painter.fontMetrics().boundingRect(text).adjusted(-4, -2, 4, 2);
     const QRect placed(QPoint(4, height() - box.height() - 4), box.size());
+    // Wide enough for any rate: the next frames repaint it whatever they draw.
+    frameRateBox_ = placed.adjusted(0, 0, box.width(), 0);
     painter.fillRect(placed, QColor(0, 0, 0, 160));
     painter.setPen(Qt::white);
     painter.drawText(placed, Qt::AlignCenter, text);
 }
 
-void ViewWidget::resizeEvent(QResizeEvent*) { view_->setFrameSize({static_cast<double>(width()), static_cast<double>(height())}); }
+void ViewWidget::resizeEvent(QResizeEvent*) {
+    wholeFrameDue_ = true;
+    view_->setFrameSize({static_cast<double>(width()), static_cast<double>(height())});
+}
 
 void ViewWidget::showEvent(QShowEvent*) {
+    wholeFrameDue_ = true;
     if (!watchingWindowHandle_ && windowHandle()) {
         watchingWindowHandle_ = true;
         connect(windowHandle(), &QWindow::screenChanged, this, [this] { checkBackingProperties(); });

@@ -1,17 +1,24 @@
 // A screen-saver view in a Qt widget: the widget is the view's window, drives its frames with a
 // precise timer, paints it through a QPainter context and passes on resizes and changes of pixel
 // density. User input is only reported (signals); what it means is up to the widget's owner.
+//
+// A frame repaints only what changed since the frame before (see qt_frame_damage.h): the window
+// system's backing store keeps the rest of the picture, and only the changed rectangles are
+// painted and handed to the window system.
 #pragma once
 
 #include <QElapsedTimer>
 #include <QImage>
 #include <QPointer>
+#include <QRegion>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "host/screen_saver_view.h"
+#include "platform/qt/qt_frame_damage.h"
 
 class QScreen;
 
@@ -74,6 +81,17 @@ public:
     /// draws nothing). The image is reused from call to call when the size stays the same.
     const QImage& renderImage();
 
+    /// The region of the widget (its own coordinates) that differs between the picture shown last
+    /// and the view's scene as it is now: where either drew anything. The whole widget when the
+    /// picture shown may no longer be what the last call measured (first frame, resize, pixel
+    /// density, showing, invalidateFrame). Each frame asks once, after the frame step.
+    QRegion takeFrameDamage();
+    /// The next frame repaints the whole widget: for changes the scene's bounds cannot see, such
+    /// as new settings taking effect between two frames.
+    void invalidateFrame() { wholeFrameDue_ = true; }
+    /// With false, every frame repaints the whole widget.
+    void setDamageTracking(bool on) { damageTracking_ = on; }
+
 signals:
     void keyPressed();
     void mousePressed();
@@ -112,6 +130,13 @@ private:
     QElapsedTimer rateClock_;
     int framesThisSecond_ = 0;
     int frameRate_ = 0;
+    QRect frameRateBox_;  ///< where the frame rate was drawn last
+
+    bool damageTracking_ = true;
+    bool wholeFrameDue_ = true;
+    DamageRecorder damage_;
+    std::vector<QRect> shownBounds_;  ///< device rectangles of the scene measured last, merged
+    std::vector<QRect> changed_;
 };
 
 }  // namespace qtbackend

@@ -1,0 +1,60 @@
+#include "platform/qt/subpixel_shift.h"
+
+#include <cmath>
+
+namespace qtbackend {
+
+SubpixelPosition splitSubpixel(double position) {
+    const double steps = std::round(position * kSubpixelPhases);
+    const double pixel = std::floor(steps / kSubpixelPhases);
+    return {static_cast<int>(pixel), static_cast<int>(steps - pixel * kSubpixelPhases)};
+}
+
+namespace {
+
+constexpr int kWeightShift = 6;  // the four weights add up to kSubpixelPhases² = 64
+static_assert(kSubpixelPhases * kSubpixelPhases == 1 << kWeightShift);
+
+/// Σ weight × channel over four pixels, per 8-bit channel, with the two channel pairs of a pixel
+/// worked on side by side in one 64-bit word.
+inline uint32_t mix4(uint32_t a, uint32_t b, uint32_t c, uint32_t d, uint64_t wa, uint64_t wb, uint64_t wc,
+                     uint64_t wd) {
+    const auto spread = [](uint32_t p) {
+        return (static_cast<uint64_t>(p) & 0x00ff00ffu) | ((static_cast<uint64_t>(p) & 0xff00ff00u) << 24);
+    };
+    constexpr uint64_t kHalf = 0x0020'0020'0020'0020ull;  // rounding: half of 64 in each 16-bit lane
+    const uint64_t sum = (spread(a) * wa + spread(b) * wb + spread(c) * wc + spread(d) * wd + kHalf) >> kWeightShift;
+    const uint64_t lanes = sum & 0x00ff'00ff'00ff'00ffull;
+    return static_cast<uint32_t>(lanes & 0x00ff00ffu) | static_cast<uint32_t>((lanes >> 24) & 0xff00ff00u);
+}
+
+}  // namespace
+
+void shiftBySubpixelPhase(const uint32_t* source, std::ptrdiff_t sourceStride, int width, int height, int phaseX,
+                          int phaseY, uint32_t* target, std::ptrdiff_t targetStride) {
+    // Output pixel (x, y) takes the source pixels (x − 1 … x, y − 1 … y); those outside are
+    // transparent. The weight of the nearer one (x, y) grows as the phase shrinks.
+    const uint64_t fx = static_cast<uint64_t>(phaseX), fy = static_cast<uint64_t>(phaseY);
+    const uint64_t gx = kSubpixelPhases - fx, gy = kSubpixelPhases - fy;
+    const uint64_t wHere = gx * gy, wLeft = fx * gy, wUp = gx * fy, wUpLeft = fx * fy;
+    const auto row = [&](int y) -> const uint32_t* {
+        return y >= 0 && y < height
+                   ? reinterpret_cast<const uint32_t*>(reinterpret_cast<const char*>(source) + y * sourceStride)
+                   : nullptr;
+    };
+    for (int y = 0; y <= height; ++y) {
+        const uint32_t* here = row(y);
+        const uint32_t* up = row(y - 1);
+        uint32_t* out = reinterpret_cast<uint32_t*>(reinterpret_cast<char*>(target) + y * targetStride);
+        for (int x = 0; x <= width; ++x) {
+            const bool inside = x < width, leftInside = x > 0;
+            const uint32_t a = here && inside ? here[x] : 0;
+            const uint32_t b = here && leftInside ? here[x - 1] : 0;
+            const uint32_t c = up && inside ? up[x] : 0;
+            const uint32_t d = up && leftInside ? up[x - 1] : 0;
+            out[x] = (a | b | c | d) == 0 ? 0 : mix4(a, b, c, d, wHere, wLeft, wUp, wUpLeft);
+        }
+    }
+}
+
+}  // namespace qtbackend

@@ -1,0 +1,32 @@
+// Sub-pixel placement of bitmaps. A bitmap drawn pixel for pixel can only land on whole device
+// pixels; to follow a position that moves by fractions of a pixel, the bitmap is kept shifted
+// by a few fixed fractions (phases), like the sub-pixel positions of a glyph cache, and the copy
+// whose phase is nearest the fraction is blitted at the whole pixel below the position.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace qtbackend {
+
+/// Phases per pixel on each axis: a bitmap lands within 1/(2·kSubpixelPhases) of a pixel of its
+/// exact position.
+inline constexpr int kSubpixelPhases = 8;
+
+/// A position on one axis split into the whole pixel and the phase (0 … kSubpixelPhases − 1)
+/// nearest to it: position ≈ pixel + phase / kSubpixelPhases.
+struct SubpixelPosition {
+    int pixel = 0;
+    int phase = 0;
+};
+SubpixelPosition splitSubpixel(double position);
+
+/// Writes `source` (width × height premultiplied 32-bit pixels, `sourceStride` bytes a row) moved
+/// right by phaseX / kSubpixelPhases and down by phaseY / kSubpixelPhases of a pixel, with
+/// bilinear weights, into `target` of (width + 1) × (height + 1) pixels. Every channel is the
+/// same weighted mean of four premultiplied pixels, so the result stays premultiplied and its
+/// centre of brightness moves by exactly the phase (up to rounding to 8 bits).
+void shiftBySubpixelPhase(const uint32_t* source, std::ptrdiff_t sourceStride, int width, int height, int phaseX,
+                          int phaseY, uint32_t* target, std::ptrdiff_t targetStride);
+
+}  // namespace qtbackend
