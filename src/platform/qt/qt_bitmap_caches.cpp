@@ -174,13 +174,16 @@ BlurredSilhouette& SilhouetteCache::get(const QImage& source, double sigma) {
 }
 
 void drawImageInBands(QPainter& painter, const QTransform& world, const QTransform& toDevice, const QRectF& target,
-                      const QImage& image) {
+                      const QImage& image, const QRect& bound) {
     // Without antialiasing each device row is one span (the image's own edges are smoothed by the
     // filtering and our images have transparent borders), so a band's span count stays small.
     const bool antialiased = painter.testRenderHint(QPainter::Antialiasing);
     if (antialiased) painter.setRenderHint(QPainter::Antialiasing, false);
-    const QRectF box = (world * toDevice).mapRect(target);
-    if (box.height() <= kBandRows) {
+    QRectF box = (world * toDevice).mapRect(target);
+    if (!bound.isNull()) box &= QRectF(bound);
+    if (box.isEmpty()) {
+        painter.setWorldTransform(world);  // nothing of it inside the bound
+    } else if (box.height() <= kBandRows && bound.isNull()) {
         painter.setWorldTransform(world);
         painter.drawImage(target, image);
     } else {
@@ -188,8 +191,10 @@ void drawImageInBands(QPainter& painter, const QTransform& world, const QTransfo
         const int left = static_cast<int>(std::floor(box.left())) - 1;
         const int width = static_cast<int>(std::ceil(box.width())) + 3;
         for (int y = static_cast<int>(std::floor(box.top())); y < box.bottom(); y += kBandRows) {
+            QRect band(left, y, width, kBandRows);
+            if (!bound.isNull()) band &= bound;
             painter.setWorldTransform(fromDevice);  // the band is cut in device pixels
-            painter.setClipRect(QRect(left, y, width, kBandRows));
+            painter.setClipRect(band);
             painter.setWorldTransform(world);
             painter.drawImage(target, image);
         }
@@ -220,7 +225,7 @@ QRect opaqueBounds(const QImage& image) {
     return QRect(QPoint(left, top), QPoint(right, bottom));
 }
 
-const TurnedImage* TurnedCache::get(const QImage& source, const QTransform& linear, int phaseX, int phaseY) {
+const TurnedImage* TurnedCache::get(const QImage& source, const QTransform& linear, QPointF shift) {
     if (source.cacheKey() != sourceKey_) {
         entries_.clear();
         bytes_ = 0;
@@ -229,23 +234,24 @@ const TurnedImage* TurnedCache::get(const QImage& source, const QTransform& line
     for (auto it = entries_.begin(); it != entries_.end(); ++it) {
         // The same angle gives bit for bit the same matrix, frame after frame.
         if (it->m11 != linear.m11() || it->m12 != linear.m12() || it->m21 != linear.m21() ||
-            it->m22 != linear.m22() || it->phaseX != phaseX || it->phaseY != phaseY)
+            it->m22 != linear.m22() || it->shiftX != shift.x() || it->shiftY != shift.y())
             continue;
         if (it != entries_.begin()) entries_.splice(entries_.begin(), entries_, it);
         return &entries_.front().image;
     }
 
-    const QPointF phase(static_cast<double>(phaseX) / kSubpixelPhases, static_cast<double>(phaseY) / kSubpixelPhases);
     TurnedImage turned;
-    if (linear.isIdentity() && source.format() == QImage::Format_ARGB32_Premultiplied) {
+    const double phaseX = shift.x() * kSubpixelPhases, phaseY = shift.y() * kSubpixelPhases;
+    if (linear.isIdentity() && source.format() == QImage::Format_ARGB32_Premultiplied && phaseX == std::floor(phaseX) &&
+        phaseY == std::floor(phaseY)) {
         // Only shifted: every output pixel is a fixed mix of four source pixels.
         turned.pixels = QImage(source.width() + 1, source.height() + 1, QImage::Format_ARGB32_Premultiplied);
         if (turned.pixels.isNull()) return nullptr;
         shiftBySubpixelPhase(reinterpret_cast<const uint32_t*>(source.constBits()), source.bytesPerLine(),
-                             source.width(), source.height(), phaseX, phaseY,
+                             source.width(), source.height(), static_cast<int>(phaseX), static_cast<int>(phaseY),
                              reinterpret_cast<uint32_t*>(turned.pixels.bits()), turned.pixels.bytesPerLine());
     } else {
-        const QRectF box = linear.mapRect(QRectF(0, 0, source.width(), source.height())).translated(phase);
+        const QRectF box = linear.mapRect(QRectF(0, 0, source.width(), source.height())).translated(shift);
         if (!(box.width() < kMaxSide) || !(box.height() < kMaxSide)) return nullptr;
         // One transparent pixel around the turned edges keeps their smoothing whole.
         turned.origin = QPoint(static_cast<int>(std::floor(box.left())) - 1, static_cast<int>(std::floor(box.top())) - 1);
@@ -256,8 +262,8 @@ const TurnedImage* TurnedCache::get(const QImage& source, const QTransform& line
         turned.pixels.fill(Qt::transparent);
         QPainter painter(&turned.pixels);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-        drawImageInBands(painter, linear * QTransform::fromTranslate(phase.x() - turned.origin.x(),
-                                                                     phase.y() - turned.origin.y()),
+        drawImageInBands(painter, linear * QTransform::fromTranslate(shift.x() - turned.origin.x(),
+                                                                     shift.y() - turned.origin.y()),
                          QTransform(), QRectF(0, 0, source.width(), source.height()), source);
     }
 
@@ -268,7 +274,7 @@ const TurnedImage* TurnedCache::get(const QImage& source, const QTransform& line
         turned.origin += shown.topLeft();
     }
     const size_t bytes = static_cast<size_t>(turned.pixels.width()) * static_cast<size_t>(turned.pixels.height()) * 4;
-    entries_.push_front({linear.m11(), linear.m12(), linear.m21(), linear.m22(), phaseX, phaseY, std::move(turned)});
+    entries_.push_front({linear.m11(), linear.m12(), linear.m21(), linear.m22(), shift.x(), shift.y(), std::move(turned)});
     ++copiesMade_;
     bytes_ += bytes;
     while (entries_.size() > 1 && (bytes_ > kMaxBytes || entries_.size() > kMaxEntries)) {

@@ -78,13 +78,13 @@ private:
 };
 
 /// Draws `image` into `target` through the world transform `world` in bands of at most kBandRows
-/// device rows, each clipped to its band; `toDevice` maps the painter's world coordinates to
-/// device pixels. The raster engine hands the spans of a large filtered draw to worker threads
+/// device rows, each clipped to its band (and to `bound`, device pixels, when given); `toDevice`
+/// maps the painter's world coordinates to device pixels. The raster engine hands the spans of a large filtered draw to worker threads
 /// and waits for them, which costs more than it saves on a busy machine; a band is small enough
 /// to stay on this thread. Leaves `world` set and no clip; the image's edges are not antialiased
 /// beyond what its filtering gives (images drawn here have transparent borders).
 void drawImageInBands(QPainter& painter, const QTransform& world, const QTransform& toDevice, const QRectF& target,
-                      const QImage& image);
+                      const QImage& image, const QRect& bound = QRect());
 inline constexpr int kBandRows = 64;
 
 /// The smallest rectangle holding every pixel of the image that is not fully transparent (empty
@@ -117,9 +117,11 @@ struct TurnedImage {
 class TurnedCache {
 public:
     /// The source drawn through `linear` (source pixels → device pixels, no translation) and moved
-    /// right and down by a sub-pixel phase (see subpixel_shift.h), or none when that copy would be
-    /// too large to keep. The identity with phase 0 is the source itself and is not asked for.
-    const TurnedImage* get(const QImage& source, const QTransform& linear, int phaseX = 0, int phaseY = 0);
+    /// right and down by `shift` (each in [0, 1) device pixels), or none when that copy would be
+    /// too large to keep. Unturned, the shift is a sub-pixel phase (see subpixel_shift.h); turned,
+    /// it is exact: a trail's ghost has bit for bit the angle and position of the sprite frames
+    /// before, so it finds the copy made then.
+    const TurnedImage* get(const QImage& source, const QTransform& linear, QPointF shift = QPointF());
     size_t entryCount() const { return entries_.size(); }
     /// Copies rasterised so far (hits are not counted).
     int64_t copiesMade() const { return copiesMade_; }
@@ -135,7 +137,7 @@ public:
 private:
     struct Entry {
         qreal m11, m12, m21, m22;
-        int phaseX, phaseY;
+        qreal shiftX, shiftY;
         TurnedImage image;
     };
     qint64 sourceKey_ = 0;

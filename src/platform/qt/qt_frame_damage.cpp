@@ -129,6 +129,47 @@ void mergeAtCost(std::vector<QRect>& rects, int64_t rectCost) {
     }
 }
 
+/// Merges the pair whose union adds the fewest pixels, again and again, until `limit` rectangles
+/// are left. Each rectangle remembers its cheapest partner, so a merge costs one pass over the
+/// others rather than over all pairs.
+void mergeCheapestPairs(std::vector<QRect>& rects, size_t limit) {
+    const size_t n = rects.size();
+    std::vector<char> alive(n, 1);
+    std::vector<size_t> partner(n, 0);
+    std::vector<int64_t> cost(n, 0);
+    const auto extra = [&](size_t i, size_t j) { return area(rects[i] | rects[j]) - area(rects[i]) - area(rects[j]); };
+    const auto findPartner = [&](size_t i) {
+        cost[i] = INT64_MAX;
+        for (size_t j = 0; j < n; ++j) {
+            if (j == i || !alive[j]) continue;
+            const int64_t c = extra(i, j);
+            if (c < cost[i]) cost[i] = c, partner[i] = j;
+        }
+    };
+    for (size_t i = 0; i < n; ++i) findPartner(i);
+    for (size_t count = n; count > limit && count > 1; --count) {
+        size_t i = n;
+        for (size_t k = 0; k < n; ++k)
+            if (alive[k] && (i == n || cost[k] < cost[i])) i = k;
+        const size_t j = partner[i];
+        rects[i] |= rects[j];
+        alive[j] = 0;
+        for (size_t k = 0; k < n; ++k) {
+            if (!alive[k] || k == i) continue;
+            if (partner[k] == i || partner[k] == j) {
+                findPartner(k);  // its partner grew or is gone
+            } else if (const int64_t c = extra(k, i); c < cost[k]) {
+                cost[k] = c, partner[k] = i;
+            }
+        }
+        findPartner(i);
+    }
+    size_t kept = 0;
+    for (size_t k = 0; k < n; ++k)
+        if (alive[k]) rects[kept++] = rects[k];
+    rects.resize(kept);
+}
+
 }  // namespace
 
 void coalesceDamage(std::vector<QRect>& rects, int maxCount, int64_t rectCost) {
@@ -152,7 +193,9 @@ void coalesceDamage(std::vector<QRect>& rects, int maxCount, int64_t rectCost) {
     rects.resize(kept);
     mergeAtCost(rects, rectCost);
     const size_t limit = static_cast<size_t>(std::max(maxCount, 1));
-    for (int64_t cost = std::max<int64_t>(rectCost, 1) * 2; rects.size() > limit; cost *= 2) mergeAtCost(rects, cost);
+    if (rects.size() > limit) {
+        mergeCheapestPairs(rects, limit);
+    }
 }
 
 }  // namespace qtbackend

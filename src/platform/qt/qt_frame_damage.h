@@ -62,9 +62,10 @@ private:
 /// own); above `maxCount` the cost of a rectangle is raised until enough of them merge.
 void coalesceDamage(std::vector<QRect>& rects, int maxCount, int64_t rectCost);
 
-/// The rectangles of the default damage: few enough to clip and flush cheaply, merged where the
-/// gap between them is smaller than a 64 × 64 tile.
-inline constexpr int kMaxDamageRects = 24;
+/// The rectangles of a frame's damage: few enough to clip and flush cheaply, merged where the
+/// gap between them is smaller than a 64 × 64 tile (a default starfield of 50 stars mostly keeps
+/// a rectangle for each star).
+inline constexpr int kMaxDamageRects = 32;
 inline constexpr int64_t kDamageRectCost = 64 * 64;
 
 }  // namespace qtbackend

@@ -139,6 +139,12 @@ QPainterContext::QPainterContext(QPainter& painter, const QTransform& base) : pa
     begin();
 }
 
+QPainterContext::QPainterContext(QPainter& painter, double heightPoints, const std::vector<QRect>& deviceClip)
+    : painter_(&painter), ownerClips_(true), ownerClip_(deviceClip) {
+    base_ = QTransform(1, 0, 0, -1, 0, heightPoints) * painter.worldTransform();
+    begin();
+}
+
 QPainterContext::QPainterContext(std::unique_ptr<QPainter> owned, const QTransform& base)
     : owned_(std::move(owned)), painter_(owned_.get()), base_(base) {
     begin();
@@ -171,7 +177,12 @@ void QPainterContext::begin() {
         if (image->format() == QImage::Format_ARGB32_Premultiplied || image->format() == QImage::Format_RGB32) {
             const QRegion clip = engine->systemClip();
             directClip_.clear();
-            if (clip.isEmpty()) {
+            if (ownerClips_) {
+                for (const QRect& r : ownerClip_) {
+                    const QRect inside = r & image->rect();
+                    if (!inside.isEmpty()) directClip_.push_back(inside);
+                }
+            } else if (clip.isEmpty()) {
                 directClip_.push_back(image->rect());
             } else {
                 for (const QRect& r : clip) {
@@ -215,23 +226,45 @@ QColor QPainterContext::toQColor(const host::Color& color) {
 
 void QPainterContext::setFillColor(const host::Color& color) { fill_ = toQColor(color); }
 
+template <typename Draw>
+void QPainterContext::drawInsideClip(const QRect& footprint, Draw draw) {
+    if (!ownerClips_) {
+        draw();
+        return;
+    }
+    bool clipped = false;
+    for (const QRect& clip : ownerClip_) {
+        const QRect part = clip & footprint;
+        if (part.isEmpty()) continue;
+        useTransform(fromDevice_);  // the clip is given in device pixels
+        painter_->setClipRect(part);
+        clipped = true;
+        draw();
+    }
+    if (clipped) painter_->setClipping(false);
+}
+
 void QPainterContext::fillRect(const host::CGRect& rect) {
     if (!painter_->isActive() || fillPixelRect(rect)) return;
-    useTransform(state_.ctm);
-    useComposition(QPainter::CompositionMode_Source);
-    painter_->fillRect(toQRect(rect), fill_);
+    drawInsideClip(filteredFootprint(toQRect(rect), state_.ctm * toDevice_), [&] {
+        useTransform(state_.ctm);
+        useComposition(QPainter::CompositionMode_Source);
+        painter_->fillRect(toQRect(rect), fill_);
+    });
 }
 
 void QPainterContext::fillEllipseInRect(const host::CGRect& rect) {
     if (!painter_->isActive()) return;
     if (fillSmallDisc(rect)) return;
-    useTransform(state_.ctm);
-    useComposition(QPainter::CompositionMode_SourceOver);
-    if (painterBrush_ != fill_) {
-        painterBrush_ = fill_;
-        painter_->setBrush(fill_);
-    }
-    painter_->drawEllipse(toQRect(rect));
+    drawInsideClip(filteredFootprint(toQRect(rect), state_.ctm * toDevice_), [&] {
+        useTransform(state_.ctm);
+        useComposition(QPainter::CompositionMode_SourceOver);
+        if (painterBrush_ != fill_) {
+            painterBrush_ = fill_;
+            painter_->setBrush(fill_);
+        }
+        painter_->drawEllipse(toQRect(rect));
+    });
 }
 
 bool QPainterContext::fillPixelRect(const host::CGRect& rect) {
@@ -330,13 +363,12 @@ void QPainterContext::drawImage(const host::Image& image, const host::CGRect& re
         const QImage* placed = &pixels;
         QPoint origin;
         QRect part = pixels.rect();
-        if (placement.asIs && placement.phaseX == 0 && placement.phaseY == 0) {
+        if (placement.asIs && placement.shift.isNull()) {
             // Blending leaves fully transparent pixels unchanged: only the rest is drawn. A copy
             // replaces the whole rectangle.
             if (op != host::CompositingOperation::Copy) part = bitmap->opaqueBounds();
             origin = part.topLeft();
-        } else if (const TurnedImage* turned =
-                       bitmap->turned().get(pixels, placement.linear, placement.phaseX, placement.phaseY)) {
+        } else if (const TurnedImage* turned = bitmap->turned().get(pixels, placement.linear, placement.shift)) {
             placed = &turned->pixels;
             origin = turned->origin;
             part = placed->rect();
@@ -344,11 +376,19 @@ void QPainterContext::drawImage(const host::Image& image, const host::CGRect& re
             placed = nullptr;
         }
         if (placed) {
-            if (!part.isEmpty()) {
-                useTransform(QTransform::fromTranslate(placement.pixel.x() + origin.x(),
-                                                       placement.pixel.y() + origin.y()) * fromDevice_);
+            // Where the part lands on the device; with clip rectangles of our own, the piece in
+            // each is blitted on its own, which keeps the engine on its unclipped fast path.
+            const QRect landed(placement.pixel + origin, part.size());
+            const auto blit = [&](const QRect& onDevice) {
+                if (onDevice.isEmpty()) return;
+                useTransform(QTransform::fromTranslate(onDevice.left(), onDevice.top()) * fromDevice_);
                 useSmoothing(false);
-                painter_->drawImage(QPointF(0, 0), *placed, part);
+                painter_->drawImage(QPointF(0, 0), *placed, onDevice.translated(part.topLeft() - landed.topLeft()));
+            };
+            if (ownerClips_) {
+                for (const QRect& clip : ownerClip_) blit(landed & clip);
+            } else {
+                blit(landed);
             }
         } else {
             useSmoothing(true);
@@ -367,11 +407,13 @@ void QPainterContext::drawImage(const host::Image& image, const host::CGRect& re
                                std::clamp(static_cast<int>(std::ceil(target.height() * scale)), 1, 4096));
             drawShadow(svg->rasterAt(pixels), svg->silhouettes(), upright, target.size(), opacity);
         }
-        useComposition(op == host::CompositingOperation::Copy ? QPainter::CompositionMode_Source
-                                                              : QPainter::CompositionMode_SourceOver);
-        useTransform(upright);
         painter_->setOpacity(outerOpacity_ * opacity);
-        svg->render(*painter_, target);
+        drawInsideClip(filteredFootprint(target, upright * toDevice_), [&] {
+            useComposition(op == host::CompositingOperation::Copy ? QPainter::CompositionMode_Source
+                                                                  : QPainter::CompositionMode_SourceOver);
+            useTransform(upright);
+            svg->render(*painter_, target);
+        });
         painter_->setOpacity(outerOpacity_);
         // The renderer changes the painter's state behind our back and puts it back; only the
         // transform is tracked, and it is what we set.
@@ -398,6 +440,16 @@ void QPainterContext::drawFiltered(const QTransform& world, const QRectF& target
         // Bands would replace the caller's own clip: draw in one go.
         useTransform(world);
         painter_->drawImage(target, image);
+        return;
+    }
+    if (ownerClips_) {
+        const QRect footprint = filteredFootprint(target, world * toDevice_);
+        for (const QRect& clip : ownerClip_) {
+            const QRect part = clip & footprint;
+            if (part.isEmpty()) continue;
+            drawImageInBands(*painter_, world, toDevice_, target, image, part);
+            painterTransform_ = world;
+        }
         return;
     }
     drawImageInBands(*painter_, world, toDevice_, target, image);

@@ -74,6 +74,10 @@ public:
     QPainterContext(QPainter& painter, double heightPoints);
     /// A context whose `base` maps the module's coordinates to the painter's.
     QPainterContext(QPainter& painter, const QTransform& base);
+    /// A context that draws only inside `deviceClip` (disjoint rectangles of device pixels), for a
+    /// painter that has no clip of its own: each drawing goes to the rectangles it reaches, one
+    /// at a time, so that the raster engine keeps to its paths for a rectangular clip.
+    QPainterContext(QPainter& painter, double heightPoints, const std::vector<QRect>& deviceClip);
     ~QPainterContext() override;
     QPainterContext(const QPainterContext&) = delete;
     QPainterContext& operator=(const QPainterContext&) = delete;
@@ -107,6 +111,10 @@ private:
     };
 
     void begin();
+    /// Runs `draw` once for each clip rectangle of the owner's that `footprint` (device pixels)
+    /// reaches, clipped to it; once and unclipped without such rectangles.
+    template <typename Draw>
+    void drawInsideClip(const QRect& footprint, Draw draw);
     void useTransform(const QTransform& transform);
     void useComposition(QPainter::CompositionMode mode);
     void useSmoothing(bool smooth);
@@ -129,6 +137,8 @@ private:
     QImage* directPixels_ = nullptr;  ///< the raster device's image when small discs go straight into it
     std::vector<QRect> directClip_;   ///< where they may go, device pixels
     bool callerClips_ = false;        ///< the painter came with a clip of its own
+    bool ownerClips_ = false;         ///< drawing is limited to ownerClip_
+    std::vector<QRect> ownerClip_;    ///< device pixels
     State state_;
     std::vector<State> stack_;
     QColor fill_;

@@ -26,12 +26,19 @@ BitmapPlacement placeBitmap(QSize pixels, QSizeF target, const QTransform& uprig
     BitmapPlacement p;
     p.asIs = isUnturned(device) && std::fabs(device.m11() - 1) * pixels.width() < 1 &&
              std::fabs(device.m22() - 1) * pixels.height() < 1;
-    if (!p.asIs) p.linear = QTransform(device.m11(), device.m12(), device.m21(), device.m22(), 0, 0);
-    const SubpixelPosition x = splitSubpixel(device.dx());
-    const SubpixelPosition y = splitSubpixel(device.dy());
-    p.pixel = QPoint(x.pixel, y.pixel);
-    p.phaseX = x.phase;
-    p.phaseY = y.phase;
+    if (p.asIs) {
+        const SubpixelPosition x = splitSubpixel(device.dx());
+        const SubpixelPosition y = splitSubpixel(device.dy());
+        p.pixel = QPoint(x.pixel, y.pixel);
+        p.shift = QPointF(static_cast<double>(x.phase) / kSubpixelPhases, static_cast<double>(y.phase) / kSubpixelPhases);
+    } else {
+        p.linear = QTransform(device.m11(), device.m12(), device.m21(), device.m22(), 0, 0);
+        const double x = std::floor(device.dx()), y = std::floor(device.dy());
+        p.pixel = std::isfinite(x) && std::isfinite(y) && std::fabs(x) < 1e9 && std::fabs(y) < 1e9
+                      ? QPoint(static_cast<int>(x), static_cast<int>(y))
+                      : QPoint();
+        p.shift = QPointF(device.dx() - x, device.dy() - y);
+    }
     return p;
 }
 
@@ -40,12 +47,10 @@ QRect placedBitmapFootprint(const BitmapPlacement& placement, QSize pixels, cons
         if (opaque.isEmpty()) return QRect();
         // A shifted copy spreads each pixel onto the next one right and down.
         return QRect(placement.pixel + opaque.topLeft(),
-                     opaque.size() + QSize(placement.phaseX != 0 ? 1 : 0, placement.phaseY != 0 ? 1 : 0));
+                     opaque.size() + QSize(placement.shift.x() != 0 ? 1 : 0, placement.shift.y() != 0 ? 1 : 0));
     }
     // The turned copy's box, as the cache makes it, before its transparent margin is cut away.
-    const QRectF box = placement.linear.mapRect(QRectF(0, 0, pixels.width(), pixels.height()))
-                           .translated(static_cast<double>(placement.phaseX) / kSubpixelPhases,
-                                       static_cast<double>(placement.phaseY) / kSubpixelPhases);
+    const QRectF box = placement.linear.mapRect(QRectF(0, 0, pixels.width(), pixels.height())).translated(placement.shift);
     return outward(box, 1).translated(placement.pixel);
 }
 

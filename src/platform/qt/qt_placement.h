@@ -24,9 +24,9 @@ struct BitmapPlacement {
     QTransform linear;
     /// The whole device pixel at or below where the source's top-left corner lands...
     QPoint pixel;
-    /// ...and the rest, in sub-pixel phases (see subpixel_shift.h).
-    int phaseX = 0;
-    int phaseY = 0;
+    /// ...and the rest, right and down, in [0, 1): the nearest sub-pixel phase when drawn as it is
+    /// (see subpixel_shift.h), exact when turned.
+    QPointF shift;
 };
 BitmapPlacement placeBitmap(QSize pixels, QSizeF target, const QTransform& uprightToDevice);
 

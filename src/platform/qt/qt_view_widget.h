@@ -2,9 +2,9 @@
 // precise timer, paints it through a QPainter context and passes on resizes and changes of pixel
 // density. User input is only reported (signals); what it means is up to the widget's owner.
 //
-// A frame repaints only what changed since the frame before (see qt_frame_damage.h): the window
-// system's backing store keeps the rest of the picture, and only the changed rectangles are
-// painted and handed to the window system.
+// Each frame is drawn into a picture the widget keeps, and only where it changed since the frame
+// before (see qt_frame_damage.h); painting copies the changed rectangles to the window, and only
+// they are handed to the window system.
 #pragma once
 
 #include <QElapsedTimer>
@@ -81,15 +81,18 @@ public:
     /// draws nothing). The image is reused from call to call when the size stays the same.
     const QImage& renderImage();
 
-    /// The region of the widget (its own coordinates) that differs between the picture shown last
-    /// and the view's scene as it is now: where either drew anything. The whole widget when the
-    /// picture shown may no longer be what the last call measured (first frame, resize, pixel
-    /// density, showing, invalidateFrame). Each frame asks once, after the frame step.
-    QRegion takeFrameDamage();
-    /// The next frame repaints the whole widget: for changes the scene's bounds cannot see, such
-    /// as new settings taking effect between two frames.
-    void invalidateFrame() { wholeFrameDue_ = true; }
-    /// With false, every frame repaints the whole widget.
+    /// Brings the kept picture up to the view's scene as it is now, drawing it again only where
+    /// the two differ (where either the picture's scene or this one drew anything), and returns
+    /// that region of the widget, in its own units. The whole picture is drawn when it may no
+    /// longer match the scene it was last drawn from: the first time, after a resize, a change of
+    /// pixel density, showing, or invalidateFrame. The frame timer calls it after each step.
+    QRegion renderFrame();
+    /// The picture kept between frames, device pixels.
+    const QImage& frameImage() const { return frame_; }
+    /// The next frame is drawn whole: for changes the scene's bounds cannot see, such as new
+    /// settings taking effect between two frames.
+    void invalidateFrame() { frameValid_ = false; }
+    /// With false, every frame is drawn whole.
     void setDamageTracking(bool on) { damageTracking_ = on; }
 
 signals:
@@ -113,6 +116,8 @@ private:
     void frameTick();
     void scheduleNextFrame();
     void drawView(QPainter& painter, double heightPoints);
+    /// Copies the kept picture into the painter's device, inside the region being painted.
+    void copyFrame(QPainter& painter);
     void checkBackingProperties();
     void drawFrameRate(QPainter& painter);
 
@@ -133,9 +138,10 @@ private:
     QRect frameRateBox_;  ///< where the frame rate was drawn last
 
     bool damageTracking_ = true;
-    bool wholeFrameDue_ = true;
+    QImage frame_;             ///< the picture, device pixels
+    bool frameValid_ = false;  ///< frame_ shows the scene it was last drawn from, everywhere
     DamageRecorder damage_;
-    std::vector<QRect> shownBounds_;  ///< device rectangles of the scene measured last, merged
+    std::vector<QRect> shownBounds_;  ///< device rectangles of what frame_ shows, merged
     std::vector<QRect> changed_;
 };
 

@@ -5,6 +5,7 @@
 namespace qtbackend {
 
 SubpixelPosition splitSubpixel(double position) {
+    if (!(std::fabs(position) < 1e9)) return {};  // far off any device, or not a number
     const double steps = std::round(position * kSubpixelPhases);
     const double pixel = std::floor(steps / kSubpixelPhases);
     return {static_cast<int>(pixel), static_cast<int>(steps - pixel * kSubpixelPhases)};
