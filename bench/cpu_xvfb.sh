@@ -37,8 +37,8 @@ while (($#)); do
 done
 
 [ -x "$tavrin" ] || { echo "cpu_xvfb.sh: no program at $tavrin (build it, or pass --tavrin PATH)" >&2; exit 1; }
-for tool in Xvfb xrandr; do
-  command -v "$tool" >/dev/null || { echo "cpu_xvfb.sh: $tool is missing (apt-get install xvfb x11-xserver-utils)" >&2; exit 1; }
+for tool in Xvfb xrandr xdpyinfo; do
+  command -v "$tool" >/dev/null || { echo "cpu_xvfb.sh: $tool is missing (apt-get install xvfb x11-xserver-utils x11-utils)" >&2; exit 1; }
 done
 if [ "$mode" = hd ] && { [ ! -x "$hacks/fluidballs" ] || [ ! -x "$hacks/qix" ]; }; then
   echo "cpu_xvfb.sh: fluidballs and qix are missing (apt-get install xscreensaver-data-extra)" >&2
@@ -62,24 +62,40 @@ cpu_ticks() { awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$1/stat"; }
 percent() { awk -v t="$1" -v hz="$ticks_per_second" -v s="$seconds" 'BEGIN { printf "%.1f", 100 * t / hz / s }'; }
 median() { tr ' ' '\n' | grep -v '^$' | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
+# Starts Xvfb on a free display from a high range (tests elsewhere on the machine take the low
+# numbers) and waits until it answers.
 start_xvfb() {
-  : >"$work/display"
-  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-  xvfb=$!
-  for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.1
+  local n
+  for n in $(shuf -i 70-99); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    # -noreset: the monitors set with xrandr would go when its connection closes.
+    Xvfb ":$n" -screen 0 "$1" -nolisten tcp -noreset 2>"$work/xvfb.log" &
+    xvfb=$!
+    for _ in $(seq 50); do
+      xdpyinfo -display ":$n" >/dev/null 2>&1 && { export DISPLAY=":$n"; return; }
+      kill -0 "$xvfb" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$xvfb" 2>/dev/null || true
   done
-  [ -s "$work/display" ] || { echo "cpu_xvfb.sh: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-  export DISPLAY=":$(head -n1 "$work/display")"
+  echo "cpu_xvfb.sh: Xvfb did not start" >&2
+  cat "$work/xvfb.log" >&2
+  exit 1
 }
 
 # Runs a command on the server for the warm-up and then `seconds`; sets prog_ticks and x_ticks.
 measure() {
-  "$@" >/dev/null 2>"$work/program.log" &
-  program=$!
-  sleep "$warmup"
-  kill -0 "$program" 2>/dev/null || { echo "cpu_xvfb.sh: '$*' ended early:" >&2; cat "$work/program.log" >&2; exit 1; }
+  local attempt
+  for attempt in 1 2 3; do
+    "$@" >/dev/null 2>"$work/program.log" &
+    program=$!
+    sleep "$warmup"
+    kill -0 "$program" 2>/dev/null && break
+    # On a machine shared with other X servers a first connection now and then fails: again.
+    wait "$program" 2>/dev/null || true
+    program=""
+    [ "$attempt" = 3 ] && { echo "cpu_xvfb.sh: '$*' ended early:" >&2; cat "$work/program.log" >&2; exit 1; }
+  done
   local p0 x0
   p0=$(cpu_ticks "$program"); x0=$(cpu_ticks "$xvfb")
   sleep "$seconds"
@@ -118,11 +134,10 @@ if [ "$mode" = hd ]; then
   done
 else
   start_xvfb 7680x4320x24
-  output=$(xrandr | awk '/ connected/ { print $1; exit }')
   for i in 0 1 2 3; do
     x=$(((i % 2) * 3840)); y=$((i / 2 * 2160))
-    xrandr --setmonitor "tavrin-$i" "3840/600x2160/340+$x+$y" "$([ "$i" = 0 ] && echo "${output:-none}" || echo none)" \
-      >/dev/null 2>&1 || xrandr --setmonitor "tavrin-$i" "3840/600x2160/340+$x+$y" none
+    # The first monitor takes over the screen's output, the others have none.
+    xrandr --setmonitor "tavrin-$i" "3840/600x2160/340+$x+$y" "$([ "$i" = 0 ] && echo screen || echo none)" >/dev/null
   done
   xrandr --listmonitors | sed 's/^/  /'
   stamp() { while IFS= read -r line; do printf '%s %s\n' "$(date +%s.%N)" "$line"; done; }

@@ -151,6 +151,7 @@ const QImage& BlurredSilhouette::tintedWith(QRgb color) {
 BlurredSilhouette& SilhouetteCache::get(const QImage& source, double sigma) {
     if (source.cacheKey() != sourceKey_) {
         entries_.clear();
+        glows_.clear();
         bytes_ = 0;
         sourceKey_ = source.cacheKey();
     }
@@ -167,10 +168,66 @@ BlurredSilhouette& SilhouetteCache::get(const QImage& source, double sigma) {
     bytes_ += static_cast<size_t>(made.width) * static_cast<size_t>(made.height) * 5;
     while (entries_.size() > 1 && (bytes_ > kMaxBytes || entries_.size() > kMaxEntries)) {
         const BlurredSilhouette& old = entries_.back().silhouette;
+        glows_.clear();  // it may hold glows of the silhouette that goes
         bytes_ -= static_cast<size_t>(old.width) * static_cast<size_t>(old.height) * 5;
         entries_.pop_back();
     }
     return entries_.front().silhouette;
+}
+
+void GlowCache::clear() {
+    entries_.clear();
+    bytes_ = 0;
+    tintedFrom_ = nullptr;
+}
+
+const QImage* GlowCache::get(const BlurredSilhouette& silhouette, int quarterPixels, double scaleX, double scaleY,
+                             int phaseX, int phaseY, QRgb tint) {
+    auto it = entries_.begin();
+    for (; it != entries_.end(); ++it) {
+        if (it->quarterPixels == quarterPixels && it->scaleX == scaleX && it->scaleY == scaleY &&
+            it->phaseX == phaseX && it->phaseY == phaseY)
+            break;
+    }
+    if (it != entries_.end()) {
+        if (it != entries_.begin()) entries_.splice(entries_.begin(), entries_, it);
+    } else {
+        const double ox = static_cast<double>(phaseX) / kPhases, oy = static_cast<double>(phaseY) / kPhases;
+        const double w = std::ceil(silhouette.width * scaleX + ox) + 1;
+        const double h = std::ceil(silhouette.height * scaleY + oy) + 1;
+        if (!(w > 0 && w <= kMaxSide && h > 0 && h <= kMaxSide) || silhouette.alpha.empty()) return nullptr;
+        UpscaledGlow glow{quarterPixels, scaleX, scaleY, phaseX, phaseY, static_cast<int>(w), static_cast<int>(h), {}};
+        glow.alpha.resize(static_cast<size_t>(glow.width) * static_cast<size_t>(glow.height));
+        upscaleAlphaBilinear(silhouette.alpha.data(), silhouette.width, silhouette.height, scaleX, scaleY, ox, oy,
+                             glow.alpha.data(), glow.width, glow.height);
+        bytes_ += glow.alpha.size();
+        entries_.push_front(std::move(glow));
+        while (entries_.size() > 1 && (bytes_ > kMaxBytes || entries_.size() > kMaxEntries)) {
+            if (tintedFrom_ == &entries_.back()) tintedFrom_ = nullptr;
+            bytes_ -= entries_.back().alpha.size();
+            entries_.pop_back();
+        }
+    }
+    const UpscaledGlow& glow = entries_.front();
+    if (tintedFrom_ != &glow || tint_ != tint || tinted_.isNull()) {
+        if (tinted_.width() != glow.width || tinted_.height() != glow.height)
+            tinted_ = QImage(glow.width, glow.height, QImage::Format_ARGB32_Premultiplied);
+        if (tinted_.isNull()) return nullptr;
+        QRgb lut[256];
+        const unsigned ca = qAlpha(tint), cr = qRed(tint), cg = qGreen(tint), cb = qBlue(tint);
+        for (unsigned v = 0; v < 256; ++v) {
+            lut[v] = qRgba(static_cast<int>((cr * v + 127) / 255), static_cast<int>((cg * v + 127) / 255),
+                           static_cast<int>((cb * v + 127) / 255), static_cast<int>((ca * v + 127) / 255));
+        }
+        for (int y = 0; y < glow.height; ++y) {
+            QRgb* dst = reinterpret_cast<QRgb*>(tinted_.scanLine(y));
+            const uint8_t* src = glow.alpha.data() + static_cast<size_t>(y) * glow.width;
+            for (int x = 0; x < glow.width; ++x) dst[x] = lut[src[x]];
+        }
+        tintedFrom_ = &glow;
+        tint_ = tint;
+    }
+    return &tinted_;
 }
 
 void drawImageInBands(QPainter& painter, const QTransform& world, const QTransform& toDevice, const QRectF& target,

@@ -55,6 +55,43 @@ BlurredSilhouette blurSilhouette(const QImage& source, double sigma);
 /// frame by frame along the same sequence every time, so a few dozen radii are kept; the cache is
 /// bounded by memory and forgets the least recently used radius first. A change of the source's
 /// pixels (its cache key) empties it.
+/// A blurred silhouette scaled up to device pixels at a quarter-pixel phase. A glow that keeps its
+/// blur frame after frame is then blitted, a fraction of the work of filtering it each time; a
+/// glow is blurry enough for a quarter pixel to pass unseen.
+struct UpscaledGlow {
+    int quarterPixels = -1;         ///< the silhouette's blur
+    double scaleX = 0, scaleY = 0;  ///< device pixels per silhouette pixel
+    int phaseX = 0, phaseY = 0;     ///< quarters of a device pixel, right and down
+    int width = 0, height = 0;
+    std::vector<uint8_t> alpha;     ///< width × height, row 0 at the top
+};
+
+/// The scaled glows of one image's silhouettes, the most recently used ones, and the last one
+/// tinted for drawing.
+class GlowCache {
+public:
+    static constexpr int kPhases = 4;  ///< per device pixel on each axis
+
+    /// `silhouette` (made for `quarterPixels`) scaled by (scaleX, scaleY), moved by the phases
+    /// and tinted with a premultiplied colour; its top-left pixel lands on the whole device pixel
+    /// where the phases were measured from. None when it would be too large to keep.
+    const QImage* get(const BlurredSilhouette& silhouette, int quarterPixels, double scaleX, double scaleY,
+                      int phaseX, int phaseY, QRgb tint);
+    void clear();
+    size_t entryCount() const { return entries_.size(); }
+
+    static constexpr size_t kMaxBytes = 12u << 20;
+    static constexpr size_t kMaxEntries = 2 * kPhases * kPhases;
+    static constexpr int kMaxSide = 4096;
+
+private:
+    std::list<UpscaledGlow> entries_;  ///< most recently used first
+    size_t bytes_ = 0;
+    QImage tinted_;
+    const UpscaledGlow* tintedFrom_ = nullptr;
+    QRgb tint_ = 0;
+};
+
 class SilhouetteCache {
 public:
     /// The silhouette of `source` blurred by `sigma` source pixels (rounded to a quarter pixel).
@@ -62,6 +99,8 @@ public:
     size_t entryCount() const { return entries_.size(); }
     /// Silhouettes made so far (hits are not counted).
     int64_t blursMade() const { return blursMade_; }
+    /// The scaled glows made from these silhouettes.
+    GlowCache& glows() { return glows_; }
 
     static constexpr size_t kMaxBytes = 24u << 20;
     static constexpr size_t kMaxEntries = 64;
@@ -75,6 +114,7 @@ private:
     std::list<Entry> entries_;  ///< most recently used first
     size_t bytes_ = 0;
     int64_t blursMade_ = 0;
+    GlowCache glows_;
 };
 
 /// Draws `image` into `target` through the world transform `world` in bands of at most kBandRows

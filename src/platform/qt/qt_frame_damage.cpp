@@ -100,7 +100,8 @@ void DamageRecorder::drawImage(const host::Image& image, const host::CGRect& rec
     if (state_.shadow) {
         const ShadowPlacement shadow = placeShadow(shadowSource, target.size(), upright, base_, baseInverse_,
                                                    state_.shadowOffset, state_.shadowBlur);
-        if (shadow.visible) add(filteredFootprint(shadow.padded, shadow.world * toDevice_));
+        // One pixel more: a glow that keeps its blur is placed at the nearest quarter pixel.
+        if (shadow.visible) add(filteredFootprint(shadow.padded, shadow.world * toDevice_).adjusted(-1, -1, 1, 1));
     }
 }
 

@@ -74,10 +74,19 @@ void blendSmallDisc(uchar* bits, qsizetype bytesPerLine, const QRect& clip, QPoi
     }
 }
 
+/// Rows at least this long bypass the caches when filled. Shorter ones, such as the pieces of a
+/// frame that changed, would leave the processor's write-combining buffers with part-filled
+/// lines, which cost far more than ordinary stores.
+constexpr int kStreamedRowPixels = 1024;
+
 /// Sets `count` pixels to one value. A frame's background is larger than the caches, so the stores
-/// bypass them where the processor allows, which halves the memory traffic of the fill.
+/// of long rows bypass them where the processor allows, which halves the memory traffic of the fill.
 void fillPixels(QRgb* row, int count, QRgb value) {
 #if defined(__SSE2__)
+    if (count < kStreamedRowPixels) {
+        std::fill(row, row + count, value);
+        return;
+    }
     int i = 0;
     while (i < count && (reinterpret_cast<uintptr_t>(row + i) & 15) != 0) row[i++] = value;
     const __m128i four = _mm_set1_epi32(static_cast<int>(value));
@@ -93,6 +102,16 @@ void finishPixelFill() {
 #if defined(__SSE2__)
     _mm_sfence();
 #endif
+}
+
+/// The rectangles of a region's list (sorted in bands from the top, as QRegion keeps them) that
+/// can meet the rows `top` to `bottom`.
+std::pair<const QRect*, const QRect*> piecesAcross(const std::vector<QRect>& pieces, int top, int bottom) {
+    const QRect* begin = pieces.data();
+    const QRect* end = begin + pieces.size();
+    const QRect* first = std::lower_bound(begin, end, top, [](const QRect& r, int y) { return r.bottom() < y; });
+    const QRect* last = std::upper_bound(first, end, bottom, [](int y, const QRect& r) { return y < r.top(); });
+    return {first, last};
 }
 
 }  // namespace
@@ -139,8 +158,8 @@ QPainterContext::QPainterContext(QPainter& painter, const QTransform& base) : pa
     begin();
 }
 
-QPainterContext::QPainterContext(QPainter& painter, double heightPoints, const std::vector<QRect>& deviceClip)
-    : painter_(&painter), ownerClips_(true), ownerClip_(deviceClip) {
+QPainterContext::QPainterContext(QPainter& painter, double heightPoints, const QRegion& deviceClip)
+    : painter_(&painter), ownerClips_(true), ownerClip_(deviceClip.begin(), deviceClip.end()) {
     base_ = QTransform(1, 0, 0, -1, 0, heightPoints) * painter.worldTransform();
     begin();
 }
@@ -233,8 +252,9 @@ void QPainterContext::drawInsideClip(const QRect& footprint, Draw draw) {
         return;
     }
     bool clipped = false;
-    for (const QRect& clip : ownerClip_) {
-        const QRect part = clip & footprint;
+    const auto [first, last] = piecesAcross(ownerClip_, footprint.top(), footprint.bottom());
+    for (const QRect* clip = first; clip != last; ++clip) {
+        const QRect part = *clip & footprint;
         if (part.isEmpty()) continue;
         useTransform(fromDevice_);  // the clip is given in device pixels
         painter_->setClipRect(part);
@@ -284,8 +304,9 @@ bool QPainterContext::fillPixelRect(const host::CGRect& rect) {
     const QRgb color = fill_.rgba64().premultiplied().toArgb32();
     uchar* bits = const_cast<uchar*>(directPixels_->constBits());
     const qsizetype stride = directPixels_->bytesPerLine();
-    for (const QRect& clip : directClip_) {
-        const QRect part = pixels & clip;
+    const auto [first, last] = piecesAcross(directClip_, pixels.top(), pixels.bottom());
+    for (const QRect* clip = first; clip != last; ++clip) {
+        const QRect part = pixels & *clip;
         for (int y = part.top(); y <= part.bottom(); ++y)
             fillPixels(reinterpret_cast<QRgb*>(bits + y * stride) + part.left(), part.width(), color);
     }
@@ -311,7 +332,9 @@ bool QPainterContext::fillSmallDisc(const host::CGRect& rect) {
     // The painter's own pixels: the buffer it draws into (not a detached copy).
     uchar* bits = const_cast<uchar*>(directPixels_->constBits());
     const qsizetype stride = directPixels_->bytesPerLine();
-    for (const QRect& clip : directClip_) blendSmallDisc(bits, stride, clip, centre, radius, color);
+    const auto [first, last] = piecesAcross(directClip_, static_cast<int>(std::floor(reach.top())),
+                                            static_cast<int>(std::ceil(reach.bottom())));
+    for (const QRect* clip = first; clip != last; ++clip) blendSmallDisc(bits, stride, *clip, centre, radius, color);
     return true;
 }
 
@@ -376,20 +399,7 @@ void QPainterContext::drawImage(const host::Image& image, const host::CGRect& re
             placed = nullptr;
         }
         if (placed) {
-            // Where the part lands on the device; with clip rectangles of our own, the piece in
-            // each is blitted on its own, which keeps the engine on its unclipped fast path.
-            const QRect landed(placement.pixel + origin, part.size());
-            const auto blit = [&](const QRect& onDevice) {
-                if (onDevice.isEmpty()) return;
-                useTransform(QTransform::fromTranslate(onDevice.left(), onDevice.top()) * fromDevice_);
-                useSmoothing(false);
-                painter_->drawImage(QPointF(0, 0), *placed, onDevice.translated(part.topLeft() - landed.topLeft()));
-            };
-            if (ownerClips_) {
-                for (const QRect& clip : ownerClip_) blit(landed & clip);
-            } else {
-                blit(landed);
-            }
+            blit(*placed, part, placement.pixel + origin);
         } else {
             useSmoothing(true);
             drawFiltered(upright, target, pixels);
@@ -420,12 +430,55 @@ void QPainterContext::drawImage(const host::Image& image, const host::CGRect& re
     }
 }
 
+void QPainterContext::blit(const QImage& image, const QRect& part, QPoint at) {
+    // With clip rectangles of our own, the piece in each is blitted on its own, which keeps the
+    // engine on its unclipped fast path.
+    const QRect landed(at, part.size());
+    const auto piece = [&](const QRect& onDevice) {
+        if (onDevice.isEmpty()) return;
+        useTransform(QTransform::fromTranslate(onDevice.left(), onDevice.top()) * fromDevice_);
+        useSmoothing(false);
+        painter_->drawImage(QPointF(0, 0), image, onDevice.translated(part.topLeft() - landed.topLeft()));
+    };
+    if (ownerClips_) {
+        const auto [first, last] = piecesAcross(ownerClip_, landed.top(), landed.bottom());
+        for (const QRect* clip = first; clip != last; ++clip) piece(landed & *clip);
+    } else {
+        piece(landed);
+    }
+}
+
 void QPainterContext::drawShadow(const QImage& source, SilhouetteCache& cache, const QTransform& upright,
                                  QSizeF target, double opacity) {
     const ShadowPlacement placement =
         placeShadow(source.size(), target, upright, base_, baseInverse_, state_.shadow.offset, state_.shadow.blur);
     if (!placement.visible) return;
     BlurredSilhouette& silhouette = cache.get(source, placement.sigma);
+
+    // Under an unturned image the glow is scaled up once for each blur and quarter-pixel phase,
+    // and then blitted.
+    const QTransform device = placement.world * toDevice_;
+    const int quarterPixels = static_cast<int>(std::lround(placement.sigma * 4));
+    if (device.type() <= QTransform::TxScale && device.m11() > 0 && device.m22() > 0 && !callerClips_ &&
+        silhouette.width > 0 && silhouette.height > 0) {
+        const QPointF corner = device.map(placement.padded.topLeft());
+        const double qx = std::round(corner.x() * GlowCache::kPhases), qy = std::round(corner.y() * GlowCache::kPhases);
+        const double px = std::floor(qx / GlowCache::kPhases), py = std::floor(qy / GlowCache::kPhases);
+        if (std::fabs(px) < 1e9 && std::fabs(py) < 1e9) {
+            const double scaleX = device.m11() * placement.padded.width() / silhouette.width;
+            const double scaleY = device.m22() * placement.padded.height() / silhouette.height;
+            if (const QImage* glow = cache.glows().get(silhouette, quarterPixels, scaleX, scaleY,
+                                                       static_cast<int>(qx - px * GlowCache::kPhases),
+                                                       static_cast<int>(qy - py * GlowCache::kPhases),
+                                                       state_.shadow.premultiplied)) {
+                useComposition(QPainter::CompositionMode_SourceOver);
+                painter_->setOpacity(outerOpacity_ * opacity);
+                blit(*glow, glow->rect(), QPoint(static_cast<int>(px), static_cast<int>(py)));
+                painter_->setOpacity(outerOpacity_);
+                return;
+            }
+        }
+    }
     const QImage& tinted = silhouette.tintedWith(state_.shadow.premultiplied);
     if (tinted.isNull()) return;
     useComposition(QPainter::CompositionMode_SourceOver);
@@ -444,8 +497,9 @@ void QPainterContext::drawFiltered(const QTransform& world, const QRectF& target
     }
     if (ownerClips_) {
         const QRect footprint = filteredFootprint(target, world * toDevice_);
-        for (const QRect& clip : ownerClip_) {
-            const QRect part = clip & footprint;
+        const auto [first, last] = piecesAcross(ownerClip_, footprint.top(), footprint.bottom());
+        for (const QRect* clip = first; clip != last; ++clip) {
+            const QRect part = *clip & footprint;
             if (part.isEmpty()) continue;
             drawImageInBands(*painter_, world, toDevice_, target, image, part);
             painterTransform_ = world;

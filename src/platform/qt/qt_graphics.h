@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QRegion>
 #include <QSvgRenderer>
 #include <QTransform>
 #include <memory>
@@ -74,10 +75,10 @@ public:
     QPainterContext(QPainter& painter, double heightPoints);
     /// A context whose `base` maps the module's coordinates to the painter's.
     QPainterContext(QPainter& painter, const QTransform& base);
-    /// A context that draws only inside `deviceClip` (disjoint rectangles of device pixels), for a
-    /// painter that has no clip of its own: each drawing goes to the rectangles it reaches, one
-    /// at a time, so that the raster engine keeps to its paths for a rectangular clip.
-    QPainterContext(QPainter& painter, double heightPoints, const std::vector<QRect>& deviceClip);
+    /// A context that draws only inside `deviceClip` (device pixels), for a painter that has no
+    /// clip of its own: each drawing goes to the region's rectangles it reaches, one at a time, so
+    /// that the raster engine keeps to its paths for a rectangular clip.
+    QPainterContext(QPainter& painter, double heightPoints, const QRegion& deviceClip);
     ~QPainterContext() override;
     QPainterContext(const QPainterContext&) = delete;
     QPainterContext& operator=(const QPainterContext&) = delete;
@@ -127,6 +128,8 @@ private:
     bool fillSmallDisc(const host::CGRect& rect);
     void drawShadow(const QImage& source, SilhouetteCache& cache, const QTransform& upright, QSizeF target,
                     double opacity);
+    /// Blits `part` of `image` unscaled with its top-left corner at the device pixel `at`.
+    void blit(const QImage& image, const QRect& part, QPoint at);
 
     std::unique_ptr<QPainter> owned_;
     QPainter* painter_;
@@ -135,10 +138,10 @@ private:
     QTransform toDevice_;    ///< the painter's coordinates → device pixels
     QTransform fromDevice_;
     QImage* directPixels_ = nullptr;  ///< the raster device's image when small discs go straight into it
-    std::vector<QRect> directClip_;   ///< where they may go, device pixels
+    std::vector<QRect> directClip_;   ///< where they may go, device pixels, a region's rectangles
     bool callerClips_ = false;        ///< the painter came with a clip of its own
     bool ownerClips_ = false;         ///< drawing is limited to ownerClip_
-    std::vector<QRect> ownerClip_;    ///< device pixels
+    std::vector<QRect> ownerClip_;    ///< device pixels, a region's rectangles
     State state_;
     std::vector<State> stack_;
     QColor fill_;

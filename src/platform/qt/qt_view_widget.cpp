@@ -137,14 +137,12 @@ QRegion ViewWidget::renderFrame() {
     std::vector<QRect>& now = damage_.rects();
     coalesceDamage(now, kMaxDamageRects, kDamageRectCost);
     const bool whole = !frameValid_ || !damageTracking_;
+    QRegion changed;  // device pixels
     if (!whole) {
         changed_.assign(shownBounds_.begin(), shownBounds_.end());
         changed_.insert(changed_.end(), now.begin(), now.end());
         coalesceDamage(changed_, kMaxDamageRects, kDamageRectCost);
-        // Drawing blends each piece once, so the pieces must not overlap: a region's rectangles.
-        QRegion pieces;
-        for (const QRect& r : changed_) pieces += r;
-        changed_.assign(pieces.begin(), pieces.end());
+        for (const QRect& r : changed_) changed += r;
     }
     shownBounds_.swap(now);
     if (frame_.isNull()) {
@@ -158,7 +156,7 @@ QRegion ViewWidget::renderFrame() {
         if (whole) {
             context.emplace(painter, static_cast<double>(height()));
         } else {
-            context.emplace(painter, static_cast<double>(height()), changed_);
+            context.emplace(painter, static_cast<double>(height()), changed);
         }
         host::setCurrentContext(&*context);
         view_->drawRect(view_->bounds());
@@ -170,13 +168,17 @@ QRegion ViewWidget::renderFrame() {
     if (whole) return QRegion(rect());
 
     QRegion region;
-    // Device pixels to the widget's own units, outwards; a pixel more where they do not divide.
-    const int margin = dpr == std::floor(dpr) ? 0 : 1;
-    for (const QRect& r : changed_) {
-        region += QRect(QPoint(static_cast<int>(std::floor(r.left() / dpr)) - margin,
-                               static_cast<int>(std::floor(r.top() / dpr)) - margin),
-                        QPoint(static_cast<int>(std::ceil((r.right() + 1) / dpr)) - 1 + margin,
-                               static_cast<int>(std::ceil((r.bottom() + 1) / dpr)) - 1 + margin));
+    if (dpr == 1) {
+        region = changed;
+    } else {
+        // Device pixels to the widget's own units, outwards; a pixel more where they do not divide.
+        const int margin = dpr == std::floor(dpr) ? 0 : 1;
+        for (const QRect& r : changed_) {
+            region += QRect(QPoint(static_cast<int>(std::floor(r.left() / dpr)) - margin,
+                                   static_cast<int>(std::floor(r.top() / dpr)) - margin),
+                            QPoint(static_cast<int>(std::ceil((r.right() + 1) / dpr)) - 1 + margin,
+                                   static_cast<int>(std::ceil((r.bottom() + 1) / dpr)) - 1 + margin));
+        }
     }
     if (showFrameRate_) region += frameRateBox_;
     return region & rect();

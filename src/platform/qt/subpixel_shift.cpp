@@ -1,6 +1,8 @@
 #include "platform/qt/subpixel_shift.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace qtbackend {
 
@@ -55,6 +57,47 @@ void shiftBySubpixelPhase(const uint32_t* source, std::ptrdiff_t sourceStride, i
             const uint32_t d = up && leftInside ? up[x - 1] : 0;
             out[x] = (a | b | c | d) == 0 ? 0 : mix4(a, b, c, d, wHere, wLeft, wUp, wUpLeft);
         }
+    }
+}
+
+void upscaleAlphaBilinear(const uint8_t* source, int sourceWidth, int sourceHeight, double scaleX, double scaleY,
+                          double offsetX, double offsetY, uint8_t* target, int targetWidth, int targetHeight) {
+    // Separably: each source row is widened once (in 1/256 steps of weight), then each target row
+    // mixes the two widened rows around it.
+    const auto samples = [](int count, double scale, double offset, std::vector<int>& first, std::vector<int>& weight) {
+        first.resize(static_cast<size_t>(count));
+        weight.resize(static_cast<size_t>(count));
+        for (int i = 0; i < count; ++i) {
+            const double u = (i + 0.5 - offset) / scale - 0.5;
+            const double lower = std::floor(u);
+            first[i] = static_cast<int>(std::max(-2.0, std::min(lower, 1e9)));
+            weight[i] = static_cast<int>(std::lround((u - lower) * 256));
+        }
+    };
+    std::vector<int> column, columnWeight, row, rowWeight;
+    samples(targetWidth, scaleX, offsetX, column, columnWeight);
+    samples(targetHeight, scaleY, offsetY, row, rowWeight);
+    // Widened source rows, with a transparent row above and below: index r + 1 holds row r.
+    std::vector<uint16_t> wide(static_cast<size_t>(sourceHeight + 2) * targetWidth, 0);
+    for (int r = 0; r < sourceHeight; ++r) {
+        const uint8_t* in = source + static_cast<size_t>(r) * sourceWidth;
+        uint16_t* out = wide.data() + static_cast<size_t>(r + 1) * targetWidth;
+        for (int x = 0; x < targetWidth; ++x) {
+            const int c = column[x];
+            const int left = c >= 0 && c < sourceWidth ? in[c] : 0;
+            const int right = c + 1 >= 0 && c + 1 < sourceWidth ? in[c + 1] : 0;
+            out[x] = static_cast<uint16_t>((left * (256 - columnWeight[x]) + right * columnWeight[x] + 128) >> 8);
+        }
+    }
+    const auto wideRow = [&](int r) -> const uint16_t* {
+        return wide.data() + static_cast<size_t>(std::clamp(r + 1, 0, sourceHeight + 1)) * targetWidth;
+    };
+    for (int y = 0; y < targetHeight; ++y) {
+        const uint16_t* upper = wideRow(row[y]);
+        const uint16_t* lower = wideRow(row[y] + 1);
+        const int wy = rowWeight[y];
+        uint8_t* out = target + static_cast<size_t>(y) * targetWidth;
+        for (int x = 0; x < targetWidth; ++x) out[x] = static_cast<uint8_t>((upper[x] * (256 - wy) + lower[x] * wy + 128) >> 8);
     }
 }
 

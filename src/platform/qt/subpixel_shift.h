@@ -29,4 +29,11 @@ SubpixelPosition splitSubpixel(double position);
 void shiftBySubpixelPhase(const uint32_t* source, std::ptrdiff_t sourceStride, int width, int height, int phaseX,
                           int phaseY, uint32_t* target, std::ptrdiff_t targetStride);
 
+/// Scales an 8-bit alpha image of `sourceWidth` × `sourceHeight` up by (scaleX, scaleY) with
+/// bilinear weights (pixel centres mapped onto pixel centres, transparent outside) into `target`
+/// of `targetWidth` × `targetHeight`, its picture moved right and down by (offsetX, offsetY)
+/// target pixels.
+void upscaleAlphaBilinear(const uint8_t* source, int sourceWidth, int sourceHeight, double scaleX, double scaleY,
+                          double offsetX, double offsetY, uint8_t* target, int targetWidth, int targetHeight);
+
 }  // namespace qtbackend
