@@ -287,6 +287,7 @@ const TurnedImage* TurnedCache::get(const QImage& source, const QTransform& line
         entries_.clear();
         bytes_ = 0;
         sourceKey_ = source.cacheKey();
+        sourceOpaque_ = opaqueBounds(source);
     }
     for (auto it = entries_.begin(); it != entries_.end(); ++it) {
         // The same angle gives bit for bit the same matrix, frame after frame.
@@ -299,14 +300,21 @@ const TurnedImage* TurnedCache::get(const QImage& source, const QTransform& line
 
     TurnedImage turned;
     const double phaseX = shift.x() * kSubpixelPhases, phaseY = shift.y() * kSubpixelPhases;
-    if (linear.isIdentity() && source.format() == QImage::Format_ARGB32_Premultiplied && phaseX == std::floor(phaseX) &&
-        phaseY == std::floor(phaseY)) {
-        // Only shifted: every output pixel is a fixed mix of four source pixels.
-        turned.pixels = QImage(source.width() + 1, source.height() + 1, QImage::Format_ARGB32_Premultiplied);
-        if (turned.pixels.isNull()) return nullptr;
-        shiftBySubpixelPhase(reinterpret_cast<const uint32_t*>(source.constBits()), source.bytesPerLine(),
-                             source.width(), source.height(), static_cast<int>(phaseX), static_cast<int>(phaseY),
-                             reinterpret_cast<uint32_t*>(turned.pixels.bits()), turned.pixels.bytesPerLine());
+    const bool shiftedOnly = linear.isIdentity() && source.format() == QImage::Format_ARGB32_Premultiplied &&
+                             phaseX == std::floor(phaseX) && phaseY == std::floor(phaseY);
+    if (shiftedOnly) {
+        // Every output pixel is a fixed mix of four source pixels; only the opaque part and the
+        // pixel it spreads onto, right and down, are made.
+        const QRect& part = sourceOpaque_;
+        turned.origin = part.topLeft();
+        if (!part.isEmpty()) {
+            turned.pixels = QImage(part.width() + 1, part.height() + 1, QImage::Format_ARGB32_Premultiplied);
+            if (turned.pixels.isNull()) return nullptr;
+            shiftBySubpixelPhase(reinterpret_cast<const uint32_t*>(source.constScanLine(part.top())) + part.left(),
+                                 source.bytesPerLine(), part.width(), part.height(), static_cast<int>(phaseX),
+                                 static_cast<int>(phaseY), reinterpret_cast<uint32_t*>(turned.pixels.bits()),
+                                 turned.pixels.bytesPerLine());
+        }
     } else {
         const QRectF box = linear.mapRect(QRectF(0, 0, source.width(), source.height())).translated(shift);
         if (!(box.width() < kMaxSide) || !(box.height() < kMaxSide)) return nullptr;
@@ -325,7 +333,7 @@ const TurnedImage* TurnedCache::get(const QImage& source, const QTransform& line
     }
 
     // Keep only what shows: a turned disc leaves the corners of its box empty.
-    const QRect shown = opaqueBounds(turned.pixels);
+    const QRect shown = shiftedOnly ? turned.pixels.rect() : opaqueBounds(turned.pixels);
     if (shown != turned.pixels.rect()) {
         turned.pixels = shown.isEmpty() ? QImage() : turned.pixels.copy(shown);
         turned.origin += shown.topLeft();

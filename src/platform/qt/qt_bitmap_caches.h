@@ -181,6 +181,7 @@ private:
         TurnedImage image;
     };
     qint64 sourceKey_ = 0;
+    QRect sourceOpaque_;        ///< the source's opaque bounds
     std::list<Entry> entries_;  ///< most recently used first
     size_t bytes_ = 0;
     int64_t copiesMade_ = 0;

@@ -17,6 +17,13 @@ QRectF toQRect(const host::CGRect& r) { return QRectF(r.origin.x, r.origin.y, r.
 
 int64_t area(const QRect& r) { return static_cast<int64_t>(r.width()) * r.height(); }
 
+/// The bounding rectangle of two non-empty rectangles (QRect's own is out of line and checks for
+/// empty ones; this runs thousands of times a frame).
+inline QRect unite(const QRect& a, const QRect& b) {
+    return QRect(QPoint(std::min(a.left(), b.left()), std::min(a.top(), b.top())),
+                 QPoint(std::max(a.right(), b.right()), std::max(a.bottom(), b.bottom())));
+}
+
 }  // namespace
 
 void DamageRecorder::begin(double heightPoints, double devicePixelRatio, QSize devicePixels) {
@@ -115,7 +122,7 @@ void mergeAtCost(std::vector<QRect>& rects, int64_t rectCost) {
         merged = false;
         for (size_t i = 0; i < rects.size(); ++i) {
             for (size_t j = i + 1; j < rects.size();) {
-                const QRect joined = rects[i] | rects[j];
+                const QRect joined = unite(rects[i], rects[j]);
                 if (area(joined) <= area(rects[i]) + area(rects[j]) + rectCost) {
                     rects[i] = joined;
                     rects[j] = rects.back();
@@ -138,7 +145,7 @@ void mergeCheapestPairs(std::vector<QRect>& rects, size_t limit) {
     std::vector<char> alive(n, 1);
     std::vector<size_t> partner(n, 0);
     std::vector<int64_t> cost(n, 0);
-    const auto extra = [&](size_t i, size_t j) { return area(rects[i] | rects[j]) - area(rects[i]) - area(rects[j]); };
+    const auto extra = [&](size_t i, size_t j) { return area(unite(rects[i], rects[j])) - area(rects[i]) - area(rects[j]); };
     const auto findPartner = [&](size_t i) {
         cost[i] = INT64_MAX;
         for (size_t j = 0; j < n; ++j) {
@@ -153,7 +160,7 @@ void mergeCheapestPairs(std::vector<QRect>& rects, size_t limit) {
         for (size_t k = 0; k < n; ++k)
             if (alive[k] && (i == n || cost[k] < cost[i])) i = k;
         const size_t j = partner[i];
-        rects[i] |= rects[j];
+        rects[i] = unite(rects[i], rects[j]);
         alive[j] = 0;
         for (size_t k = 0; k < n; ++k) {
             if (!alive[k] || k == i) continue;
@@ -182,7 +189,7 @@ void coalesceDamage(std::vector<QRect>& rects, int maxCount, int64_t rectCost) {
     for (size_t i = 0; i < rects.size(); ++i) {
         bool absorbed = false;
         for (size_t k = kept; k-- > 0 && k + 8 >= kept;) {
-            const QRect joined = rects[k] | rects[i];
+            const QRect joined = unite(rects[k], rects[i]);
             if (area(joined) <= area(rects[k]) + area(rects[i]) + rectCost) {
                 rects[k] = joined;
                 absorbed = true;
