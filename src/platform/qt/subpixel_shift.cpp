@@ -40,23 +40,27 @@ void shiftBySubpixelPhase(const uint32_t* source, std::ptrdiff_t sourceStride, i
     const uint64_t fx = static_cast<uint64_t>(phaseX), fy = static_cast<uint64_t>(phaseY);
     const uint64_t gx = kSubpixelPhases - fx, gy = kSubpixelPhases - fy;
     const uint64_t wHere = gx * gy, wLeft = fx * gy, wUp = gx * fy, wUpLeft = fx * fy;
-    const auto row = [&](int y) -> const uint32_t* {
-        return y >= 0 && y < height
-                   ? reinterpret_cast<const uint32_t*>(reinterpret_cast<const char*>(source) + y * sourceStride)
-                   : nullptr;
-    };
+    // Rows padded with a transparent pixel on the left, so that every output pixel reads the
+    // same four places; a transparent row stands above the first and below the last.
+    std::vector<uint32_t> rows(static_cast<size_t>(width + 2) * 2, 0);
+    uint32_t* padded[2] = {rows.data(), rows.data() + width + 2};
+    const std::vector<uint32_t> blank(static_cast<size_t>(width + 2), 0);
+    const uint32_t* up = blank.data();  // row y − 1, padded
     for (int y = 0; y <= height; ++y) {
-        const uint32_t* here = row(y);
-        const uint32_t* up = row(y - 1);
+        const uint32_t* here = blank.data();
+        if (y < height) {
+            uint32_t* copy = padded[y & 1];
+            const uint32_t* in = reinterpret_cast<const uint32_t*>(reinterpret_cast<const char*>(source) + y * sourceStride);
+            std::copy(in, in + width, copy + 1);
+            here = copy;
+        }
         uint32_t* out = reinterpret_cast<uint32_t*>(reinterpret_cast<char*>(target) + y * targetStride);
+        // here[x + 1] is source pixel x; here[x] the one left of it.
         for (int x = 0; x <= width; ++x) {
-            const bool inside = x < width, leftInside = x > 0;
-            const uint32_t a = here && inside ? here[x] : 0;
-            const uint32_t b = here && leftInside ? here[x - 1] : 0;
-            const uint32_t c = up && inside ? up[x] : 0;
-            const uint32_t d = up && leftInside ? up[x - 1] : 0;
+            const uint32_t a = here[x + 1], b = here[x], c = up[x + 1], d = up[x];
             out[x] = (a | b | c | d) == 0 ? 0 : mix4(a, b, c, d, wHere, wLeft, wUp, wUpLeft);
         }
+        up = here;
     }
 }
 
