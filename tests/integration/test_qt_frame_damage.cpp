@@ -45,9 +45,8 @@ TEST_F(FrameDamage, PatchedFramesEqualWholeFramesWithEveryEffectOn) {
         }
         v.animateOneFrame();
         const QRegion damage = widget.renderFrame();
-        if (frame > 1) {
+        if (frame > 1)
             for (const QRect& r : damage) damagedPixels += static_cast<int64_t>(r.width()) * r.height();
-        }
         const QImage& patched = widget.frameImage();
         const QImage& whole = widget.renderImage();
         ASSERT_EQ(whole.size(), patched.size());
@@ -62,9 +61,9 @@ TEST_F(FrameDamage, PatchedFramesEqualWholeFramesWithEveryEffectOn) {
                                     std::abs(qBlue(a[x]) - qBlue(b[x]))});
             }
         }
-        // Byte for byte, but for smooth draws (the glow): the raster engine's bilinear fetch walks
-        // each span in fixed point from its first pixel, so a span cut at a piece's edge can land
-        // one level away from the same span drawn whole.
+        // Byte for byte, but for smooth draws (the glow under the turning wheel): the raster
+        // engine's bilinear fetch walks each span in fixed point from its first pixel, so a span
+        // cut at a piece's edge can land one level away from the same span drawn whole.
         ASSERT_LE(largest, 1) << "frame " << frame << ": " << differing << " pixels differ";
         offByOne += differing;
 
@@ -77,7 +76,7 @@ TEST_F(FrameDamage, PatchedFramesEqualWholeFramesWithEveryEffectOn) {
     EXPECT_LT(offByOne, kFrames * 10);
     EXPECT_GT(flashFrames, 30);
     EXPECT_GT(sparksOutside, 0) << "no spark crossed an edge";
-    // Far less than whole frames, though the sprites, their trails and glow take much of a small view.
+    // Far less than whole frames, though sped-up sprites draw long trails with wide glows.
     EXPECT_LT(static_cast<double>(damagedPixels) / (kFrames - 1), 0.3 * 1280 * 720);
 
     // Painting copies the picture into the region being painted, at the painter's offset.

@@ -136,7 +136,7 @@ QRegion ViewWidget::renderFrame() {
     host::setCurrentContext(previous);
     std::vector<QRect>& now = damage_.rects();
     coalesceDamage(now, kMaxDamageRects, kDamageRectCost);
-    const bool whole = !frameValid_ || !damageTracking_;
+    const bool whole = !frameValid_;
     QRegion changed;  // device pixels
     if (!whole) {
         changed_.assign(shownBounds_.begin(), shownBounds_.end());

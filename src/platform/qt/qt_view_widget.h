@@ -92,8 +92,6 @@ public:
     /// The next frame is drawn whole: for changes the scene's bounds cannot see, such as new
     /// settings taking effect between two frames.
     void invalidateFrame() { frameValid_ = false; }
-    /// With false, every frame is drawn whole.
-    void setDamageTracking(bool on) { damageTracking_ = on; }
 
 signals:
     void keyPressed();
@@ -137,7 +135,6 @@ private:
     int frameRate_ = 0;
     QRect frameRateBox_;  ///< where the frame rate was drawn last
 
-    bool damageTracking_ = true;
     QImage frame_;             ///< the picture, device pixels
     bool frameValid_ = false;  ///< frame_ shows the scene it was last drawn from, everywhere
     DamageRecorder damage_;
