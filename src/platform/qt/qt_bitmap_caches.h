@@ -166,12 +166,11 @@ public:
     /// Copies rasterised so far (hits are not counted).
     int64_t copiesMade() const { return copiesMade_; }
 
-    /// Enough for all 64 phases of a logo on a 3840-pixel display, or the angles and phases of
-    /// a whole trail.
-    static constexpr size_t kMaxBytes = 56u << 20;
-    /// Room for every phase of an unturned bitmap, or for the angles of a whole trail at a few
-    /// phases each.
-    static constexpr size_t kMaxEntries = 96;
+    /// Enough for all phases of an unturned bitmap (see kSubpixelPhaseBytes), or the copies of
+    /// a whole trail of a turning one.
+    static constexpr size_t kMaxBytes = 24u << 20;
+    /// Room for every phase of an unturned bitmap, or for the angles of a whole trail.
+    static constexpr size_t kMaxEntries = 72;
     static constexpr int kMaxSide = 4096;
 
 private:

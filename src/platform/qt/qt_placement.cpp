@@ -27,8 +27,9 @@ BitmapPlacement placeBitmap(QSize pixels, QSizeF target, const QTransform& uprig
     p.asIs = isUnturned(device) && std::fabs(device.m11() - 1) * pixels.width() < 1 &&
              std::fabs(device.m22() - 1) * pixels.height() < 1;
     if (p.asIs) {
-        const SubpixelPosition x = splitSubpixel(device.dx());
-        const SubpixelPosition y = splitSubpixel(device.dy());
+        const int phases = subpixelPhasesFor(static_cast<int64_t>(pixels.width()) * pixels.height());
+        const SubpixelPosition x = splitSubpixel(device.dx(), phases);
+        const SubpixelPosition y = splitSubpixel(device.dy(), phases);
         p.pixel = QPoint(x.pixel, y.pixel);
         p.shift = QPointF(static_cast<double>(x.phase) / kSubpixelPhases, static_cast<double>(y.phase) / kSubpixelPhases);
     } else {

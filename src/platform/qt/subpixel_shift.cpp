@@ -6,11 +6,17 @@
 
 namespace qtbackend {
 
-SubpixelPosition splitSubpixel(double position) {
-    if (!(std::fabs(position) < 1e9)) return {};  // far off any device, or not a number
-    const double steps = std::round(position * kSubpixelPhases);
-    const double pixel = std::floor(steps / kSubpixelPhases);
-    return {static_cast<int>(pixel), static_cast<int>(steps - pixel * kSubpixelPhases)};
+int subpixelPhasesFor(int64_t pixelCount) {
+    int phases = kSubpixelPhases;
+    while (phases > 1 && static_cast<int64_t>(phases) * phases * pixelCount * 4 > kSubpixelPhaseBytes) phases /= 2;
+    return phases;
+}
+
+SubpixelPosition splitSubpixel(double position, int phases) {
+    if (!(std::fabs(position) < 1e9) || phases < 1) return {};  // far off any device, or not a number
+    const double steps = std::round(position * phases);
+    const double pixel = std::floor(steps / phases);
+    return {static_cast<int>(pixel), static_cast<int>(steps - pixel * phases) * (kSubpixelPhases / phases)};
 }
 
 namespace {

@@ -9,17 +9,25 @@
 
 namespace qtbackend {
 
-/// Phases per pixel on each axis: a bitmap lands within 1/(2·kSubpixelPhases) of a pixel of its
-/// exact position.
+/// Phases per pixel on each axis, at most: a bitmap lands within 1/(2·kSubpixelPhases) of a pixel
+/// of its exact position.
 inline constexpr int kSubpixelPhases = 8;
 
-/// A position on one axis split into the whole pixel and the phase (0 … kSubpixelPhases − 1)
-/// nearest to it: position ≈ pixel + phase / kSubpixelPhases.
+/// All phases of a bitmap are kept in about this many bytes: a large bitmap gets fewer phases
+/// (a quarter of a pixel on a display four thousand pixels wide is as fine as an eighth on one
+/// of two thousand), so four 4K displays do not hold hundreds of megabytes of copies.
+inline constexpr int64_t kSubpixelPhaseBytes = 16 << 20;
+
+/// The phases per pixel (8, 4, 2 or 1) for a bitmap of `pixelCount` 32-bit pixels.
+int subpixelPhasesFor(int64_t pixelCount);
+
+/// A position on one axis split into the whole pixel and the nearest of `phases` phases per
+/// pixel, counted in steps of 1/kSubpixelPhases: position ≈ pixel + phase / kSubpixelPhases.
 struct SubpixelPosition {
     int pixel = 0;
     int phase = 0;
 };
-SubpixelPosition splitSubpixel(double position);
+SubpixelPosition splitSubpixel(double position, int phases = kSubpixelPhases);
 
 /// Writes `source` (width × height premultiplied 32-bit pixels, `sourceStride` bytes a row) moved
 /// right by phaseX / kSubpixelPhases and down by phaseY / kSubpixelPhases of a pixel, with
