@@ -455,12 +455,14 @@ void QPainterContext::drawShadow(const QImage& source, SilhouetteCache& cache, c
     if (!placement.visible) return;
     BlurredSilhouette& silhouette = cache.get(source, placement.sigma);
 
-    // Under an unturned image the glow is scaled up once for each blur and quarter-pixel phase,
-    // and then blitted.
+    // Under an unturned image a glow that keeps its size is scaled up once for each quarter-pixel
+    // phase, and then blitted. Glow sizes are whole points; a flash widens the glow through
+    // fractions, frame by frame, and a size drawn once is cheaper filtered straight away.
     const QTransform device = placement.world * toDevice_;
     const int quarterPixels = static_cast<int>(std::lround(placement.sigma * 4));
-    if (device.type() <= QTransform::TxScale && device.m11() > 0 && device.m22() > 0 && !callerClips_ &&
-        silhouette.width > 0 && silhouette.height > 0) {
+    const bool steadySize = state_.shadow.blur == std::floor(state_.shadow.blur);
+    if (steadySize && device.type() <= QTransform::TxScale && device.m11() > 0 && device.m22() > 0 &&
+        !callerClips_ && silhouette.width > 0 && silhouette.height > 0) {
         const QPointF corner = device.map(placement.padded.topLeft());
         const double qx = std::round(corner.x() * GlowCache::kPhases), qy = std::round(corner.y() * GlowCache::kPhases);
         const double px = std::floor(qx / GlowCache::kPhases), py = std::floor(qy / GlowCache::kPhases);
