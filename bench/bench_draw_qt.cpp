@@ -89,15 +89,32 @@ Scene makeScene(double width, double height, double scale) {
     return s;
 }
 
-/// Moves the scene on by one frame the way the frame step would: the wheel turns, the hue
+/// Moves the scene on by one frame the way the frame step would: both sprites move by about a
+/// thousandth of the width (the speed of the real scene, fractions of a pixel included), the
+/// wheel turns, each trail entry keeps the position and angle its sprite had then, the hue
 /// drifts and, when flashing, both flashes decay by 0.9 and start again after a collision.
 void advance(Scene& s, Flash flash) {
     Tavrin_ScreenSaverView& v = *s.view;
     ++s.frame;
     v.colorDriftPhase = std::fmod(v.colorDriftPhase + 0.03, tavrin::kTwoPi);
+    const double width = v.bounds().size.width, height = v.bounds().size.height;
     v.objects[1].rotation += 0.04;
-    for (int i = tavrin::kTrailCapacity - 1; i > 0; --i) v.trails[1].rotations[i] = v.trails[1].rotations[i - 1];
-    v.trails[1].rotations[0] = v.objects[1].rotation;
+    for (int k = 0; k < tavrin::kObjectCount; ++k) {
+        tavrin::SceneObject& o = v.objects[k];
+        if (o.velocity.x == 0) o.velocity = {(k == 0 ? 0.00107 : -0.00093) * width, (k == 0 ? 0.00061 : 0.00079) * height};
+        // Back and forth between a fifth and three fifths of the view.
+        if ((o.position.x < 0.2 * width && o.velocity.x < 0) || (o.position.x > 0.6 * width && o.velocity.x > 0))
+            o.velocity.x = -o.velocity.x;
+        if ((o.position.y < 0.2 * height && o.velocity.y < 0) || (o.position.y > 0.6 * height && o.velocity.y > 0))
+            o.velocity.y = -o.velocity.y;
+        o.position = {o.position.x + o.velocity.x, o.position.y + o.velocity.y};
+        for (int i = tavrin::kTrailCapacity - 1; i > 0; --i) {
+            v.trails[k].positions[i] = v.trails[k].positions[i - 1];
+            v.trails[k].rotations[i] = v.trails[k].rotations[i - 1];
+        }
+        v.trails[k].positions[0] = v.objects[k].position;
+        v.trails[k].rotations[0] = v.objects[k].rotation;
+    }
     const double f = flash == Flash::Off ? 0.0 : std::pow(0.9, s.frame % 45);
     v.objects[0].flashIntensity = v.objects[1].flashIntensity = f;
 }

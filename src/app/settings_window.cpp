@@ -64,7 +64,11 @@ int runSettingsWindow(qtbackend::QtHost& host) {
     QObject::connect(options, &QPushButton::clicked, &window, [&] {
         options->setEnabled(false);
         // OK applies to the preview at once and saves; Cancel reloads what is stored.
-        const bool shown = qtbackend::presentConfigureSheet(*view, &window, [options] { options->setEnabled(true); });
+        // New settings change what the scene draws between two frames: the preview repaints whole.
+        const bool shown = qtbackend::presentConfigureSheet(*view, &window, [options, preview] {
+            options->setEnabled(true);
+            preview->invalidateFrame();
+        });
         if (!shown) {
             host.logLine(host::LogLevel::Error, "the options sheet could not be shown");
             options->setEnabled(true);

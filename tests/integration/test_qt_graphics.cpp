@@ -472,6 +472,43 @@ TEST_F(ViewOnQt, SourceIsRenderedOnlyWhenTheSizeOrTheDensityChanges) {
     EXPECT_GT(meanColor(*c, 300, 20, 360, 80).valueF(), 0.2);  // the wheel, drawn
 }
 
+TEST_F(ViewOnQt, SlowSpritesAndTheirGlowMoveByFractionsOfAPixel) {
+    // Whole-pixel placement would hold a sprite still for frames and then jump: its picture's
+    // centre of brightness would stray up to half a pixel from its position. Both the unturned
+    // logo (with its glow) and the turned wheel are moved by a fraction of a pixel a frame.
+    const auto centroid = [](const Canvas& c, QRect area) {
+        double sum = 0, sx = 0, sy = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x) {
+                const QRgb p = c.image.pixel(x, y);
+                const double v = qRed(p) + qGreen(p) + qBlue(p);
+                sum += v, sx += v * x, sy += v * y;
+            }
+        return QPointF(sx / sum, sy / sum);
+    };
+    struct Case {
+        int object;
+        double rotation;
+        QRect area;  // device pixels around the sprite, glow and motion included
+    } cases[] = {{0, 0.0, QRect(0, 0, 300, 110)}, {1, 0.3, QRect(270, 100, 100, 100)}};
+    for (const Case& c : cases) {
+        makeView();
+        view->enableNeonGlow = c.object == 0;
+        view->objects[1 - c.object].size = {0, 0};  // alone in the picture
+        auto& sprite = view->objects[c.object];
+        sprite.rotation = c.rotation;
+        const host::CGPoint start = sprite.position;
+        QPointF first;
+        for (int k = 0; k <= 16; ++k) {
+            sprite.position = {start.x + 0.13 * k, start.y + 0.07 * k};
+            const QPointF at = centroid(*draw(), c.area);
+            if (k == 0) first = at;
+            EXPECT_NEAR(at.x() - first.x(), 0.13 * k, 0.1) << "object " << c.object << " frame " << k;
+            EXPECT_NEAR(first.y() - at.y(), 0.07 * k, 0.1) << "object " << c.object << " frame " << k;  // y up
+        }
+    }
+}
+
 TEST_F(ViewOnQt, BrokenLogoResourceLeavesTheLogoOutAndTheRestDrawn) {
     QTemporaryDir dir;
     const QString garbage = dir.filePath("tavrin.svg");

@@ -105,9 +105,8 @@ TEST_F(QtViewWidgetTest, RenderedImageIsFlippedSoTheViewDrawsWithYUp) {
 
 TEST_F(QtViewWidgetTest, PaintingTheWidgetDrawsTheView) {
     showAndWait();
-    const int before = view->draws;
     const QImage grabbed = widget->grab().toImage();
-    EXPECT_GT(view->draws, before);
+    EXPECT_GT(view->draws, 0);  // once, into the picture the widget keeps
     EXPECT_EQ(QColor(grabbed.pixel(grabbed.width() / 8, grabbed.height() * 7 / 8)), QColor(Qt::red));
 }
 

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/qt/subpixel_shift.h"
+
 namespace qtbackend {
 namespace {
 
@@ -60,25 +62,37 @@ void boxColumns(const float* in, float* out, int width, int height, int radius, 
 
 }  // namespace
 
+SilhouetteGeometry silhouetteGeometry(QSize source, double sigma) {
+    if (!(sigma > 0)) sigma = 0;
+    SilhouetteGeometry g;
+    // Wide blurs lose nothing at a lower resolution: keep the blur at two to four pixels there.
+    g.step = sigma >= 4 ? static_cast<int>(sigma / 2) : 1;
+    int radii[kBoxPasses];
+    boxRadiiForGaussian(sigma / g.step, radii);
+    for (int i = 0; i < kBoxPasses; ++i) g.radii[i] = radii[i];
+    // The boxes together reach exactly the sum of their radii; one more transparent pixel lets the
+    // smooth upscaling fade to nothing at the border.
+    g.padding = radii[0] + radii[1] + radii[2] + 1;
+    g.width = (source.width() + g.step - 1) / g.step + 2 * g.padding;
+    g.height = (source.height() + g.step - 1) / g.step + 2 * g.padding;
+    return g;
+}
+
+double silhouetteSigma(double sigma) { return std::lround(std::clamp(sigma, 0.0, 4096.0) * 4) / 4.0; }
+
 BlurredSilhouette blurSilhouette(const QImage& image, double sigma) {
     const QImage source = image.format() == QImage::Format_ARGB32_Premultiplied || image.format() == QImage::Format_ARGB32
                               ? image
                               : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    if (!(sigma > 0)) sigma = 0;
+    const SilhouetteGeometry g = silhouetteGeometry(source.size(), sigma);
     BlurredSilhouette s;
-    // Wide blurs lose nothing at a lower resolution: keep the blur at two to four pixels there.
-    s.step = sigma >= 4 ? static_cast<int>(sigma / 2) : 1;
-    int radii[kBoxPasses];
-    boxRadiiForGaussian(sigma / s.step, radii);
-    // The boxes together reach exactly the sum of their radii; one more transparent pixel lets the
-    // smooth upscaling fade to nothing at the border.
-    s.padding = radii[0] + radii[1] + radii[2] + 1;
+    s.step = g.step;
+    s.padding = g.padding;
+    s.width = g.width;
+    s.height = g.height;
+    const int* radii = g.radii;
     const int sw = source.width();
     const int sh = source.height();
-    const int innerW = (sw + s.step - 1) / s.step;
-    const int innerH = (sh + s.step - 1) / s.step;
-    s.width = innerW + 2 * s.padding;
-    s.height = innerH + 2 * s.padding;
     const size_t count = static_cast<size_t>(s.width) * static_cast<size_t>(s.height);
 
     std::vector<float> a(count, 0.0f);
@@ -137,10 +151,11 @@ const QImage& BlurredSilhouette::tintedWith(QRgb color) {
 BlurredSilhouette& SilhouetteCache::get(const QImage& source, double sigma) {
     if (source.cacheKey() != sourceKey_) {
         entries_.clear();
+        glows_.clear();
         bytes_ = 0;
         sourceKey_ = source.cacheKey();
     }
-    const int quarterPixels = static_cast<int>(std::lround(std::clamp(sigma, 0.0, 4096.0) * 4));
+    const int quarterPixels = static_cast<int>(silhouetteSigma(sigma) * 4);
     for (auto it = entries_.begin(); it != entries_.end(); ++it) {
         if (it->quarterPixels != quarterPixels) continue;
         if (it != entries_.begin()) entries_.splice(entries_.begin(), entries_, it);
@@ -153,20 +168,79 @@ BlurredSilhouette& SilhouetteCache::get(const QImage& source, double sigma) {
     bytes_ += static_cast<size_t>(made.width) * static_cast<size_t>(made.height) * 5;
     while (entries_.size() > 1 && (bytes_ > kMaxBytes || entries_.size() > kMaxEntries)) {
         const BlurredSilhouette& old = entries_.back().silhouette;
+        glows_.clear();  // it may hold glows of the silhouette that goes
         bytes_ -= static_cast<size_t>(old.width) * static_cast<size_t>(old.height) * 5;
         entries_.pop_back();
     }
     return entries_.front().silhouette;
 }
 
+void GlowCache::clear() {
+    entries_.clear();
+    bytes_ = 0;
+    tintedFrom_ = nullptr;
+}
+
+const QImage* GlowCache::get(const BlurredSilhouette& silhouette, int quarterPixels, double scaleX, double scaleY,
+                             int phaseX, int phaseY, QRgb tint) {
+    auto it = entries_.begin();
+    for (; it != entries_.end(); ++it) {
+        if (it->quarterPixels == quarterPixels && it->scaleX == scaleX && it->scaleY == scaleY &&
+            it->phaseX == phaseX && it->phaseY == phaseY)
+            break;
+    }
+    if (it != entries_.end()) {
+        if (it != entries_.begin()) entries_.splice(entries_.begin(), entries_, it);
+    } else {
+        const double ox = static_cast<double>(phaseX) / kPhases, oy = static_cast<double>(phaseY) / kPhases;
+        const double w = std::ceil(silhouette.width * scaleX + ox) + 1;
+        const double h = std::ceil(silhouette.height * scaleY + oy) + 1;
+        if (!(w > 0 && w <= kMaxSide && h > 0 && h <= kMaxSide) || silhouette.alpha.empty()) return nullptr;
+        UpscaledGlow glow{quarterPixels, scaleX, scaleY, phaseX, phaseY, static_cast<int>(w), static_cast<int>(h), {}};
+        glow.alpha.resize(static_cast<size_t>(glow.width) * static_cast<size_t>(glow.height));
+        upscaleAlphaBilinear(silhouette.alpha.data(), silhouette.width, silhouette.height, scaleX, scaleY, ox, oy,
+                             glow.alpha.data(), glow.width, glow.height);
+        bytes_ += glow.alpha.size();
+        entries_.push_front(std::move(glow));
+        while (entries_.size() > 1 && (bytes_ > kMaxBytes || entries_.size() > kMaxEntries)) {
+            if (tintedFrom_ == &entries_.back()) tintedFrom_ = nullptr;
+            bytes_ -= entries_.back().alpha.size();
+            entries_.pop_back();
+        }
+    }
+    const UpscaledGlow& glow = entries_.front();
+    if (tintedFrom_ != &glow || tint_ != tint || tinted_.isNull()) {
+        if (tinted_.width() != glow.width || tinted_.height() != glow.height)
+            tinted_ = QImage(glow.width, glow.height, QImage::Format_ARGB32_Premultiplied);
+        if (tinted_.isNull()) return nullptr;
+        QRgb lut[256];
+        const unsigned ca = qAlpha(tint), cr = qRed(tint), cg = qGreen(tint), cb = qBlue(tint);
+        for (unsigned v = 0; v < 256; ++v) {
+            lut[v] = qRgba(static_cast<int>((cr * v + 127) / 255), static_cast<int>((cg * v + 127) / 255),
+                           static_cast<int>((cb * v + 127) / 255), static_cast<int>((ca * v + 127) / 255));
+        }
+        for (int y = 0; y < glow.height; ++y) {
+            QRgb* dst = reinterpret_cast<QRgb*>(tinted_.scanLine(y));
+            const uint8_t* src = glow.alpha.data() + static_cast<size_t>(y) * glow.width;
+            for (int x = 0; x < glow.width; ++x) dst[x] = lut[src[x]];
+        }
+        tintedFrom_ = &glow;
+        tint_ = tint;
+    }
+    return &tinted_;
+}
+
 void drawImageInBands(QPainter& painter, const QTransform& world, const QTransform& toDevice, const QRectF& target,
-                      const QImage& image) {
+                      const QImage& image, const QRect& bound) {
     // Without antialiasing each device row is one span (the image's own edges are smoothed by the
     // filtering and our images have transparent borders), so a band's span count stays small.
     const bool antialiased = painter.testRenderHint(QPainter::Antialiasing);
     if (antialiased) painter.setRenderHint(QPainter::Antialiasing, false);
-    const QRectF box = (world * toDevice).mapRect(target);
-    if (box.height() <= kBandRows) {
+    QRectF box = (world * toDevice).mapRect(target);
+    if (!bound.isNull()) box &= QRectF(bound);
+    if (box.isEmpty()) {
+        painter.setWorldTransform(world);  // nothing of it inside the bound
+    } else if (box.height() <= kBandRows && bound.isNull()) {
         painter.setWorldTransform(world);
         painter.drawImage(target, image);
     } else {
@@ -174,8 +248,10 @@ void drawImageInBands(QPainter& painter, const QTransform& world, const QTransfo
         const int left = static_cast<int>(std::floor(box.left())) - 1;
         const int width = static_cast<int>(std::ceil(box.width())) + 3;
         for (int y = static_cast<int>(std::floor(box.top())); y < box.bottom(); y += kBandRows) {
+            QRect band(left, y, width, kBandRows);
+            if (!bound.isNull()) band &= bound;
             painter.setWorldTransform(fromDevice);  // the band is cut in device pixels
-            painter.setClipRect(QRect(left, y, width, kBandRows));
+            painter.setClipRect(band);
             painter.setWorldTransform(world);
             painter.drawImage(target, image);
         }
@@ -206,44 +282,64 @@ QRect opaqueBounds(const QImage& image) {
     return QRect(QPoint(left, top), QPoint(right, bottom));
 }
 
-const TurnedImage* TurnedCache::get(const QImage& source, const QTransform& linear) {
+const TurnedImage* TurnedCache::get(const QImage& source, const QTransform& linear, QPointF shift) {
     if (source.cacheKey() != sourceKey_) {
         entries_.clear();
         bytes_ = 0;
         sourceKey_ = source.cacheKey();
+        sourceOpaque_ = opaqueBounds(source);
     }
     for (auto it = entries_.begin(); it != entries_.end(); ++it) {
         // The same angle gives bit for bit the same matrix, frame after frame.
-        if (it->m11 != linear.m11() || it->m12 != linear.m12() || it->m21 != linear.m21() || it->m22 != linear.m22())
+        if (it->m11 != linear.m11() || it->m12 != linear.m12() || it->m21 != linear.m21() ||
+            it->m22 != linear.m22() || it->shiftX != shift.x() || it->shiftY != shift.y())
             continue;
         if (it != entries_.begin()) entries_.splice(entries_.begin(), entries_, it);
         return &entries_.front().image;
     }
 
-    const QRectF box = linear.mapRect(QRectF(0, 0, source.width(), source.height()));
-    if (!(box.width() < kMaxSide) || !(box.height() < kMaxSide)) return nullptr;
-    // One transparent pixel around the turned edges keeps their smoothing whole.
-    const QPoint origin(static_cast<int>(std::floor(box.left())) - 1, static_cast<int>(std::floor(box.top())) - 1);
-    const QSize size(static_cast<int>(std::ceil(box.right())) + 1 - origin.x(),
-                     static_cast<int>(std::ceil(box.bottom())) + 1 - origin.y());
-    TurnedImage turned{QImage(size, QImage::Format_ARGB32_Premultiplied), origin};
-    if (turned.pixels.isNull()) return nullptr;
-    turned.pixels.fill(Qt::transparent);
-    {
+    TurnedImage turned;
+    const double phaseX = shift.x() * kSubpixelPhases, phaseY = shift.y() * kSubpixelPhases;
+    const bool shiftedOnly = linear.isIdentity() && source.format() == QImage::Format_ARGB32_Premultiplied &&
+                             phaseX == std::floor(phaseX) && phaseY == std::floor(phaseY);
+    if (shiftedOnly) {
+        // Every output pixel is a fixed mix of four source pixels; only the opaque part and the
+        // pixel it spreads onto, right and down, are made.
+        const QRect& part = sourceOpaque_;
+        turned.origin = part.topLeft();
+        if (!part.isEmpty()) {
+            turned.pixels = QImage(part.width() + 1, part.height() + 1, QImage::Format_ARGB32_Premultiplied);
+            if (turned.pixels.isNull()) return nullptr;
+            shiftBySubpixelPhase(reinterpret_cast<const uint32_t*>(source.constScanLine(part.top())) + part.left(),
+                                 source.bytesPerLine(), part.width(), part.height(), static_cast<int>(phaseX),
+                                 static_cast<int>(phaseY), reinterpret_cast<uint32_t*>(turned.pixels.bits()),
+                                 turned.pixels.bytesPerLine());
+        }
+    } else {
+        const QRectF box = linear.mapRect(QRectF(0, 0, source.width(), source.height())).translated(shift);
+        if (!(box.width() < kMaxSide) || !(box.height() < kMaxSide)) return nullptr;
+        // One transparent pixel around the turned edges keeps their smoothing whole.
+        turned.origin = QPoint(static_cast<int>(std::floor(box.left())) - 1, static_cast<int>(std::floor(box.top())) - 1);
+        const QSize size(static_cast<int>(std::ceil(box.right())) + 1 - turned.origin.x(),
+                         static_cast<int>(std::ceil(box.bottom())) + 1 - turned.origin.y());
+        turned.pixels = QImage(size, QImage::Format_ARGB32_Premultiplied);
+        if (turned.pixels.isNull()) return nullptr;
+        turned.pixels.fill(Qt::transparent);
         QPainter painter(&turned.pixels);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-        drawImageInBands(painter, linear * QTransform::fromTranslate(-origin.x(), -origin.y()), QTransform(),
-                         QRectF(0, 0, source.width(), source.height()), source);
+        drawImageInBands(painter, linear * QTransform::fromTranslate(shift.x() - turned.origin.x(),
+                                                                     shift.y() - turned.origin.y()),
+                         QTransform(), QRectF(0, 0, source.width(), source.height()), source);
     }
 
     // Keep only what shows: a turned disc leaves the corners of its box empty.
-    const QRect shown = opaqueBounds(turned.pixels);
+    const QRect shown = shiftedOnly ? turned.pixels.rect() : opaqueBounds(turned.pixels);
     if (shown != turned.pixels.rect()) {
         turned.pixels = shown.isEmpty() ? QImage() : turned.pixels.copy(shown);
         turned.origin += shown.topLeft();
     }
     const size_t bytes = static_cast<size_t>(turned.pixels.width()) * static_cast<size_t>(turned.pixels.height()) * 4;
-    entries_.push_front({linear.m11(), linear.m12(), linear.m21(), linear.m22(), std::move(turned)});
+    entries_.push_front({linear.m11(), linear.m12(), linear.m21(), linear.m22(), shift.x(), shift.y(), std::move(turned)});
     ++copiesMade_;
     bytes_ += bytes;
     while (entries_.size() > 1 && (bytes_ > kMaxBytes || entries_.size() > kMaxEntries)) {

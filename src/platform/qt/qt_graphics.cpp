@@ -74,10 +74,19 @@ void blendSmallDisc(uchar* bits, qsizetype bytesPerLine, const QRect& clip, QPoi
     }
 }
 
+/// Rows at least this long bypass the caches when filled. Shorter ones, such as the pieces of a
+/// frame that changed, would leave the processor's write-combining buffers with part-filled
+/// lines, which cost far more than ordinary stores.
+constexpr int kStreamedRowPixels = 1024;
+
 /// Sets `count` pixels to one value. A frame's background is larger than the caches, so the stores
-/// bypass them where the processor allows, which halves the memory traffic of the fill.
+/// of long rows bypass them where the processor allows, which halves the memory traffic of the fill.
 void fillPixels(QRgb* row, int count, QRgb value) {
 #if defined(__SSE2__)
+    if (count < kStreamedRowPixels) {
+        std::fill(row, row + count, value);
+        return;
+    }
     int i = 0;
     while (i < count && (reinterpret_cast<uintptr_t>(row + i) & 15) != 0) row[i++] = value;
     const __m128i four = _mm_set1_epi32(static_cast<int>(value));
@@ -95,9 +104,14 @@ void finishPixelFill() {
 #endif
 }
 
-/// True when the transform moves and scales but neither turns nor flips.
-bool isUnturned(const QTransform& t) {
-    return t.type() <= QTransform::TxScale && t.m11() > 0 && t.m22() > 0;
+/// The rectangles of a region's list (sorted in bands from the top, as QRegion keeps them) that
+/// can meet the rows `top` to `bottom`.
+std::pair<const QRect*, const QRect*> piecesAcross(const std::vector<QRect>& pieces, int top, int bottom) {
+    const QRect* begin = pieces.data();
+    const QRect* end = begin + pieces.size();
+    const QRect* first = std::lower_bound(begin, end, top, [](const QRect& r, int y) { return r.bottom() < y; });
+    const QRect* last = std::upper_bound(first, end, bottom, [](int y, const QRect& r) { return y < r.top(); });
+    return {first, last};
 }
 
 }  // namespace
@@ -144,6 +158,12 @@ QPainterContext::QPainterContext(QPainter& painter, const QTransform& base) : pa
     begin();
 }
 
+QPainterContext::QPainterContext(QPainter& painter, double heightPoints, const QRegion& deviceClip)
+    : painter_(&painter), ownerClips_(true), ownerClip_(deviceClip.begin(), deviceClip.end()) {
+    base_ = QTransform(1, 0, 0, -1, 0, heightPoints) * painter.worldTransform();
+    begin();
+}
+
 QPainterContext::QPainterContext(std::unique_ptr<QPainter> owned, const QTransform& base)
     : owned_(std::move(owned)), painter_(owned_.get()), base_(base) {
     begin();
@@ -176,7 +196,12 @@ void QPainterContext::begin() {
         if (image->format() == QImage::Format_ARGB32_Premultiplied || image->format() == QImage::Format_RGB32) {
             const QRegion clip = engine->systemClip();
             directClip_.clear();
-            if (clip.isEmpty()) {
+            if (ownerClips_) {
+                for (const QRect& r : ownerClip_) {
+                    const QRect inside = r & image->rect();
+                    if (!inside.isEmpty()) directClip_.push_back(inside);
+                }
+            } else if (clip.isEmpty()) {
                 directClip_.push_back(image->rect());
             } else {
                 for (const QRect& r : clip) {
@@ -220,23 +245,46 @@ QColor QPainterContext::toQColor(const host::Color& color) {
 
 void QPainterContext::setFillColor(const host::Color& color) { fill_ = toQColor(color); }
 
+template <typename Draw>
+void QPainterContext::drawInsideClip(const QRect& footprint, Draw draw) {
+    if (!ownerClips_) {
+        draw();
+        return;
+    }
+    bool clipped = false;
+    const auto [first, last] = piecesAcross(ownerClip_, footprint.top(), footprint.bottom());
+    for (const QRect* clip = first; clip != last; ++clip) {
+        const QRect part = *clip & footprint;
+        if (part.isEmpty()) continue;
+        useTransform(fromDevice_);  // the clip is given in device pixels
+        painter_->setClipRect(part);
+        clipped = true;
+        draw();
+    }
+    if (clipped) painter_->setClipping(false);
+}
+
 void QPainterContext::fillRect(const host::CGRect& rect) {
     if (!painter_->isActive() || fillPixelRect(rect)) return;
-    useTransform(state_.ctm);
-    useComposition(QPainter::CompositionMode_Source);
-    painter_->fillRect(toQRect(rect), fill_);
+    drawInsideClip(filteredFootprint(toQRect(rect), state_.ctm * toDevice_), [&] {
+        useTransform(state_.ctm);
+        useComposition(QPainter::CompositionMode_Source);
+        painter_->fillRect(toQRect(rect), fill_);
+    });
 }
 
 void QPainterContext::fillEllipseInRect(const host::CGRect& rect) {
     if (!painter_->isActive()) return;
     if (fillSmallDisc(rect)) return;
-    useTransform(state_.ctm);
-    useComposition(QPainter::CompositionMode_SourceOver);
-    if (painterBrush_ != fill_) {
-        painterBrush_ = fill_;
-        painter_->setBrush(fill_);
-    }
-    painter_->drawEllipse(toQRect(rect));
+    drawInsideClip(filteredFootprint(toQRect(rect), state_.ctm * toDevice_), [&] {
+        useTransform(state_.ctm);
+        useComposition(QPainter::CompositionMode_SourceOver);
+        if (painterBrush_ != fill_) {
+            painterBrush_ = fill_;
+            painter_->setBrush(fill_);
+        }
+        painter_->drawEllipse(toQRect(rect));
+    });
 }
 
 bool QPainterContext::fillPixelRect(const host::CGRect& rect) {
@@ -256,8 +304,9 @@ bool QPainterContext::fillPixelRect(const host::CGRect& rect) {
     const QRgb color = fill_.rgba64().premultiplied().toArgb32();
     uchar* bits = const_cast<uchar*>(directPixels_->constBits());
     const qsizetype stride = directPixels_->bytesPerLine();
-    for (const QRect& clip : directClip_) {
-        const QRect part = pixels & clip;
+    const auto [first, last] = piecesAcross(directClip_, pixels.top(), pixels.bottom());
+    for (const QRect* clip = first; clip != last; ++clip) {
+        const QRect part = pixels & *clip;
         for (int y = part.top(); y <= part.bottom(); ++y)
             fillPixels(reinterpret_cast<QRgb*>(bits + y * stride) + part.left(), part.width(), color);
     }
@@ -283,7 +332,9 @@ bool QPainterContext::fillSmallDisc(const host::CGRect& rect) {
     // The painter's own pixels: the buffer it draws into (not a detached copy).
     uchar* bits = const_cast<uchar*>(directPixels_->constBits());
     const qsizetype stride = directPixels_->bytesPerLine();
-    for (const QRect& clip : directClip_) blendSmallDisc(bits, stride, clip, centre, radius, color);
+    const auto [first, last] = piecesAcross(directClip_, static_cast<int>(std::floor(reach.top())),
+                                            static_cast<int>(std::ceil(reach.bottom())));
+    for (const QRect* clip = first; clip != last; ++clip) blendSmallDisc(bits, stride, *clip, centre, radius, color);
     return true;
 }
 
@@ -327,39 +378,28 @@ void QPainterContext::drawImage(const host::Image& image, const host::CGRect& re
         useComposition(op == host::CompositingOperation::Copy ? QPainter::CompositionMode_Source
                                                               : QPainter::CompositionMode_SourceOver);
         painter_->setOpacity(outerOpacity_ * opacity);
-        // Every bitmap is placed pixel for pixel at the nearest whole device pixel, which the raster
-        // engine blits without filtering: as it is when it lands within a pixel of its own size
-        // unturned (a sprite's bitmap is made for its size), else as a turned copy kept with it.
-        const QTransform device = QTransform::fromScale(target.width() / pixels.width(),
-                                                        target.height() / pixels.height()) * upright * toDevice_;
-        const QPointF landing(device.dx(), device.dy());
-        const bool asIs = isUnturned(device) && std::fabs(device.m11() - 1) * pixels.width() < 1 &&
-                          std::fabs(device.m22() - 1) * pixels.height() < 1;
+        // Every bitmap is placed pixel for pixel, which the raster engine blits without filtering:
+        // as it is when it lands within a pixel of its own size unturned (a sprite's bitmap is made
+        // for its size), else as a turned copy kept with it. Either lands at the whole device pixel
+        // below its position, shifted by the sub-pixel phase nearest the rest.
+        const BitmapPlacement placement = placeBitmap(pixels.size(), target.size(), upright * toDevice_);
         const QImage* placed = &pixels;
         QPoint origin;
         QRect part = pixels.rect();
-        if (asIs) {
+        if (placement.asIs && placement.shift.isNull()) {
             // Blending leaves fully transparent pixels unchanged: only the rest is drawn. A copy
             // replaces the whole rectangle.
             if (op != host::CompositingOperation::Copy) part = bitmap->opaqueBounds();
             origin = part.topLeft();
+        } else if (const TurnedImage* turned = bitmap->turned().get(pixels, placement.linear, placement.shift)) {
+            placed = &turned->pixels;
+            origin = turned->origin;
+            part = placed->rect();
         } else {
-            const QTransform linear(device.m11(), device.m12(), device.m21(), device.m22(), 0, 0);
-            if (const TurnedImage* turned = bitmap->turned().get(pixels, linear)) {
-                placed = &turned->pixels;
-                origin = turned->origin;
-                part = placed->rect();
-            } else {
-                placed = nullptr;
-            }
+            placed = nullptr;
         }
         if (placed) {
-            if (!part.isEmpty()) {
-                useTransform(QTransform::fromTranslate(std::round(landing.x()) + origin.x(),
-                                                       std::round(landing.y()) + origin.y()) * fromDevice_);
-                useSmoothing(false);
-                painter_->drawImage(QPointF(0, 0), *placed, part);
-            }
+            blit(*placed, part, placement.pixel + origin);
         } else {
             useSmoothing(true);
             drawFiltered(upright, target, pixels);
@@ -377,42 +417,76 @@ void QPainterContext::drawImage(const host::Image& image, const host::CGRect& re
                                std::clamp(static_cast<int>(std::ceil(target.height() * scale)), 1, 4096));
             drawShadow(svg->rasterAt(pixels), svg->silhouettes(), upright, target.size(), opacity);
         }
-        useComposition(op == host::CompositingOperation::Copy ? QPainter::CompositionMode_Source
-                                                              : QPainter::CompositionMode_SourceOver);
-        useTransform(upright);
         painter_->setOpacity(outerOpacity_ * opacity);
-        svg->render(*painter_, target);
+        drawInsideClip(filteredFootprint(target, upright * toDevice_), [&] {
+            useComposition(op == host::CompositingOperation::Copy ? QPainter::CompositionMode_Source
+                                                                  : QPainter::CompositionMode_SourceOver);
+            useTransform(upright);
+            svg->render(*painter_, target);
+        });
         painter_->setOpacity(outerOpacity_);
         // The renderer changes the painter's state behind our back and puts it back; only the
         // transform is tracked, and it is what we set.
     }
 }
 
+void QPainterContext::blit(const QImage& image, const QRect& part, QPoint at) {
+    // With clip rectangles of our own, the piece in each is blitted on its own, which keeps the
+    // engine on its unclipped fast path.
+    const QRect landed(at, part.size());
+    const auto piece = [&](const QRect& onDevice) {
+        if (onDevice.isEmpty()) return;
+        useTransform(QTransform::fromTranslate(onDevice.left(), onDevice.top()) * fromDevice_);
+        useSmoothing(false);
+        painter_->drawImage(QPointF(0, 0), image, onDevice.translated(part.topLeft() - landed.topLeft()));
+    };
+    if (ownerClips_) {
+        const auto [first, last] = piecesAcross(ownerClip_, landed.top(), landed.bottom());
+        for (const QRect* clip = first; clip != last; ++clip) piece(landed & *clip);
+    } else {
+        piece(landed);
+    }
+}
+
 void QPainterContext::drawShadow(const QImage& source, SilhouetteCache& cache, const QTransform& upright,
                                  QSizeF target, double opacity) {
-    // The blur and the offset are measured in the module's base coordinates, whatever the
-    // current transform turns or scales: as with a shadow cast on the page.
-    const QTransform toBase = upright * baseInverse_;
-    const double userScale = std::sqrt(std::fabs(toBase.determinant()));
-    if (!(userScale > 0)) return;
-    const double pixelsPerUnit =
-        std::sqrt(source.width() / target.width() * (source.height() / target.height()));
-    const double sigma = state_.shadow.blur * kSigmaPerBlur / userScale * pixelsPerUnit;
+    const ShadowPlacement placement =
+        placeShadow(source.size(), target, upright, base_, baseInverse_, state_.shadow.offset, state_.shadow.blur);
+    if (!placement.visible) return;
+    BlurredSilhouette& silhouette = cache.get(source, placement.sigma);
 
-    BlurredSilhouette& silhouette = cache.get(source, sigma);
+    // Under an unturned image a glow that keeps its size is scaled up once for each quarter-pixel
+    // phase, and then blitted. Glow sizes are whole points; a flash widens the glow through
+    // fractions, frame by frame, and a size drawn once is cheaper filtered straight away.
+    const QTransform device = placement.world * toDevice_;
+    const int quarterPixels = static_cast<int>(std::lround(placement.sigma * 4));
+    const bool steadySize = state_.shadow.blur == std::floor(state_.shadow.blur);
+    if (steadySize && device.type() <= QTransform::TxScale && device.m11() > 0 && device.m22() > 0 &&
+        !callerClips_ && silhouette.width > 0 && silhouette.height > 0) {
+        const QPointF corner = device.map(placement.padded.topLeft());
+        const double qx = std::round(corner.x() * GlowCache::kPhases), qy = std::round(corner.y() * GlowCache::kPhases);
+        const double px = std::floor(qx / GlowCache::kPhases), py = std::floor(qy / GlowCache::kPhases);
+        if (std::fabs(px) < 1e9 && std::fabs(py) < 1e9) {
+            const double scaleX = device.m11() * placement.padded.width() / silhouette.width;
+            const double scaleY = device.m22() * placement.padded.height() / silhouette.height;
+            if (const QImage* glow = cache.glows().get(silhouette, quarterPixels, scaleX, scaleY,
+                                                       static_cast<int>(qx - px * GlowCache::kPhases),
+                                                       static_cast<int>(qy - py * GlowCache::kPhases),
+                                                       state_.shadow.premultiplied)) {
+                useComposition(QPainter::CompositionMode_SourceOver);
+                painter_->setOpacity(outerOpacity_ * opacity);
+                blit(*glow, glow->rect(), QPoint(static_cast<int>(px), static_cast<int>(py)));
+                painter_->setOpacity(outerOpacity_);
+                return;
+            }
+        }
+    }
     const QImage& tinted = silhouette.tintedWith(state_.shadow.premultiplied);
     if (tinted.isNull()) return;
-
-    const double ux = target.width() / source.width();   // local units per source pixel
-    const double uy = target.height() / source.height();
-    const double reach = static_cast<double>(silhouette.padding) * silhouette.step;
-    const QRectF padded(-reach * ux, -reach * uy, silhouette.width * silhouette.step * ux,
-                        silhouette.height * silhouette.step * uy);
-    const QTransform offset = QTransform::fromTranslate(state_.shadow.offset.width, state_.shadow.offset.height);
     useComposition(QPainter::CompositionMode_SourceOver);
     useSmoothing(true);
     painter_->setOpacity(outerOpacity_ * opacity);
-    drawFiltered(toBase * offset * base_, padded, tinted);
+    drawFiltered(placement.world, placement.padded, tinted);
     painter_->setOpacity(outerOpacity_);
 }
 
@@ -421,6 +495,17 @@ void QPainterContext::drawFiltered(const QTransform& world, const QRectF& target
         // Bands would replace the caller's own clip: draw in one go.
         useTransform(world);
         painter_->drawImage(target, image);
+        return;
+    }
+    if (ownerClips_) {
+        const QRect footprint = filteredFootprint(target, world * toDevice_);
+        const auto [first, last] = piecesAcross(ownerClip_, footprint.top(), footprint.bottom());
+        for (const QRect* clip = first; clip != last; ++clip) {
+            const QRect part = *clip & footprint;
+            if (part.isEmpty()) continue;
+            drawImageInBands(*painter_, world, toDevice_, target, image, part);
+            painterTransform_ = world;
+        }
         return;
     }
     drawImageInBands(*painter_, world, toDevice_, target, image);

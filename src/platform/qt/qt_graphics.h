@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QRegion>
 #include <QSvgRenderer>
 #include <QTransform>
 #include <memory>
@@ -12,6 +13,7 @@
 
 #include "host/graphics.h"
 #include "platform/qt/qt_bitmap_caches.h"
+#include "platform/qt/qt_placement.h"
 
 namespace qtbackend {
 
@@ -73,6 +75,10 @@ public:
     QPainterContext(QPainter& painter, double heightPoints);
     /// A context whose `base` maps the module's coordinates to the painter's.
     QPainterContext(QPainter& painter, const QTransform& base);
+    /// A context that draws only inside `deviceClip` (device pixels), for a painter that has no
+    /// clip of its own: each drawing goes to the region's rectangles it reaches, one at a time, so
+    /// that the raster engine keeps to its paths for a rectangular clip.
+    QPainterContext(QPainter& painter, double heightPoints, const QRegion& deviceClip);
     ~QPainterContext() override;
     QPainterContext(const QPainterContext&) = delete;
     QPainterContext& operator=(const QPainterContext&) = delete;
@@ -89,8 +95,6 @@ public:
                    double fraction) override;
 
     static QColor toQColor(const host::Color& color);
-    /// Standard deviation of the Gaussian for a shadow's blur radius, both in points.
-    static constexpr double kSigmaPerBlur = 0.5;
 
 protected:
     QPainterContext(std::unique_ptr<QPainter> owned, const QTransform& base);
@@ -108,6 +112,10 @@ private:
     };
 
     void begin();
+    /// Runs `draw` once for each clip rectangle of the owner's that `footprint` (device pixels)
+    /// reaches, clipped to it; once and unclipped without such rectangles.
+    template <typename Draw>
+    void drawInsideClip(const QRect& footprint, Draw draw);
     void useTransform(const QTransform& transform);
     void useComposition(QPainter::CompositionMode mode);
     void useSmoothing(bool smooth);
@@ -120,6 +128,8 @@ private:
     bool fillSmallDisc(const host::CGRect& rect);
     void drawShadow(const QImage& source, SilhouetteCache& cache, const QTransform& upright, QSizeF target,
                     double opacity);
+    /// Blits `part` of `image` unscaled with its top-left corner at the device pixel `at`.
+    void blit(const QImage& image, const QRect& part, QPoint at);
 
     std::unique_ptr<QPainter> owned_;
     QPainter* painter_;
@@ -128,8 +138,10 @@ private:
     QTransform toDevice_;    ///< the painter's coordinates → device pixels
     QTransform fromDevice_;
     QImage* directPixels_ = nullptr;  ///< the raster device's image when small discs go straight into it
-    std::vector<QRect> directClip_;   ///< where they may go, device pixels
+    std::vector<QRect> directClip_;   ///< where they may go, device pixels, a region's rectangles
     bool callerClips_ = false;        ///< the painter came with a clip of its own
+    bool ownerClips_ = false;         ///< drawing is limited to ownerClip_
+    std::vector<QRect> ownerClip_;    ///< device pixels, a region's rectangles
     State state_;
     std::vector<State> stack_;
     QColor fill_;

@@ -3,11 +3,14 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QScreen>
 #include <QWheelEvent>
 #include <QWindow>
 #include <cmath>
+#include <cstring>
+#include <optional>
 
 #include "host/host.h"
 #include "platform/qt/qt_graphics.h"
@@ -109,8 +112,108 @@ void ViewWidget::frameTick() {
     if (!view_->isAnimating()) return;
     view_->animateOneFrame();
     emit frameStepped();
-    if (view_->needsDisplay()) update();
+    if (view_->needsDisplay()) {
+        const QRegion changed = renderFrame();
+        if (!changed.isEmpty()) update(changed);
+    }
     scheduleNextFrame();
+}
+
+QRegion ViewWidget::renderFrame() {
+    const double dpr = devicePixelRatioF();
+    const QSize devicePixels(static_cast<int>(std::ceil(width() * dpr)), static_cast<int>(std::ceil(height() * dpr)));
+    if (frame_.size() != devicePixels || frame_.devicePixelRatio() != dpr) {
+        frame_ = devicePixels.isEmpty() ? QImage() : QImage(devicePixels, QImage::Format_ARGB32_Premultiplied);
+        frame_.setDevicePixelRatio(dpr);
+        frame_.fill(Qt::black);  // where the view does not reach, such as before it is resized
+        frameValid_ = false;
+    }
+
+    // Where the scene draws now, from a pass over the same drawing calls that draws nothing.
+    damage_.begin(height(), dpr, devicePixels);
+    host::GraphicsContext* previous = host::currentContext();
+    host::setCurrentContext(&damage_);
+    view_->drawRect(view_->bounds());
+    host::setCurrentContext(previous);
+    std::vector<QRect>& now = damage_.rects();
+    coalesceDamage(now, kMaxDamageRects, kDamageRectCost);
+    const bool whole = !frameValid_;
+    QRegion changed;  // device pixels
+    if (!whole) {
+        changed_.assign(shownBounds_.begin(), shownBounds_.end());
+        changed_.insert(changed_.end(), now.begin(), now.end());
+        coalesceDamage(changed_, kMaxDamageRects, kDamageRectCost);
+        for (const QRect& r : changed_) changed += r;
+    }
+    shownBounds_.swap(now);
+    if (frame_.isNull()) {
+        view_->setNeedsDisplay(false);
+        return QRegion();
+    }
+
+    QPainter painter(&frame_);
+    {
+        std::optional<QPainterContext> context;
+        if (whole) {
+            context.emplace(painter, static_cast<double>(height()));
+        } else {
+            context.emplace(painter, static_cast<double>(height()), changed);
+        }
+        host::setCurrentContext(&*context);
+        view_->drawRect(view_->bounds());
+        host::setCurrentContext(previous);
+    }
+    painter.end();
+    view_->setNeedsDisplay(false);
+    frameValid_ = true;
+    if (whole) return QRegion(rect());
+
+    QRegion region;
+    if (dpr == 1) {
+        region = changed;
+    } else {
+        // Device pixels to the widget's own units, outwards; a pixel more where they do not divide.
+        const int margin = dpr == std::floor(dpr) ? 0 : 1;
+        for (const QRect& r : changed_) {
+            region += QRect(QPoint(static_cast<int>(std::floor(r.left() / dpr)) - margin,
+                                   static_cast<int>(std::floor(r.top() / dpr)) - margin),
+                            QPoint(static_cast<int>(std::ceil((r.right() + 1) / dpr)) - 1 + margin,
+                                   static_cast<int>(std::ceil((r.bottom() + 1) / dpr)) - 1 + margin));
+        }
+    }
+    if (showFrameRate_) region += frameRateBox_;
+    return region & rect();
+}
+
+void ViewWidget::copyFrame(QPainter& painter) {
+    // Straight into the window's backing store when it is a 32-bit image at the same density,
+    // row by row: the raster engine would blend a many-rectangle region span by span.
+    QPaintEngine* engine = painter.paintEngine();
+    QPaintDevice* device = engine ? engine->paintDevice() : nullptr;
+    const QTransform toDevice = painter.deviceTransform();
+    if (engine && engine->type() == QPaintEngine::Raster && device && device->devType() == QInternal::Image &&
+        toDevice.type() <= QTransform::TxScale && toDevice.m11() == frame_.devicePixelRatio() &&
+        toDevice.m22() == frame_.devicePixelRatio()) {
+        QImage* target = static_cast<QImage*>(device);
+        if (target->format() == QImage::Format_ARGB32_Premultiplied || target->format() == QImage::Format_RGB32) {
+            const QPoint offset(static_cast<int>(std::lround(toDevice.dx())), static_cast<int>(std::lround(toDevice.dy())));
+            const QRect frameOnDevice = frame_.rect().translated(offset);
+            QRegion clip = engine->systemClip();
+            if (clip.isEmpty()) clip = frameOnDevice;
+            uchar* bits = const_cast<uchar*>(target->constBits());
+            for (const QRect& r : clip) {
+                const QRect part = r & frameOnDevice & target->rect();
+                for (int y = part.top(); y <= part.bottom(); ++y)
+                    std::memcpy(bits + y * target->bytesPerLine() + part.left() * 4,
+                                frame_.constScanLine(y - offset.y()) + (part.left() - offset.x()) * 4,
+                                static_cast<size_t>(part.width()) * 4);
+            }
+            return;
+        }
+    }
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(QPointF(0, 0), frame_);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
 void ViewWidget::drawView(QPainter& painter, double heightPoints) {
@@ -146,6 +249,7 @@ void ViewWidget::checkBackingProperties() {
     const double dpr = devicePixelRatioF();
     QScreen* current = screen();
     if (dpr == lastDevicePixelRatio_ && current == lastScreen_) return;
+    frameValid_ = false;
     const bool movedToAnotherDisplay = current != lastScreen_;
     lastDevicePixelRatio_ = dpr;
     lastScreen_ = current;
@@ -158,8 +262,12 @@ void ViewWidget::checkBackingProperties() {
 
 void ViewWidget::paintEvent(QPaintEvent*) {
     checkBackingProperties();
+    const double dpr = devicePixelRatioF();
+    if (!frameValid_ || frame_.devicePixelRatio() != dpr ||
+        frame_.size() != QSize(static_cast<int>(std::ceil(width() * dpr)), static_cast<int>(std::ceil(height() * dpr))))
+        renderFrame();
     QPainter painter(this);
-    drawView(painter, height());
+    if (!frame_.isNull()) copyFrame(painter);
     if (showFrameRate_) drawFrameRate(painter);
 }
 
@@ -179,14 +287,20 @@ void ViewWidget::drawFrameRate(QPainter& painter) {
     const QString text = QStringLiteral("%1 fps").arg(frameRate_);
     const QRect box = painter.fontMetrics().boundingRect(text).adjusted(-4, -2, 4, 2);
     const QRect placed(QPoint(4, height() - box.height() - 4), box.size());
+    // Wide enough for any rate: the next frames repaint it whatever they draw.
+    frameRateBox_ = placed.adjusted(0, 0, box.width(), 0);
     painter.fillRect(placed, QColor(0, 0, 0, 160));
     painter.setPen(Qt::white);
     painter.drawText(placed, Qt::AlignCenter, text);
 }
 
-void ViewWidget::resizeEvent(QResizeEvent*) { view_->setFrameSize({static_cast<double>(width()), static_cast<double>(height())}); }
+void ViewWidget::resizeEvent(QResizeEvent*) {
+    frameValid_ = false;
+    view_->setFrameSize({static_cast<double>(width()), static_cast<double>(height())});
+}
 
 void ViewWidget::showEvent(QShowEvent*) {
+    frameValid_ = false;
     if (!watchingWindowHandle_ && windowHandle()) {
         watchingWindowHandle_ = true;
         connect(windowHandle(), &QWindow::screenChanged, this, [this] { checkBackingProperties(); });

@@ -1,17 +1,24 @@
 // A screen-saver view in a Qt widget: the widget is the view's window, drives its frames with a
 // precise timer, paints it through a QPainter context and passes on resizes and changes of pixel
 // density. User input is only reported (signals); what it means is up to the widget's owner.
+//
+// Each frame is drawn into a picture the widget keeps, and only where it changed since the frame
+// before (see qt_frame_damage.h); painting copies the changed rectangles to the window, and only
+// they are handed to the window system.
 #pragma once
 
 #include <QElapsedTimer>
 #include <QImage>
 #include <QPointer>
+#include <QRegion>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "host/screen_saver_view.h"
+#include "platform/qt/qt_frame_damage.h"
 
 class QScreen;
 
@@ -74,6 +81,18 @@ public:
     /// draws nothing). The image is reused from call to call when the size stays the same.
     const QImage& renderImage();
 
+    /// Brings the kept picture up to the view's scene as it is now, drawing it again only where
+    /// the two differ (where either the picture's scene or this one drew anything), and returns
+    /// that region of the widget, in its own units. The whole picture is drawn when it may no
+    /// longer match the scene it was last drawn from: the first time, after a resize, a change of
+    /// pixel density, showing, or invalidateFrame. The frame timer calls it after each step.
+    QRegion renderFrame();
+    /// The picture kept between frames, device pixels.
+    const QImage& frameImage() const { return frame_; }
+    /// The next frame is drawn whole: for changes the scene's bounds cannot see, such as new
+    /// settings taking effect between two frames.
+    void invalidateFrame() { frameValid_ = false; }
+
 signals:
     void keyPressed();
     void mousePressed();
@@ -97,6 +116,8 @@ private:
     void frameTick();
     void scheduleNextFrame();
     void drawView(QPainter& painter, double heightPoints);
+    /// Copies the kept picture into the painter's device, inside the region being painted.
+    void copyFrame(QPainter& painter);
     void checkBackingProperties();
     void drawFrameRate(QPainter& painter);
 
@@ -114,6 +135,13 @@ private:
     QElapsedTimer rateClock_;
     int framesThisSecond_ = 0;
     int frameRate_ = 0;
+    QRect frameRateBox_;  ///< where the frame rate was drawn last
+
+    QImage frame_;             ///< the picture, device pixels
+    bool frameValid_ = false;  ///< frame_ shows the scene it was last drawn from, everywhere
+    DamageRecorder damage_;
+    std::vector<QRect> shownBounds_;  ///< device rectangles of what frame_ shows, merged
+    std::vector<QRect> changed_;
 };
 
 }  // namespace qtbackend

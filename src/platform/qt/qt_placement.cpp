@@ -1,0 +1,82 @@
+#include "platform/qt/qt_placement.h"
+
+#include <cmath>
+
+#include "platform/qt/qt_bitmap_caches.h"
+#include "platform/qt/subpixel_shift.h"
+
+namespace qtbackend {
+namespace {
+
+/// True when the transform moves and scales but neither turns nor flips.
+bool isUnturned(const QTransform& t) { return t.type() <= QTransform::TxScale && t.m11() > 0 && t.m22() > 0; }
+
+QRect outward(const QRectF& r, int margin) {
+    if (!std::isfinite(r.left() + r.top() + r.width() + r.height())) return QRect();
+    return QRect(QPoint(static_cast<int>(std::floor(r.left())) - margin, static_cast<int>(std::floor(r.top())) - margin),
+                 QPoint(static_cast<int>(std::ceil(r.right())) + margin - 1,
+                        static_cast<int>(std::ceil(r.bottom())) + margin - 1));
+}
+
+}  // namespace
+
+BitmapPlacement placeBitmap(QSize pixels, QSizeF target, const QTransform& uprightToDevice) {
+    const QTransform device =
+        QTransform::fromScale(target.width() / pixels.width(), target.height() / pixels.height()) * uprightToDevice;
+    BitmapPlacement p;
+    p.asIs = isUnturned(device) && std::fabs(device.m11() - 1) * pixels.width() < 1 &&
+             std::fabs(device.m22() - 1) * pixels.height() < 1;
+    if (p.asIs) {
+        const int phases = subpixelPhasesFor(static_cast<int64_t>(pixels.width()) * pixels.height());
+        const SubpixelPosition x = splitSubpixel(device.dx(), phases);
+        const SubpixelPosition y = splitSubpixel(device.dy(), phases);
+        p.pixel = QPoint(x.pixel, y.pixel);
+        p.shift = QPointF(static_cast<double>(x.phase) / kSubpixelPhases, static_cast<double>(y.phase) / kSubpixelPhases);
+    } else {
+        p.linear = QTransform(device.m11(), device.m12(), device.m21(), device.m22(), 0, 0);
+        const double x = std::floor(device.dx()), y = std::floor(device.dy());
+        p.pixel = std::isfinite(x) && std::isfinite(y) && std::fabs(x) < 1e9 && std::fabs(y) < 1e9
+                      ? QPoint(static_cast<int>(x), static_cast<int>(y))
+                      : QPoint();
+        p.shift = QPointF(device.dx() - x, device.dy() - y);
+    }
+    return p;
+}
+
+QRect placedBitmapFootprint(const BitmapPlacement& placement, QSize pixels, const QRect& opaque) {
+    if (placement.asIs) {
+        if (opaque.isEmpty()) return QRect();
+        // A shifted copy spreads each pixel onto the next one right and down.
+        return QRect(placement.pixel + opaque.topLeft(),
+                     opaque.size() + QSize(placement.shift.x() != 0 ? 1 : 0, placement.shift.y() != 0 ? 1 : 0));
+    }
+    // The turned copy's box, as the cache makes it, before its transparent margin is cut away.
+    const QRectF box = placement.linear.mapRect(QRectF(0, 0, pixels.width(), pixels.height())).translated(placement.shift);
+    return outward(box, 1).translated(placement.pixel);
+}
+
+QRect filteredFootprint(const QRectF& target, const QTransform& toDevice) {
+    // Smooth filtering reaches into the pixel beyond an edge.
+    return outward(toDevice.mapRect(target), 2);
+}
+
+ShadowPlacement placeShadow(QSize source, QSizeF target, const QTransform& upright, const QTransform& base,
+                            const QTransform& baseInverse, host::CGSize offset, double blur) {
+    ShadowPlacement p;
+    const QTransform toBase = upright * baseInverse;
+    const double userScale = std::sqrt(std::fabs(toBase.determinant()));
+    if (!(userScale > 0) || source.isEmpty() || target.isEmpty()) return p;
+    const double pixelsPerUnit = std::sqrt(source.width() / target.width() * (source.height() / target.height()));
+    p.sigma = silhouetteSigma(blur * kSigmaPerBlur / userScale * pixelsPerUnit);
+    const SilhouetteGeometry g = silhouetteGeometry(source, p.sigma);
+
+    const double ux = target.width() / source.width();  // local units per source pixel
+    const double uy = target.height() / source.height();
+    const double reach = static_cast<double>(g.padding) * g.step;
+    p.padded = QRectF(-reach * ux, -reach * uy, g.width * g.step * ux, g.height * g.step * uy);
+    p.world = toBase * QTransform::fromTranslate(offset.width, offset.height) * base;
+    p.visible = true;
+    return p;
+}
+
+}  // namespace qtbackend

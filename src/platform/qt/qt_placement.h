@@ -1,0 +1,55 @@
+// Where the Qt context puts what it draws, in device pixels: a bitmap placed pixel for pixel at a
+// sub-pixel phase, and the blurred silhouette under it. The drawing and the damage bounds of a
+// frame both ask these functions, so the bounds cover exactly what the drawing touches.
+#pragma once
+
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QTransform>
+
+#include "host/geometry.h"
+
+namespace qtbackend {
+
+/// Standard deviation of the Gaussian for a shadow's blur radius, both in points.
+inline constexpr double kSigmaPerBlur = 0.5;
+
+/// How a bitmap of `pixels` lands on the device when drawn into a target of `target` local units
+/// through `uprightToDevice` (local, top-down units → device pixels).
+struct BitmapPlacement {
+    /// Unturned and within a pixel of its own size: drawn as it is, only shifted.
+    bool asIs = false;
+    /// Source pixels → device pixels without translation; the identity when as it is.
+    QTransform linear;
+    /// The whole device pixel at or below where the source's top-left corner lands...
+    QPoint pixel;
+    /// ...and the rest, right and down, in [0, 1): the nearest sub-pixel phase when drawn as it is
+    /// (see subpixel_shift.h), exact when turned.
+    QPointF shift;
+};
+BitmapPlacement placeBitmap(QSize pixels, QSizeF target, const QTransform& uprightToDevice);
+
+/// The device pixels a placed bitmap can touch: its opaque part, shifted, when drawn as it is;
+/// the box of its turned copy otherwise. `opaque` is the bitmap's opaque bounds.
+QRect placedBitmapFootprint(const BitmapPlacement& placement, QSize pixels, const QRect& opaque);
+
+/// The device pixels that a smooth draw of `target` through `toDevice` can touch.
+QRect filteredFootprint(const QRectF& target, const QTransform& toDevice);
+
+/// Where a shadow's blurred silhouette is drawn: `padded` (local units of the silhouette) through
+/// `world` (into the painter's coordinates), blurred by `sigma` source pixels.
+struct ShadowPlacement {
+    bool visible = false;
+    double sigma = 0;
+    QTransform world;
+    QRectF padded;
+};
+/// The shadow under an image of `source` pixels drawn into `target` through `upright` (local →
+/// painter coordinates). The blur and the offset are measured in the module's base coordinates
+/// (`base`: module → painter, `baseInverse` its inverse), whatever the current transform turns or
+/// scales: as with a shadow cast on the page.
+ShadowPlacement placeShadow(QSize source, QSizeF target, const QTransform& upright, const QTransform& base,
+                            const QTransform& baseInverse, host::CGSize offset, double blur);
+
+}  // namespace qtbackend

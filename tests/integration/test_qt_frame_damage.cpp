@@ -1,0 +1,128 @@
+// Frames that repaint only what changed: the picture kept between frames and patched where the
+// damage says must be the picture drawn whole, frame after frame, with every effect on.
+#include <QImage>
+#include <QRandomGenerator>
+#include <QWindow>
+#include <cmath>
+
+#include "platform/qt/qt_frame_damage.h"
+#include "platform/qt/qt_view_widget.h"
+#include "qt_host_test_support.h"
+#include "view/tavrin_screensaver_view.h"
+
+namespace {
+
+using qtbackend::coalesceDamage;
+
+class FrameDamage : public qttest::QtHostTest {};
+
+TEST_F(FrameDamage, PatchedFramesEqualWholeFramesWithEveryEffectOn) {
+    // Sprites sped up so that they hit the walls often, with sparks flying out across the edges
+    // and glowing trails along them; flashes and bursts over the edge are set off as well.
+    auto view = tavrin::Tavrin_ScreenSaverView::create(host::NSMakeRect(0, 0, 1280, 720), false);
+    ASSERT_TRUE(view);
+    auto& v = *view;
+    v.enableFadeTrails = v.enableNeonGlow = v.enableCollisionFlash = v.enableColorDrift = true;
+    v.enableStarfield = v.enableCollisionSparks = v.enableBallCurve = true;
+    v.trailLength = 30;
+    v.glowSize = 20;
+    v.starCount = 50;
+    qtbackend::ViewWidget widget(view, qtHost().screens());
+    widget.setFrameTimerEnabled(false);
+    widget.show();
+    ASSERT_TRUE(qttest::spinUntil([&] { return widget.windowHandle() && widget.windowHandle()->isExposed(); }));
+    widget.startAnimation();
+
+    int64_t damagedPixels = 0, flashFrames = 0, sparksOutside = 0, offByOne = 0;
+    constexpr int kFrames = 300;
+    for (int frame = 1; frame <= kFrames; ++frame) {
+        if (frame == 2)
+            for (auto& object : v.objects) object.velocity = {object.velocity.x * 6, object.velocity.y * 6};
+        if (frame % 100 == 50) {
+            v.objects[0].flashIntensity = v.objects[1].flashIntensity = 1;
+            v.spawnSparksAtPoint({3, 360}, 20, std::acos(-1.0), 1.5);
+            v.spawnSparksAtPoint({640, 717}, 20, std::acos(-1.0) / 2, 1.5);
+        }
+        v.animateOneFrame();
+        const QRegion damage = widget.renderFrame();
+        if (frame > 1)
+            for (const QRect& r : damage) damagedPixels += static_cast<int64_t>(r.width()) * r.height();
+        const QImage& patched = widget.frameImage();
+        const QImage& whole = widget.renderImage();
+        ASSERT_EQ(whole.size(), patched.size());
+        int differing = 0, largest = 0;
+        for (int y = 0; y < whole.height(); ++y) {
+            const QRgb* a = reinterpret_cast<const QRgb*>(whole.constScanLine(y));
+            const QRgb* b = reinterpret_cast<const QRgb*>(patched.constScanLine(y));
+            for (int x = 0; x < whole.width(); ++x) {
+                if ((a[x] & 0xffffff) == (b[x] & 0xffffff)) continue;
+                ++differing;
+                largest = std::max({largest, std::abs(qRed(a[x]) - qRed(b[x])), std::abs(qGreen(a[x]) - qGreen(b[x])),
+                                    std::abs(qBlue(a[x]) - qBlue(b[x]))});
+            }
+        }
+        // Byte for byte, but for smooth draws (the glow under the turning wheel): the raster
+        // engine's bilinear fetch walks each span in fixed point from its first pixel, so a span
+        // cut at a piece's edge can land one level away from the same span drawn whole.
+        ASSERT_LE(largest, 1) << "frame " << frame << ": " << differing << " pixels differ";
+        offByOne += differing;
+
+        flashFrames += v.objects[0].flashIntensity > 0 || v.objects[1].flashIntensity > 0;
+        for (int64_t i = 0; i < v.activeParticleCount; ++i) {
+            const auto& p = v.particles[i].position;
+            sparksOutside += p.x < 0 || p.y < 0 || p.x > 1280 || p.y > 720;
+        }
+    }
+    EXPECT_LT(offByOne, kFrames * 10);
+    EXPECT_GT(flashFrames, 30);
+    EXPECT_GT(sparksOutside, 0) << "no spark crossed an edge";
+    // Far less than whole frames, though sped-up sprites draw long trails with wide glows.
+    EXPECT_LT(static_cast<double>(damagedPixels) / (kFrames - 1), 0.3 * 1280 * 720);
+
+    // Painting copies the picture into the region being painted, at the painter's offset.
+    QImage shown(widget.width() + 10, widget.height() + 5, QImage::Format_RGB32);
+    shown.fill(Qt::red);
+    widget.render(&shown, QPoint(10, 5), QRegion(100, 50, 700, 300), QWidget::RenderFlags());
+    EXPECT_EQ(shown.copy(10, 5, 700, 300), widget.frameImage().copy(100, 50, 700, 300).convertToFormat(QImage::Format_RGB32));
+    EXPECT_EQ(shown.pixel(9, 200), qRgb(255, 0, 0));
+    EXPECT_EQ(shown.pixel(710, 200), qRgb(255, 0, 0));
+
+    // What the bounds cannot see is drawn whole.
+    v.animateOneFrame();
+    widget.invalidateFrame();
+    EXPECT_EQ(widget.renderFrame(), QRegion(widget.rect()));
+    v.animateOneFrame();
+    EXPECT_NE(widget.renderFrame(), QRegion(widget.rect()));
+    widget.resize(1200, 700);
+    v.animateOneFrame();
+    EXPECT_EQ(widget.renderFrame(), QRegion(widget.rect()));
+    widget.stopAnimation();
+}
+
+TEST(DamageRects, MergedRectanglesCoverEveryInputAndStayFewWithoutSwallowingTheView) {
+    // Fifty star-sized rectangles scattered over a 1920 × 1080 view, and a sprite with its trail
+    // made of overlapping ghosts.
+    QRandomGenerator random(7);
+    std::vector<QRect> input;
+    for (int i = 0; i < 50; ++i) input.emplace_back(random.bounded(1914), random.bounded(1074), 6, 6);
+    for (int i = 0; i < 30; ++i) input.emplace_back(600 + 5 * i, 400 + 3 * i, 480, 110);
+    std::vector<QRect> merged = input;
+    coalesceDamage(merged, qtbackend::kMaxDamageRects, qtbackend::kDamageRectCost);
+    EXPECT_LE(merged.size(), static_cast<size_t>(qtbackend::kMaxDamageRects));
+    int64_t area = 0;
+    for (const QRect& r : merged) area += static_cast<int64_t>(r.width()) * r.height();
+    for (const QRect& r : input) {
+        bool covered = false;
+        for (const QRect& m : merged) covered = covered || m.contains(r);
+        EXPECT_TRUE(covered) << r.x() << "," << r.y();
+    }
+    EXPECT_LT(area, 1920 * 1080 / 5);
+
+    // Below the cap, rectangles far apart stay apart and overlapping ones become one.
+    std::vector<QRect> few = {QRect(0, 0, 10, 10), QRect(1000, 500, 10, 10), QRect(5, 5, 10, 10), QRect()};
+    coalesceDamage(few, qtbackend::kMaxDamageRects, qtbackend::kDamageRectCost);
+    ASSERT_EQ(few.size(), 2u);
+    EXPECT_TRUE(few[0] == QRect(0, 0, 15, 15) || few[1] == QRect(0, 0, 15, 15));
+}
+
+}  // namespace
