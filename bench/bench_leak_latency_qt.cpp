@@ -86,7 +86,7 @@ int runSender(const QString& address, int leaks, int out) {
         info.set("angleCenter", host::InfoValue::numberWithDouble(i * 1e-3));
         info.set("angleSpread", host::InfoValue::numberWithDouble(1.5));
         sent[static_cast<size_t>(i)] = nowMs();
-        center.postNotificationName(tavrin::TavrinSparkLeakNotification, &view, &info);
+        center.postNotificationName(host::TavrinSparkLeakNotification, &view, &info);
         spin(33);
     }
     spin(500);
@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
                                       [](const std::string&) {}, options(address));
     std::vector<double> arrived(static_cast<size_t>(leaks), -1);
     const int observer = 0;
-    center.addObserver(&observer, tavrin::TavrinSparkLeakNotification, nullptr, [&](const host::Notification& n) {
+    center.addObserver(&observer, host::TavrinSparkLeakNotification, nullptr, [&](const host::Notification& n) {
         if (n.object != &bridge) return;
         const long i = std::lround(n.userInfo->objectForKeyedSubscript("angleCenter").doubleValue() * 1e3);
         if (i >= 0 && i < leaks) arrived[static_cast<size_t>(i)] = nowMs();

@@ -8,7 +8,7 @@
 #include "platform/qt/qt_frame_damage.h"
 #include "platform/qt/qt_view_widget.h"
 #include "qt_host_test_support.h"
-#include "view/tavrin_screensaver_view.h"
+#include "module/view/tavrin_screensaver_view.h"
 
 namespace {
 
