@@ -6,8 +6,10 @@
 #include <cmath>
 
 #include "platform/qt/qt_frame_damage.h"
+#include "platform/qt/qt_graphics.h"
 #include "platform/qt/qt_view_widget.h"
 #include "qt_host_test_support.h"
+#include "support/view_setup.h"
 #include "module/view/tavrin_screensaver_view.h"
 
 namespace {
@@ -16,14 +18,22 @@ using qtbackend::coalesceDamage;
 
 class FrameDamage : public qttest::QtHostTest {};
 
+/// The view's scene drawn whole into `image`, as a frame without damage tracking is drawn.
+void drawWhole(host::ScreenSaverView& view, QImage& image) {
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    qtbackend::QPainterContext context(painter, view.bounds().size.height);
+    const host::CurrentContextScope drawing(&context);
+    view.drawRect(view.bounds());
+}
+
 TEST_F(FrameDamage, PatchedFramesEqualWholeFramesWithEveryEffectOn) {
     // Sprites sped up so that they hit the walls often, with sparks flying out across the edges
     // and glowing trails along them; flashes and bursts over the edge are set off as well.
     auto view = tavrin::Tavrin_ScreenSaverView::create(host::NSMakeRect(0, 0, 1280, 720), false);
     ASSERT_TRUE(view);
     auto& v = *view;
-    v.enableFadeTrails = v.enableNeonGlow = v.enableCollisionFlash = v.enableColorDrift = true;
-    v.enableStarfield = v.enableCollisionSparks = v.enableBallCurve = true;
+    fake::setEveryEffect(v, true);
     v.trailLength = 30;
     v.glowSize = 20;
     v.starCount = 50;
@@ -33,6 +43,7 @@ TEST_F(FrameDamage, PatchedFramesEqualWholeFramesWithEveryEffectOn) {
     ASSERT_TRUE(qttest::spinUntil([&] { return widget.windowHandle() && widget.windowHandle()->isExposed(); }));
     widget.startAnimation();
 
+    QImage whole;
     int64_t damagedPixels = 0, flashFrames = 0, sparksOutside = 0, offByOne = 0;
     constexpr int kFrames = 300;
     for (int frame = 1; frame <= kFrames; ++frame) {
@@ -48,7 +59,11 @@ TEST_F(FrameDamage, PatchedFramesEqualWholeFramesWithEveryEffectOn) {
         if (frame > 1)
             for (const QRect& r : damage) damagedPixels += static_cast<int64_t>(r.width()) * r.height();
         const QImage& patched = widget.frameImage();
-        const QImage& whole = widget.renderImage();
+        if (whole.size() != patched.size()) {
+            whole = QImage(patched.size(), QImage::Format_ARGB32_Premultiplied);
+            whole.setDevicePixelRatio(patched.devicePixelRatio());
+        }
+        drawWhole(v, whole);
         ASSERT_EQ(whole.size(), patched.size());
         int differing = 0, largest = 0;
         for (int y = 0; y < whole.height(); ++y) {

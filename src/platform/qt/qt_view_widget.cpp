@@ -110,6 +110,8 @@ void ViewWidget::scheduleNextFrame() {
 
 void ViewWidget::frameTick() {
     if (!view_->isAnimating()) return;
+    // Changes of density or display reach the view here, between frames, never while painting.
+    checkBackingProperties();
     view_->animateOneFrame();
     emit frameStepped();
     if (view_->needsDisplay()) {
@@ -131,10 +133,10 @@ QRegion ViewWidget::renderFrame() {
 
     // Where the scene draws now, from a pass over the same drawing calls that draws nothing.
     damage_.begin(height(), dpr, devicePixels);
-    host::GraphicsContext* previous = host::currentContext();
-    host::setCurrentContext(&damage_);
-    view_->drawRect(view_->bounds());
-    host::setCurrentContext(previous);
+    {
+        const host::CurrentContextScope bounds(&damage_);
+        view_->drawRect(view_->bounds());
+    }
     std::vector<QRect>& now = damage_.rects();
     coalesceDamage(now, kMaxDamageRects, kDamageRectCost);
     const bool whole = !frameValid_;
@@ -159,9 +161,8 @@ QRegion ViewWidget::renderFrame() {
         } else {
             context.emplace(painter, static_cast<double>(height()), changed);
         }
-        host::setCurrentContext(&*context);
+        const host::CurrentContextScope drawing(&*context);
         view_->drawRect(view_->bounds());
-        host::setCurrentContext(previous);
     }
     painter.end();
     view_->setNeedsDisplay(false);
@@ -216,33 +217,19 @@ void ViewWidget::copyFrame(QPainter& painter) {
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
-void ViewWidget::drawView(QPainter& painter, double heightPoints) {
-    QPainterContext context(painter, heightPoints);
-    host::GraphicsContext* previous = host::currentContext();
-    host::setCurrentContext(&context);
-    view_->drawRect(view_->bounds());
-    host::setCurrentContext(previous);
-    view_->setNeedsDisplay(false);
-}
-
 const QImage& ViewWidget::renderImage() {
     checkBackingProperties();
-    const host::CGSize size = view_->bounds().size;
-    const double dpr = devicePixelRatioF();
-    const int w = static_cast<int>(std::ceil(size.width * dpr));
-    const int h = static_cast<int>(std::ceil(size.height * dpr));
-    if (w <= 0 || h <= 0) {
-        image_ = QImage();
-        return image_;
+    renderFrame();
+    // The kept picture is opaque, so its pixels read the same as plain RGB: a view of them, made
+    // again only when the picture is made anew.
+    if (frame_.isNull()) {
+        opaqueFrame_ = QImage();
+    } else if (opaqueFrame_.constBits() != frame_.constBits() || opaqueFrame_.size() != frame_.size()) {
+        opaqueFrame_ = QImage(frame_.constBits(), frame_.width(), frame_.height(), frame_.bytesPerLine(),
+                              QImage::Format_RGB32);
+        opaqueFrame_.setDevicePixelRatio(frame_.devicePixelRatio());
     }
-    if (image_.size() != QSize(w, h) || image_.devicePixelRatio() != dpr) {
-        image_ = QImage(w, h, QImage::Format_RGB32);
-        image_.setDevicePixelRatio(dpr);
-    }
-    image_.fill(Qt::black);
-    QPainter painter(&image_);
-    drawView(painter, size.height);
-    return image_;
+    return opaqueFrame_;
 }
 
 void ViewWidget::checkBackingProperties() {
@@ -261,7 +248,8 @@ void ViewWidget::checkBackingProperties() {
 }
 
 void ViewWidget::paintEvent(QPaintEvent*) {
-    checkBackingProperties();
+    // Painting only shows the scene: it draws the kept picture when that is out of date and
+    // copies it to the window, and tells the view of nothing.
     const double dpr = devicePixelRatioF();
     if (!frameValid_ || frame_.devicePixelRatio() != dpr ||
         frame_.size() != QSize(static_cast<int>(std::ceil(width() * dpr)), static_cast<int>(std::ceil(height() * dpr))))

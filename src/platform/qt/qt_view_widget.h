@@ -77,8 +77,10 @@ public:
     /// The frames painted in the last whole second; 0 before the first second is over.
     int frameRate() const { return frameRate_; }
 
-    /// Draws the view into an image of its size times the pixel density (black where the view
-    /// draws nothing). The image is reused from call to call when the size stays the same.
+    /// For frames stepped by hand (a headless run): passes on changes of density or display, as
+    /// the frame timer does, brings the kept picture up to the scene (renderFrame) and returns
+    /// it as an opaque image of the view's size times the pixel density, valid until the next
+    /// call.
     const QImage& renderImage();
 
     /// Brings the kept picture up to the view's scene as it is now, drawing it again only where
@@ -115,7 +117,6 @@ protected:
 private:
     void frameTick();
     void scheduleNextFrame();
-    void drawView(QPainter& painter, double heightPoints);
     /// Copies the kept picture into the painter's device, inside the region being painted.
     void copyFrame(QPainter& painter);
     void checkBackingProperties();
@@ -130,7 +131,6 @@ private:
     double lastDevicePixelRatio_ = 0;
     QPointer<QScreen> lastScreen_;
     bool watchingWindowHandle_ = false;
-    QImage image_;
     bool showFrameRate_ = false;
     QElapsedTimer rateClock_;
     int framesThisSecond_ = 0;
@@ -138,6 +138,7 @@ private:
     QRect frameRateBox_;  ///< where the frame rate was drawn last
 
     QImage frame_;             ///< the picture, device pixels
+    QImage opaqueFrame_;       ///< frame_'s pixels read as RGB, for renderImage
     bool frameValid_ = false;  ///< frame_ shows the scene it was last drawn from, everywhere
     DamageRecorder damage_;
     std::vector<QRect> shownBounds_;  ///< device rectangles of what frame_ shows, merged
