@@ -108,6 +108,15 @@ inline constexpr std::string_view ScreenSaverWillStopNotification = "com.apple.s
 /// neighbouring display. The views post and observe it themselves; the host only carries it to
 /// the views of other processes.
 inline constexpr std::string_view TavrinSparkLeakNotification = "TavrinSparkLeakNotification";
+/// The keys of its user information.
+namespace sparkleak {
+inline constexpr std::string_view kTargetScreenFrameKey = "targetScreenFrame";
+inline constexpr std::string_view kEdgeKey = "edge";
+inline constexpr std::string_view kPositionFractionKey = "positionFraction";
+inline constexpr std::string_view kSparkCountKey = "sparkCount";
+inline constexpr std::string_view kAngleCenterKey = "angleCenter";
+inline constexpr std::string_view kAngleSpreadKey = "angleSpread";
+}  // namespace sparkleak
 
 /// Name of the host's notification that the arrangement of displays changed.
 inline constexpr std::string_view NSApplicationDidChangeScreenParametersNotification =

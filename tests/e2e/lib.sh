@@ -119,6 +119,17 @@ stop_xvfb() {
     return 0
 }
 
+# run_unprivileged FOLDER...: programs that refuse to run as root (the XScreenSaver daemon, sway,
+# the lockers) run through "${AS_USER[@]}": as nobody, owning the folders named, when the tests
+# run as root, else as the user running them.
+AS_USER=()
+run_unprivileged() {
+    if [ "$(id -u)" -eq 0 ]; then
+        chown -R 65534:65534 "$@"
+        AS_USER=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+    fi
+}
+
 # two_monitors: splits the running 3840x1080 server into the monitors LEFT and RIGHT, 1920x1080
 # each, side by side, as a daemon or a locker sees two displays.
 two_monitors() {

@@ -46,11 +46,7 @@ lock-enabled=false
 idle-activation-enabled=false
 KEYS
 chmod -R a+rX "$SANDBOX"
-AS_USER=()
-if [ "$(id -u)" -eq 0 ]; then
-    chown -R 65534:65534 "$SANDBOX/home"
-    AS_USER=(setpriv --reuid=65534 --regid=65534 --clear-groups)
-fi
+run_unprivileged "$SANDBOX/home"
 
 PIDS_TO_END=()
 cleanup() {

@@ -31,12 +31,7 @@ default_border none
 CONF
 chmod -R a+rX "$SANDBOX"
 chmod 700 "$SANDBOX/runtime"
-if [ "$(id -u)" -eq 0 ]; then
-    chown 65534:65534 "$SANDBOX/out" "$SANDBOX/runtime"
-    AS_USER=(setpriv --reuid=65534 --regid=65534 --clear-groups)
-else
-    AS_USER=()
-fi
+run_unprivileged "$SANDBOX/out" "$SANDBOX/runtime"
 
 SWAY_PID=""
 TAVRIN_PID=""

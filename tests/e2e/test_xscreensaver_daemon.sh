@@ -24,12 +24,7 @@ mkdir -p "$SANDBOX/home" "$SANDBOX/bin" "$SANDBOX/resources" "$SANDBOX/traces"
 cp "$TAVRIN" "$SANDBOX/bin/tavrin"
 cp -r "$SOURCE/resources/." "$SANDBOX/resources/"
 chmod -R a+rX "$SANDBOX"
-if [ "$(id -u)" -eq 0 ]; then
-    chown -R 65534:65534 "$SANDBOX/home" "$SANDBOX/traces"
-    AS_USER=(setpriv --reuid=65534 --regid=65534 --clear-groups)
-else
-    AS_USER=()
-fi
+run_unprivileged "$SANDBOX/home" "$SANDBOX/traces"
 DAEMON_PID=""
 BUS_PID=""
 cleanup() {

@@ -7,12 +7,7 @@
 namespace tavrin {
 namespace {
 
-constexpr std::string_view kTargetScreenFrameKey = "targetScreenFrame";
-constexpr std::string_view kEdgeKey = "edge";
-constexpr std::string_view kPositionFractionKey = "positionFraction";
-constexpr std::string_view kSparkCountKey = "sparkCount";
-constexpr std::string_view kAngleCenterKey = "angleCenter";
-constexpr std::string_view kAngleSpreadKey = "angleSpread";
+using namespace host::sparkleak;
 
 constexpr double kFrameMatchTolerance = 1;  // points per coordinate, inclusive
 constexpr int64_t kOppositeEdge[kEdgeCount] = {EdgeRight, EdgeLeft, EdgeTop, EdgeBottom};

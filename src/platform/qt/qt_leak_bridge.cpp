@@ -13,12 +13,7 @@
 namespace qtbackend {
 namespace {
 
-constexpr std::string_view kTargetScreenFrameKey = "targetScreenFrame";
-constexpr std::string_view kEdgeKey = "edge";
-constexpr std::string_view kPositionFractionKey = "positionFraction";
-constexpr std::string_view kSparkCountKey = "sparkCount";
-constexpr std::string_view kAngleCenterKey = "angleCenter";
-constexpr std::string_view kAngleSpreadKey = "angleSpread";
+using namespace host::sparkleak;
 
 std::string environment(const char* name) {
     const char* value = std::getenv(name);
