@@ -1,67 +1,21 @@
-// The graphics of the Qt backend: a context over QPainter flipped so that y grows upwards, SVG
-// images through QSvgRenderer, and RGBA bitmaps in QImage. Drop shadows are real: a blurred,
-// tinted copy of the image's alpha drawn under the image, kept with the image between frames.
+// The graphics of the Qt backend: a context over QPainter flipped so that y grows upwards, and the
+// factory of the backend's images (qt_images.h). Drop shadows are real: a blurred, tinted copy of
+// the image's alpha drawn under the image, kept with the image between frames.
 #pragma once
 
 #include <QImage>
 #include <QPainter>
 #include <QRegion>
-#include <QSvgRenderer>
 #include <QTransform>
 #include <memory>
 #include <vector>
 
 #include "host/graphics.h"
 #include "platform/qt/qt_bitmap_caches.h"
+#include "platform/qt/qt_images.h"
 #include "platform/qt/qt_placement.h"
 
 namespace qtbackend {
-
-/// A vector image read from an SVG file.
-class QtSvgImage : public host::Image {
-public:
-    explicit QtSvgImage(std::unique_ptr<QSvgRenderer> renderer);
-    /// The view box's size.
-    host::CGSize size() const override;
-    /// Renders the whole image into the rectangle of the painter's current coordinates.
-    void render(QPainter& painter, const QRectF& target) const;
-    /// How many times the image was rendered from its source.
-    int64_t renderCount() const { return renderCount_; }
-
-    /// A raster copy of the image at a pixel size, for its shadow; kept until another size is asked.
-    const QImage& rasterAt(QSize pixels) const;
-    SilhouetteCache& silhouettes() const { return silhouettes_; }
-
-private:
-    std::unique_ptr<QSvgRenderer> renderer_;
-    mutable int64_t renderCount_ = 0;
-    mutable QImage raster_;
-    mutable SilhouetteCache silhouettes_;
-};
-
-/// A bitmap of premultiplied ARGB pixels with a size in points. The pixels map onto the size in
-/// points on each axis separately, so a bitmap of ceil(w × scale) pixels covers exactly w points.
-class QtBitmap : public host::BitmapImageRep {
-public:
-    QtBitmap(int64_t pixelsWide, int64_t pixelsHigh);
-    host::CGSize size() const override { return points_; }
-    int64_t pixelsWide() const override { return image_.width(); }
-    int64_t pixelsHigh() const override { return image_.height(); }
-    void setSize(host::CGSize points) override { points_ = points; }
-    QImage& image() { return image_; }
-    const QImage& image() const { return image_; }
-    SilhouetteCache& silhouettes() const { return silhouettes_; }
-    TurnedCache& turned() const { return turned_; }
-    /// The part of the bitmap that is not fully transparent.
-    const QRect& opaqueBounds() const { return opaque_.get(image_); }
-
-private:
-    QImage image_;
-    host::CGSize points_;
-    mutable SilhouetteCache silhouettes_;
-    mutable TurnedCache turned_;
-    mutable OpaqueBoundsCache opaque_;
-};
 
 /// A graphics context over a QPainter. The module's coordinates (points, y upwards) are mapped to
 /// the painter's by a base transform fixed at creation. The context keeps the current transform
