@@ -1,8 +1,13 @@
 #include "platform/qt/alpha_blur.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace qtbackend {
+namespace {
+
+constexpr int kBoxPasses = 3;
 
 /// Radii of three box filters whose succession approximates a Gaussian of `sigma` (box widths
 /// chosen as the two odd integers around the ideal width, mixed to match the variance).
@@ -51,6 +56,60 @@ void boxColumns(const float* in, float* out, int width, int height, int radius, 
             for (int x = 0; x < width; ++x) sums[x] -= sub[x];
         }
     }
+}
+
+}  // namespace
+
+SilhouetteGeometry silhouetteGeometry(int sourceWidth, int sourceHeight, double sigma) {
+    if (!(sigma > 0)) sigma = 0;
+    SilhouetteGeometry g;
+    // Wide blurs lose nothing at a lower resolution: keep the blur at two to four pixels there.
+    g.step = sigma >= 4 ? static_cast<int>(sigma / 2) : 1;
+    int radii[kBoxPasses];
+    boxRadiiForGaussian(sigma / g.step, radii);
+    for (int i = 0; i < kBoxPasses; ++i) g.radii[i] = radii[i];
+    // The boxes together reach exactly the sum of their radii; one more transparent pixel lets the
+    // smooth upscaling fade to nothing at the border.
+    g.padding = radii[0] + radii[1] + radii[2] + 1;
+    g.width = (sourceWidth + g.step - 1) / g.step + 2 * g.padding;
+    g.height = (sourceHeight + g.step - 1) / g.step + 2 * g.padding;
+    return g;
+}
+
+void blurAlpha(const ConstPixelBuffer& source, const SilhouetteGeometry& g, uint8_t* alpha) {
+    const int sw = source.width;
+    const int sh = source.height;
+    const size_t count = static_cast<size_t>(g.width) * static_cast<size_t>(g.height);
+
+    std::vector<float> a(count, 0.0f);
+    std::vector<float> b(count, 0.0f);
+    // Downsample: each low-resolution pixel is the mean alpha of its step × step block (pixels
+    // beyond the source's edge count as transparent).
+    const float blockScale = 1.0f / static_cast<float>(g.step * g.step);
+    for (int y = 0; y < sh; ++y) {
+        const uint32_t* row = source.row(y);
+        float* dst = a.data() + static_cast<size_t>(y / g.step + g.padding) * g.width + g.padding;
+        if (g.step == 1) {
+            for (int x = 0; x < sw; ++x) dst[x] = static_cast<float>(row[x] >> 24);
+        } else {
+            for (int x = 0; x < sw; ++x) dst[x / g.step] += static_cast<float>(row[x] >> 24) * blockScale;
+        }
+    }
+
+    std::vector<float> sums;
+    for (int pass = 0; pass < kBoxPasses; ++pass) {
+        for (int y = 0; y < g.height; ++y) {
+            const size_t offset = static_cast<size_t>(y) * g.width;
+            boxRow(a.data() + offset, b.data() + offset, g.width, g.radii[pass]);
+        }
+        std::swap(a, b);
+    }
+    for (int pass = 0; pass < kBoxPasses; ++pass) {
+        boxColumns(a.data(), b.data(), g.width, g.height, g.radii[pass], sums);
+        std::swap(a, b);
+    }
+
+    for (size_t i = 0; i < count; ++i) alpha[i] = static_cast<uint8_t>(std::clamp(a[i] + 0.5f, 0.0f, 255.0f));
 }
 
 }  // namespace qtbackend

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "platform/qt/pixel_kernels.h"
+#include "platform/qt/qt_pixel_buffers.h"
 
 namespace qtbackend {
 namespace {
@@ -19,10 +20,6 @@ QRectF toQRect(const host::CGRect& r) { return QRectF(r.origin.x, r.origin.y, r.
 QTransform uprightIn(const host::CGRect& r) {
     return QTransform(1, 0, 0, -1, r.origin.x, r.origin.y + r.size.height);
 }
-
-/// The largest disc, in device pixels of radius, that is blended pixel by pixel instead of being
-/// handed to the painter's path rasteriser (which costs a few microseconds for any ellipse).
-constexpr double kSmallDiscRadius = 16;
 
 /// The rectangles of a region's list (sorted in bands from the top, as QRegion keeps them) that
 /// can meet the rows `top` to `bottom`.
@@ -78,28 +75,21 @@ void QPainterContext::begin() {
     // Small discs and fills on whole pixels go straight into the pixels when the painter draws
     // into a 32-bit premultiplied image with the raster engine; the system clip (a widget's
     // update region, in device pixels) is kept.
-    QPaintEngine* engine = painter_->paintEngine();
-    QPaintDevice* device = engine ? engine->paintDevice() : nullptr;
-    if (engine && engine->type() == QPaintEngine::Raster && device && device->devType() == QInternal::Image) {
-        QImage* image = static_cast<QImage*>(device);
-        if (image->format() == QImage::Format_ARGB32_Premultiplied || image->format() == QImage::Format_RGB32) {
-            const QRegion clip = engine->systemClip();
-            directClip_.clear();
-            if (ownerClips_) {
-                for (const QRect& r : ownerClip_) {
-                    const QRect inside = r & image->rect();
-                    if (!inside.isEmpty()) directClip_.push_back(inside);
-                }
-            } else if (clip.isEmpty()) {
-                directClip_.push_back(image->rect());
-            } else {
-                for (const QRect& r : clip) {
-                    const QRect inside = r & image->rect();
-                    if (!inside.isEmpty()) directClip_.push_back(inside);
-                }
-            }
-            directPixels_ = image;
+    if (const std::optional<PixelBuffer> pixels = paintedPixels(*painter_)) {
+        const QRect surface(0, 0, pixels->width, pixels->height);
+        const auto keep = [&](const QRect& r) {
+            const QRect inside = r & surface;
+            if (!inside.isEmpty()) directClip_.push_back(toPixelRect(inside));
+        };
+        directClip_.clear();
+        if (ownerClips_) {
+            for (const QRect& r : ownerClip_) keep(r);
+        } else if (const QRegion clip = painter_->paintEngine()->systemClip(); clip.isEmpty()) {
+            keep(surface);
+        } else {
+            for (const QRect& r : clip) keep(r);
         }
+        directPixels_ = *pixels;
     }
 }
 
@@ -154,7 +144,7 @@ void QPainterContext::drawInsideClip(const QRect& footprint, Draw draw) {
 }
 
 void QPainterContext::fillRect(const host::CGRect& rect) {
-    if (!painter_->isActive() || fillPixelRect(rect)) return;
+    if (!painter_->isActive() || fillWholePixels(rect)) return;
     drawInsideClip(filteredFootprint(toQRect(rect), state_.ctm * toDevice_), [&] {
         useTransform(state_.ctm);
         useComposition(QPainter::CompositionMode_Source);
@@ -176,54 +166,23 @@ void QPainterContext::fillEllipseInRect(const host::CGRect& rect) {
     });
 }
 
-bool QPainterContext::fillPixelRect(const host::CGRect& rect) {
+bool QPainterContext::fillWholePixels(const host::CGRect& rect) {
     if (!directPixels_ || painter_->hasClipping() || outerOpacity_ != 1) return false;
-    const QTransform device = state_.ctm * toDevice_;
-    if (device.type() > QTransform::TxScale) return false;
-    const QRectF mapped = device.mapRect(toQRect(rect));
-    if (!std::isfinite(mapped.left() + mapped.top() + mapped.width() + mapped.height())) return false;
-    const QRectF area = mapped & QRectF(directPixels_->rect());
-    if (area.isEmpty()) return true;  // off the surface: nothing to do
-    // Only a rectangle on whole pixels: its edge pixels are replaced outright, not in part.
-    const auto whole = [](double v) { return std::fabs(v - std::round(v)) < 1e-6; };
-    if (!whole(area.left()) || !whole(area.top()) || !whole(area.right()) || !whole(area.bottom())) return false;
-    const QRect pixels(QPoint(static_cast<int>(std::round(area.left())), static_cast<int>(std::round(area.top()))),
-                       QPoint(static_cast<int>(std::round(area.right())) - 1,
-                              static_cast<int>(std::round(area.bottom())) - 1));
-    const QRgb color = fill_.rgba64().premultiplied().toArgb32();
-    uchar* bits = const_cast<uchar*>(directPixels_->constBits());
-    const qsizetype stride = directPixels_->bytesPerLine();
-    const auto [first, last] = piecesAcross(directClip_, pixels.top(), pixels.bottom());
-    for (const QRect* clip = first; clip != last; ++clip) {
-        const QRect part = pixels & *clip;
-        for (int y = part.top(); y <= part.bottom(); ++y)
-            fillPixels(reinterpret_cast<QRgb*>(bits + y * stride) + part.left(), part.width(), color);
-    }
-    finishPixelFill();
+    const std::optional<QRect> pixels =
+        wholePixelFill(toQRect(rect), state_.ctm * toDevice_, QRect(0, 0, directPixels_->width, directPixels_->height));
+    if (!pixels) return false;
+    fillPixelRect(*directPixels_, toPixelRect(*pixels), directClip_, fill_.rgba64().premultiplied().toArgb32());
     return true;
 }
 
 bool QPainterContext::fillSmallDisc(const host::CGRect& rect) {
-    if (!directPixels_ || painter_->hasClipping() || rect.size.width != rect.size.height) return false;
-    // Only a disc that stays a disc on the device: no turn, the same scale on both axes.
-    const QTransform device = state_.ctm * toDevice_;
-    if (device.type() > QTransform::TxScale || std::fabs(std::fabs(device.m11()) - std::fabs(device.m22())) > 1e-9)
-        return false;
-    const double radius = rect.size.width / 2 * std::fabs(device.m11());
-    if (!(radius > 0) || radius > kSmallDiscRadius) return false;
-    const QPointF centre = device.map(QPointF(rect.origin.x + rect.size.width / 2, rect.origin.y + rect.size.height / 2));
-    if (!std::isfinite(centre.x()) || !std::isfinite(centre.y())) return false;
-    const QRectF reach(centre.x() - radius - 2, centre.y() - radius - 2, 2 * radius + 4, 2 * radius + 4);
-    if (!reach.intersects(QRectF(directPixels_->rect()))) return true;  // off the surface
+    if (!directPixels_ || painter_->hasClipping()) return false;
+    const std::optional<DeviceDisc> disc = smallDeviceDisc(toQRect(rect), state_.ctm * toDevice_);
+    if (!disc) return false;
     QRgb color = fill_.rgba64().premultiplied().toArgb32();
     if (outerOpacity_ < 1) color = byteMul(color, static_cast<uint>(std::clamp(outerOpacity_, 0.0, 1.0) * 255 + 0.5));
     if (qAlpha(color) == 0) return true;
-    // The painter's own pixels: the buffer it draws into (not a detached copy).
-    uchar* bits = const_cast<uchar*>(directPixels_->constBits());
-    const qsizetype stride = directPixels_->bytesPerLine();
-    const auto [first, last] = piecesAcross(directClip_, static_cast<int>(std::floor(reach.top())),
-                                            static_cast<int>(std::ceil(reach.bottom())));
-    for (const QRect* clip = first; clip != last; ++clip) blendSmallDisc(bits, stride, *clip, centre, radius, color);
+    blendDisc(*directPixels_, disc->centre.x(), disc->centre.y(), disc->radius, color, directClip_);
     return true;
 }
 

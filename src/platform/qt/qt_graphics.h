@@ -8,11 +8,13 @@
 #include <QRegion>
 #include <QTransform>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "host/graphics.h"
 #include "platform/qt/qt_bitmap_caches.h"
 #include "platform/qt/qt_images.h"
+#include "platform/qt/pixel_kernels.h"
 #include "platform/qt/qt_placement.h"
 
 namespace qtbackend {
@@ -77,7 +79,7 @@ private:
     void drawFiltered(const QTransform& world, const QRectF& target, const QImage& image);
     /// Replaces a rectangle on whole device pixels straight in the device's pixels; false when
     /// it is not done that way.
-    bool fillPixelRect(const host::CGRect& rect);
+    bool fillWholePixels(const host::CGRect& rect);
     /// Blends a small disc straight into the device's pixels; false when it is not drawn that way.
     bool fillSmallDisc(const host::CGRect& rect);
     void drawShadow(const QImage& source, SilhouetteCache& cache, const QTransform& upright, QSizeF target,
@@ -91,8 +93,8 @@ private:
     QTransform baseInverse_;
     QTransform toDevice_;    ///< the painter's coordinates → device pixels
     QTransform fromDevice_;
-    QImage* directPixels_ = nullptr;  ///< the raster device's image when small discs go straight into it
-    std::vector<QRect> directClip_;   ///< where they may go, device pixels, a region's rectangles
+    std::optional<PixelBuffer> directPixels_;  ///< the device's pixels, when fills and small discs go straight in
+    std::vector<PixelRect> directClip_;        ///< where they may go, device pixels, a region's rectangles
     bool callerClips_ = false;        ///< the painter came with a clip of its own
     bool ownerClips_ = false;         ///< drawing is limited to ownerClip_
     std::vector<QRect> ownerClip_;    ///< device pixels, a region's rectangles

@@ -55,6 +55,29 @@ QRect placedBitmapFootprint(const BitmapPlacement& placement, QSize pixels, cons
     return outward(box, 1).translated(placement.pixel);
 }
 
+std::optional<DeviceDisc> smallDeviceDisc(const QRectF& rect, const QTransform& toDevice) {
+    if (rect.width() != rect.height()) return std::nullopt;
+    if (toDevice.type() > QTransform::TxScale || std::fabs(std::fabs(toDevice.m11()) - std::fabs(toDevice.m22())) > 1e-9)
+        return std::nullopt;
+    const double radius = rect.width() / 2 * std::fabs(toDevice.m11());
+    if (!(radius > 0) || radius > kSmallDiscRadius) return std::nullopt;
+    const QPointF centre = toDevice.map(QPointF(rect.x() + rect.width() / 2, rect.y() + rect.height() / 2));
+    if (!std::isfinite(centre.x()) || !std::isfinite(centre.y())) return std::nullopt;
+    return DeviceDisc{centre, radius};
+}
+
+std::optional<QRect> wholePixelFill(const QRectF& rect, const QTransform& toDevice, const QRect& surface) {
+    if (toDevice.type() > QTransform::TxScale) return std::nullopt;
+    const QRectF mapped = toDevice.mapRect(rect);
+    if (!std::isfinite(mapped.left() + mapped.top() + mapped.width() + mapped.height())) return std::nullopt;
+    const QRectF area = mapped & QRectF(surface);
+    if (area.isEmpty()) return QRect();
+    const auto whole = [](double v) { return std::fabs(v - std::round(v)) < 1e-6; };
+    if (!whole(area.left()) || !whole(area.top()) || !whole(area.right()) || !whole(area.bottom())) return std::nullopt;
+    return QRect(QPoint(static_cast<int>(std::round(area.left())), static_cast<int>(std::round(area.top()))),
+                 QPoint(static_cast<int>(std::round(area.right())) - 1, static_cast<int>(std::round(area.bottom())) - 1));
+}
+
 QRect filteredFootprint(const QRectF& target, const QTransform& toDevice) {
     // Smooth filtering reaches into the pixel beyond an edge.
     return outward(toDevice.mapRect(target), 2);
@@ -68,7 +91,7 @@ ShadowPlacement placeShadow(QSize source, QSizeF target, const QTransform& uprig
     if (!(userScale > 0) || source.isEmpty() || target.isEmpty()) return p;
     const double pixelsPerUnit = std::sqrt(source.width() / target.width() * (source.height() / target.height()));
     p.sigma = silhouetteSigma(blur * kSigmaPerBlur / userScale * pixelsPerUnit);
-    const SilhouetteGeometry g = silhouetteGeometry(source, p.sigma);
+    const SilhouetteGeometry g = silhouetteGeometry(source.width(), source.height(), p.sigma);
 
     const double ux = target.width() / source.width();  // local units per source pixel
     const double uy = target.height() / source.height();

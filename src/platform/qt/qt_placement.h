@@ -7,6 +7,7 @@
 #include <QRect>
 #include <QSize>
 #include <QTransform>
+#include <optional>
 
 #include "host/geometry.h"
 
@@ -33,6 +34,26 @@ BitmapPlacement placeBitmap(QSize pixels, QSizeF target, const QTransform& uprig
 /// The device pixels a placed bitmap can touch: its opaque part, shifted, when drawn as it is;
 /// the box of its turned copy otherwise. `opaque` is the bitmap's opaque bounds.
 QRect placedBitmapFootprint(const BitmapPlacement& placement, QSize pixels, const QRect& opaque);
+
+/// The largest disc, in device pixels of radius, that is blended pixel by pixel instead of being
+/// handed to the painter's path rasteriser (which costs a few microseconds for any ellipse).
+inline constexpr double kSmallDiscRadius = 16;
+
+/// A disc on the device: centre and radius in device pixels.
+struct DeviceDisc {
+    QPointF centre;
+    double radius = 0;
+};
+/// The ellipse inscribed in `rect` (painter units) as a disc on the device, when it stays a disc
+/// through `toDevice` (no turn, the same scale on both axes) and is no larger than
+/// kSmallDiscRadius; none otherwise, and for an empty or a far too large or undefined one.
+std::optional<DeviceDisc> smallDeviceDisc(const QRectF& rect, const QTransform& toDevice);
+
+/// The device pixels a fill of `rect` (painter units) through `toDevice` replaces, when the part
+/// of it on `surface` has its edges on whole device pixels, unturned: its edge pixels are then
+/// replaced outright, not in part. An empty rectangle when nothing of it is on the surface; none
+/// when it covers pixels only in part.
+std::optional<QRect> wholePixelFill(const QRectF& rect, const QTransform& toDevice, const QRect& surface);
 
 /// The device pixels that a smooth draw of `target` through `toDevice` can touch.
 QRect filteredFootprint(const QRectF& target, const QTransform& toDevice);
