@@ -215,67 +215,65 @@ void QPainterContext::drawImage(const host::Image& image, const host::CGRect& re
     if (!painter_->isActive() || host::NSIsEmptyRect(rect)) return;
     const double opacity = std::isfinite(fraction) ? std::clamp(fraction, 0.0, 1.0) : 0.0;
     if (opacity <= 0) return;
-    const QTransform upright = uprightIn(rect) * state_.ctm;
-    const QRectF target(0, 0, rect.size.width, rect.size.height);
-    const bool shadow = state_.shadow.on && qAlpha(state_.shadow.premultiplied) > 0;
+    if (const QtImage* qt = qtImageOf(image)) qt->drawWith(*this, {rect, op, opacity});
+}
 
-    if (auto* bitmap = dynamic_cast<const QtBitmap*>(&image)) {
-        const QImage& pixels = bitmap->image();
-        if (pixels.isNull()) return;
-        if (shadow) drawShadow(pixels, bitmap->silhouettes(), upright, target.size(), opacity);
-        useComposition(op == host::CompositingOperation::Copy ? QPainter::CompositionMode_Source
-                                                              : QPainter::CompositionMode_SourceOver);
-        painter_->setOpacity(outerOpacity_ * opacity);
-        // Every bitmap is placed pixel for pixel, which the raster engine blits without filtering:
-        // as it is when it lands within a pixel of its own size unturned (a sprite's bitmap is made
-        // for its size), else as a turned copy kept with it. Either lands at the whole device pixel
-        // below its position, shifted by the sub-pixel phase nearest the rest.
-        const BitmapPlacement placement = placeBitmap(pixels.size(), target.size(), upright * toDevice_);
-        const QImage* placed = &pixels;
-        QPoint origin;
-        QRect part = pixels.rect();
-        if (placement.asIs && placement.shift.isNull()) {
-            // Blending leaves fully transparent pixels unchanged: only the rest is drawn. A copy
-            // replaces the whole rectangle.
-            if (op != host::CompositingOperation::Copy) part = bitmap->opaqueBounds();
-            origin = part.topLeft();
-        } else if (const TurnedImage* turned = bitmap->turned().get(pixels, placement.linear, placement.shift)) {
-            placed = &turned->pixels;
-            origin = turned->origin;
-            part = placed->rect();
-        } else {
-            placed = nullptr;
-        }
-        if (placed) {
-            blit(*placed, part, placement.pixel + origin);
-        } else {
-            useSmoothing(true);
-            drawFiltered(upright, target, pixels);
-        }
-        painter_->setOpacity(outerOpacity_);
-        return;
-    }
-
-    if (auto* svg = dynamic_cast<const QtSvgImage*>(&image)) {
-        if (shadow) {
-            // Drawn straight from its source (no bitmap could be made): the shadow needs pixels.
-            const QTransform device = upright * toDevice_;
-            const double scale = std::sqrt(std::fabs(device.determinant()));
-            const QSize pixels(std::clamp(static_cast<int>(std::ceil(target.width() * scale)), 1, 4096),
-                               std::clamp(static_cast<int>(std::ceil(target.height() * scale)), 1, 4096));
-            drawShadow(svg->rasterAt(pixels), svg->silhouettes(), upright, target.size(), opacity);
-        }
-        painter_->setOpacity(outerOpacity_ * opacity);
-        drawInsideClip(filteredFootprint(target, upright * toDevice_), [&] {
-            useComposition(op == host::CompositingOperation::Copy ? QPainter::CompositionMode_Source
+void QPainterContext::drawBitmap(const QtBitmap& bitmap, const ImageDrawing& drawing) {
+    const QImage& pixels = bitmap.image();
+    if (pixels.isNull()) return;
+    const QTransform upright = uprightIn(drawing.rect) * state_.ctm;
+    const QRectF target(0, 0, drawing.rect.size.width, drawing.rect.size.height);
+    if (hasShadow()) drawShadow(pixels, bitmap.silhouettes(), upright, target.size(), drawing.opacity);
+    useComposition(drawing.op == host::CompositingOperation::Copy ? QPainter::CompositionMode_Source
                                                                   : QPainter::CompositionMode_SourceOver);
-            useTransform(upright);
-            svg->render(*painter_, target);
-        });
-        painter_->setOpacity(outerOpacity_);
-        // The renderer changes the painter's state behind our back and puts it back; only the
-        // transform is tracked, and it is what we set.
+    painter_->setOpacity(outerOpacity_ * drawing.opacity);
+    // Every bitmap is placed pixel for pixel, which the raster engine blits without filtering:
+    // as it is when it lands within a pixel of its own size unturned (a sprite's bitmap is made
+    // for its size), else as a turned copy kept with it. Either lands at the whole device pixel
+    // below its position, shifted by the sub-pixel phase nearest the rest.
+    const BitmapPlacement placement = placeBitmap(pixels.size(), target.size(), upright * toDevice_);
+    const QImage* placed = &pixels;
+    QPoint origin;
+    QRect part = pixels.rect();
+    if (placement.asIs && placement.shift.isNull()) {
+        // Blending leaves fully transparent pixels unchanged: only the rest is drawn. A copy
+        // replaces the whole rectangle.
+        if (drawing.op != host::CompositingOperation::Copy) part = bitmap.opaqueBounds();
+        origin = part.topLeft();
+    } else if (const TurnedImage* turned = bitmap.turned().get(pixels, placement.linear, placement.shift)) {
+        placed = &turned->pixels;
+        origin = turned->origin;
+        part = placed->rect();
+    } else {
+        placed = nullptr;
     }
+    if (placed) {
+        blit(*placed, part, placement.pixel + origin);
+    } else {
+        useSmoothing(true);
+        drawFiltered(upright, target, pixels);
+    }
+    painter_->setOpacity(outerOpacity_);
+}
+
+void QPainterContext::drawSvg(const QtSvgImage& svg, const ImageDrawing& drawing) {
+    const QTransform upright = uprightIn(drawing.rect) * state_.ctm;
+    const QRectF target(0, 0, drawing.rect.size.width, drawing.rect.size.height);
+    if (hasShadow()) {
+        // Drawn straight from its source (no bitmap could be made): the shadow needs pixels.
+        drawShadow(svg.rasterAt(svgShadowRaster(target.size(), upright * toDevice_)), svg.silhouettes(), upright,
+                   target.size(), drawing.opacity);
+    }
+    painter_->setOpacity(outerOpacity_ * drawing.opacity);
+    drawInsideClip(filteredFootprint(target, upright * toDevice_), [&] {
+        useComposition(drawing.op == host::CompositingOperation::Copy ? QPainter::CompositionMode_Source
+                                                                      : QPainter::CompositionMode_SourceOver);
+        useTransform(upright);
+        svg.render(*painter_, target);
+    });
+    painter_->setOpacity(outerOpacity_);
+    // The renderer changes the painter's state behind our back and puts it back; only the
+    // transform is tracked, and it is what we set.
 }
 
 void QPainterContext::blit(const QImage& image, const QRect& part, QPoint at) {
@@ -303,27 +301,16 @@ void QPainterContext::drawShadow(const QImage& source, SilhouetteCache& cache, c
     if (!placement.visible) return;
     BlurredSilhouette& silhouette = cache.get(source, placement.sigma);
 
-    // Under an unturned image a glow that keeps its size is scaled up once for each quarter-pixel
-    // phase, and then blitted. Glow sizes are whole points; a flash widens the glow through
-    // fractions, frame by frame, and a size drawn once is cheaper filtered straight away.
-    const QTransform device = placement.world * toDevice_;
-    const int quarterPixels = static_cast<int>(std::lround(placement.sigma * 4));
-    const bool steadySize = state_.shadow.blur == std::floor(state_.shadow.blur);
-    if (steadySize && device.type() <= QTransform::TxScale && device.m11() > 0 && device.m22() > 0 &&
-        !callerClips_ && silhouette.width > 0 && silhouette.height > 0) {
-        const QPointF corner = device.map(placement.padded.topLeft());
-        const double qx = std::round(corner.x() * GlowCache::kPhases), qy = std::round(corner.y() * GlowCache::kPhases);
-        const double px = std::floor(qx / GlowCache::kPhases), py = std::floor(qy / GlowCache::kPhases);
-        if (std::fabs(px) < 1e9 && std::fabs(py) < 1e9) {
-            const double scaleX = device.m11() * placement.padded.width() / silhouette.width;
-            const double scaleY = device.m22() * placement.padded.height() / silhouette.height;
-            if (const QImage* glow = cache.glows().get(silhouette, quarterPixels, scaleX, scaleY,
-                                                       static_cast<int>(qx - px * GlowCache::kPhases),
-                                                       static_cast<int>(qy - py * GlowCache::kPhases),
-                                                       state_.shadow.premultiplied)) {
+    // A glow that keeps its size under an unturned image is scaled up once for each phase and
+    // then blitted; any other is filtered (see placeScaledGlow).
+    if (!callerClips_) {
+        if (const std::optional<ScaledGlowPlacement> scaled =
+                placeScaledGlow(placement, toDevice_, state_.shadow.blur, QSize(silhouette.width, silhouette.height))) {
+            if (const QImage* glow = cache.glows().get(silhouette, scaled->quarterPixels, scaled->scaleX, scaled->scaleY,
+                                                       scaled->phaseX, scaled->phaseY, state_.shadow.premultiplied)) {
                 useComposition(QPainter::CompositionMode_SourceOver);
                 painter_->setOpacity(outerOpacity_ * opacity);
-                blit(*glow, glow->rect(), QPoint(static_cast<int>(px), static_cast<int>(py)));
+                blit(*glow, glow->rect(), scaled->pixel);
                 painter_->setOpacity(outerOpacity_);
                 return;
             }
@@ -383,9 +370,11 @@ std::shared_ptr<host::BitmapImageRep> QtGraphics::createBitmap(int64_t w, int64_
 }
 
 std::unique_ptr<host::GraphicsContext> QtGraphics::contextForBitmap(host::BitmapImageRep& bitmap) {
-    auto* qt = dynamic_cast<QtBitmap*>(&bitmap);
-    if (!qt || qt->image().isNull() || !(qt->size().width > 0) || !(qt->size().height > 0)) return nullptr;
-    return std::make_unique<BitmapContext>(*qt);
+    // The bitmaps of this backend are QtBitmaps; one of another graphics has no platform image.
+    if (!bitmap.platformImage()) return nullptr;
+    auto& qt = static_cast<QtBitmap&>(bitmap);
+    if (qt.image().isNull() || !(qt.size().width > 0) || !(qt.size().height > 0)) return nullptr;
+    return std::make_unique<BitmapContext>(qt);
 }
 
 }  // namespace qtbackend

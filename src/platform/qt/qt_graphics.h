@@ -25,7 +25,7 @@ namespace qtbackend {
 /// and restoring cost no painter state. The painter is left as it was found when the context goes.
 ///
 /// Shadows fall under drawn images; fills draw without a shadow (the module never fills under one).
-class QPainterContext : public host::GraphicsContext {
+class QPainterContext : public host::GraphicsContext, private QtImageDrawer {
 public:
     /// A context over a painter whose device is `heightPoints` high, in the painter's units.
     QPainterContext(QPainter& painter, double heightPoints);
@@ -68,6 +68,9 @@ private:
     };
 
     void begin();
+    void drawBitmap(const QtBitmap& bitmap, const ImageDrawing& drawing) override;
+    void drawSvg(const QtSvgImage& image, const ImageDrawing& drawing) override;
+    bool hasShadow() const { return state_.shadow.on && qAlpha(state_.shadow.premultiplied) > 0; }
     /// Runs `draw` once for each clip rectangle of the owner's that `footprint` (device pixels)
     /// reaches, clipped to it; once and unclipped without such rectangles.
     template <typename Draw>

@@ -102,4 +102,29 @@ ShadowPlacement placeShadow(QSize source, QSizeF target, const QTransform& uprig
     return p;
 }
 
+std::optional<ScaledGlowPlacement> placeScaledGlow(const ShadowPlacement& shadow, const QTransform& toDevice,
+                                                   double blur, QSize silhouette) {
+    const QTransform device = shadow.world * toDevice;
+    if (blur != std::floor(blur) || !isUnturned(device) || silhouette.isEmpty()) return std::nullopt;
+    constexpr int kPhases = GlowCache::kPhases;
+    const QPointF corner = device.map(shadow.padded.topLeft());
+    const double qx = std::round(corner.x() * kPhases), qy = std::round(corner.y() * kPhases);
+    const double px = std::floor(qx / kPhases), py = std::floor(qy / kPhases);
+    if (!(std::fabs(px) < 1e9 && std::fabs(py) < 1e9)) return std::nullopt;
+    ScaledGlowPlacement g;
+    g.quarterPixels = static_cast<int>(std::lround(shadow.sigma * 4));
+    g.scaleX = device.m11() * shadow.padded.width() / silhouette.width();
+    g.scaleY = device.m22() * shadow.padded.height() / silhouette.height();
+    g.phaseX = static_cast<int>(qx - px * kPhases);
+    g.phaseY = static_cast<int>(qy - py * kPhases);
+    g.pixel = QPoint(static_cast<int>(px), static_cast<int>(py));
+    return g;
+}
+
+QSize svgShadowRaster(QSizeF target, const QTransform& uprightToDevice) {
+    const double scale = std::sqrt(std::fabs(uprightToDevice.determinant()));
+    const auto side = [](double v) { return v >= 1 ? static_cast<int>(std::min(v, 4096.0)) : 1; };
+    return QSize(side(std::ceil(target.width() * scale)), side(std::ceil(target.height() * scale)));
+}
+
 }  // namespace qtbackend

@@ -73,4 +73,25 @@ struct ShadowPlacement {
 ShadowPlacement placeShadow(QSize source, QSizeF target, const QTransform& upright, const QTransform& base,
                             const QTransform& baseInverse, host::CGSize offset, double blur);
 
+/// A shadow's silhouette scaled up to device pixels once and then blitted: scaled by (scaleX,
+/// scaleY) device pixels per silhouette pixel, moved right and down by quarters of a device pixel
+/// (phaseX, phaseY in 0 … GlowCache::kPhases − 1) and blitted with its top-left pixel at `pixel`.
+struct ScaledGlowPlacement {
+    int quarterPixels = 0;  ///< the silhouette's blur, quarters of a source pixel
+    double scaleX = 0, scaleY = 0;
+    int phaseX = 0, phaseY = 0;
+    QPoint pixel;
+};
+/// How the silhouette of `shadow` (`silhouette` pixels large) is scaled and placed when drawn
+/// through `toDevice` under an unturned image; none when it is to be filtered instead. A glow is
+/// blurry enough for a quarter pixel to pass unseen, and one that keeps its size frame after
+/// frame costs a blit instead of a filtered draw. Glow sizes are whole points: a flash widens the
+/// glow through fractions (`blur`, points), and a size drawn once is cheaper filtered.
+std::optional<ScaledGlowPlacement> placeScaledGlow(const ShadowPlacement& shadow, const QTransform& toDevice,
+                                                   double blur, QSize silhouette);
+
+/// The pixel size of the raster copy that the shadow of an SVG image drawn into `target` through
+/// `uprightToDevice` is made from: the image's size on the device, 1 to 4096 pixels a side.
+QSize svgShadowRaster(QSizeF target, const QTransform& uprightToDevice);
+
 }  // namespace qtbackend
