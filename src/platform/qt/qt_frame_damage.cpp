@@ -10,12 +10,6 @@
 namespace qtbackend {
 namespace {
 
-QTransform uprightIn(const host::CGRect& r) {
-    return QTransform(1, 0, 0, -1, r.origin.x, r.origin.y + r.size.height);
-}
-
-QRectF toQRect(const host::CGRect& r) { return QRectF(r.origin.x, r.origin.y, r.size.width, r.size.height); }
-
 int64_t area(const QRect& r) { return static_cast<int64_t>(r.width()) * r.height(); }
 
 /// The bounding rectangle of two non-empty rectangles (QRect's own is out of line and checks for
@@ -49,13 +43,13 @@ void DamageRecorder::setFillColor(const host::Color& color) {
 
 void DamageRecorder::fillRect(const host::CGRect& rect) {
     if (fill_ == qRgba(0, 0, 0, 255)) return;  // the background
-    add(filteredFootprint(toQRect(rect), state_.ctm * toDevice_));
+    add(filteredFootprint(toQRectF(rect), state_.ctm * toDevice_));
 }
 
 void DamageRecorder::fillEllipseInRect(const host::CGRect& rect) {
     if (qAlpha(fill_) == 0) return;
     // A disc smaller than a pixel is spread over a pixel's radius: one more pixel of margin.
-    add(filteredFootprint(toQRect(rect), state_.ctm * toDevice_).adjusted(-1, -1, 1, 1));
+    add(filteredFootprint(toQRectF(rect), state_.ctm * toDevice_).adjusted(-1, -1, 1, 1));
 }
 
 void DamageRecorder::saveGState() { stack_.push_back(state_); }

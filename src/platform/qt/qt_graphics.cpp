@@ -13,14 +13,6 @@
 namespace qtbackend {
 namespace {
 
-QRectF toQRect(const host::CGRect& r) { return QRectF(r.origin.x, r.origin.y, r.size.width, r.size.height); }
-
-/// Maps a rectangle's local, top-down coordinates (origin at its upper-left corner) to the
-/// module's y-up coordinates, so that images, stored top row first, appear upright.
-QTransform uprightIn(const host::CGRect& r) {
-    return QTransform(1, 0, 0, -1, r.origin.x, r.origin.y + r.size.height);
-}
-
 /// The rectangles of a region's list (sorted in bands from the top, as QRegion keeps them) that
 /// can meet the rows `top` to `bottom`.
 std::pair<const QRect*, const QRect*> piecesAcross(const std::vector<QRect>& pieces, int top, int bottom) {
@@ -145,31 +137,31 @@ void QPainterContext::drawInsideClip(const QRect& footprint, Draw draw) {
 
 void QPainterContext::fillRect(const host::CGRect& rect) {
     if (!painter_->isActive() || fillWholePixels(rect)) return;
-    drawInsideClip(filteredFootprint(toQRect(rect), state_.ctm * toDevice_), [&] {
+    drawInsideClip(filteredFootprint(toQRectF(rect), state_.ctm * toDevice_), [&] {
         useTransform(state_.ctm);
         useComposition(QPainter::CompositionMode_Source);
-        painter_->fillRect(toQRect(rect), fill_);
+        painter_->fillRect(toQRectF(rect), fill_);
     });
 }
 
 void QPainterContext::fillEllipseInRect(const host::CGRect& rect) {
     if (!painter_->isActive()) return;
     if (fillSmallDisc(rect)) return;
-    drawInsideClip(filteredFootprint(toQRect(rect), state_.ctm * toDevice_), [&] {
+    drawInsideClip(filteredFootprint(toQRectF(rect), state_.ctm * toDevice_), [&] {
         useTransform(state_.ctm);
         useComposition(QPainter::CompositionMode_SourceOver);
         if (painterBrush_ != fill_) {
             painterBrush_ = fill_;
             painter_->setBrush(fill_);
         }
-        painter_->drawEllipse(toQRect(rect));
+        painter_->drawEllipse(toQRectF(rect));
     });
 }
 
 bool QPainterContext::fillWholePixels(const host::CGRect& rect) {
     if (!directPixels_ || painter_->hasClipping() || outerOpacity_ != 1) return false;
     const std::optional<QRect> pixels =
-        wholePixelFill(toQRect(rect), state_.ctm * toDevice_, QRect(0, 0, directPixels_->width, directPixels_->height));
+        wholePixelFill(toQRectF(rect), state_.ctm * toDevice_, QRect(0, 0, directPixels_->width, directPixels_->height));
     if (!pixels) return false;
     fillPixelRect(*directPixels_, toPixelRect(*pixels), directClip_, fill_.rgba64().premultiplied().toArgb32());
     return true;
@@ -177,7 +169,7 @@ bool QPainterContext::fillWholePixels(const host::CGRect& rect) {
 
 bool QPainterContext::fillSmallDisc(const host::CGRect& rect) {
     if (!directPixels_ || painter_->hasClipping()) return false;
-    const std::optional<DeviceDisc> disc = smallDeviceDisc(toQRect(rect), state_.ctm * toDevice_);
+    const std::optional<DeviceDisc> disc = smallDeviceDisc(toQRectF(rect), state_.ctm * toDevice_);
     if (!disc) return false;
     QRgb color = fill_.rgba64().premultiplied().toArgb32();
     if (outerOpacity_ < 1) color = byteMul(color, static_cast<uint>(std::clamp(outerOpacity_, 0.0, 1.0) * 255 + 0.5));

@@ -1,6 +1,8 @@
-// The graphics of the Qt backend: a context over QPainter flipped so that y grows upwards, and the
-// factory of the backend's images (qt_images.h). Drop shadows are real: a blurred, tinted copy of
-// the image's alpha drawn under the image, kept with the image between frames.
+// The graphics of the Qt backend: the host's graphics context over a QPainter, flipped so that y
+// grows upwards, and the factory of the backend's images (qt_images.h). The context translates
+// the host's calls: where things land and how a shadow is drawn are decided in qt_placement.h,
+// pixel loops run in the kernels (pixel_kernels.h). Drop shadows are real: a blurred, tinted copy
+// of the image's alpha drawn under the image, kept with the image between frames.
 #pragma once
 
 #include <QImage>
@@ -12,9 +14,9 @@
 #include <vector>
 
 #include "host/graphics.h"
+#include "platform/qt/pixel_kernels.h"
 #include "platform/qt/qt_bitmap_caches.h"
 #include "platform/qt/qt_images.h"
-#include "platform/qt/pixel_kernels.h"
 #include "platform/qt/qt_placement.h"
 
 namespace qtbackend {

@@ -5,6 +5,7 @@
 
 #include <QPoint>
 #include <QRect>
+#include <QRectF>
 #include <QSize>
 #include <QTransform>
 #include <optional>
@@ -12,6 +13,15 @@
 #include "host/geometry.h"
 
 namespace qtbackend {
+
+/// A host rectangle as Qt's.
+inline QRectF toQRectF(const host::CGRect& r) { return QRectF(r.origin.x, r.origin.y, r.size.width, r.size.height); }
+
+/// Maps a rectangle's local, top-down coordinates (origin at its upper-left corner) to the
+/// module's y-up coordinates, so that images, stored top row first, appear upright.
+inline QTransform uprightIn(const host::CGRect& r) {
+    return QTransform(1, 0, 0, -1, r.origin.x, r.origin.y + r.size.height);
+}
 
 /// Standard deviation of the Gaussian for a shadow's blur radius, both in points.
 inline constexpr double kSigmaPerBlur = 0.5;
