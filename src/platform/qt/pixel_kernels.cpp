@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -119,10 +120,22 @@ void tintAlpha(const uint8_t* alpha, uint32_t color, const PixelBuffer& target) 
         lut[v] = ((ca * v + 127) / 255) << 24 | ((cr * v + 127) / 255) << 16 | ((cg * v + 127) / 255) << 8 |
                  (cb * v + 127) / 255;
     }
-    for (int y = 0; y < target.height; ++y) {
+    // The size in locals: a store through `out` could otherwise be taken to change it. Four
+    // alphas are read at once; a table lookup per pixel gains nothing from vector registers.
+    const int width = target.width, height = target.height;
+    for (int y = 0; y < height; ++y) {
         uint32_t* out = target.row(y);
-        const uint8_t* in = alpha + static_cast<size_t>(y) * target.width;
-        for (int x = 0; x < target.width; ++x) out[x] = lut[in[x]];
+        const uint8_t* in = alpha + static_cast<size_t>(y) * width;
+        int x = 0;
+        for (; x + 4 <= width; x += 4) {
+            uint32_t four;
+            std::memcpy(&four, in + x, 4);
+            out[x] = lut[four & 0xff];
+            out[x + 1] = lut[(four >> 8) & 0xff];
+            out[x + 2] = lut[(four >> 16) & 0xff];
+            out[x + 3] = lut[four >> 24];
+        }
+        for (; x < width; ++x) out[x] = lut[in[x]];
     }
 }
 
