@@ -106,6 +106,20 @@ TEST(PixelKernels, DiscBlendsOverWhatIsThereAndKeepsToItsClipAndBuffer) {
         for (int x = 5; x < p.width; ++x) ASSERT_EQ(p.at(x, y), 0u) << x << "," << y;
 }
 
+TEST(PixelKernels, TintPaintsEveryAlphaOfEachRowWhateverTheWidthAndKeepsToTheRow) {
+    // Rows of 7: read four at a time, then the rest one by one.
+    uint8_t alpha[14];
+    for (int i = 0; i < 14; ++i) alpha[i] = static_cast<uint8_t>(i * 19);
+    Pixels p(7, 2);
+    tintAlpha(alpha, 0xc0604020, p.buffer());
+    for (int i = 0; i < 14; ++i) {
+        const uint32_t v = alpha[i], expected = (192 * v + 127) / 255 << 24 | (96 * v + 127) / 255 << 16 |
+                                                (64 * v + 127) / 255 << 8 | (32 * v + 127) / 255;
+        EXPECT_EQ(p.at(i % 7, i / 7), expected) << i;
+    }
+    EXPECT_TRUE(p.paddingIntact());
+}
+
 TEST(PixelKernels, OpaqueBoundsFindTheNonTransparentPixelsAndIgnoreTheRowPadding) {
     Pixels p(10, 6);
     EXPECT_TRUE(opaquePixelBounds(p.buffer()).isEmpty());  // the padding is opaque: not counted
