@@ -1,5 +1,5 @@
-// The pixel loops of the Qt backend's drawing, over plain memory: fills, blended discs, tints and
-// the search for the opaque part of an image. Pixels are 32-bit premultiplied ARGB values, alpha
+// The pixel loops of the Qt backend's drawing, over plain memory: fills, blended discs, tints,
+// copies and the search for the opaque part of an image. Pixels are 32-bit premultiplied ARGB values, alpha
 // in the top byte (QImage's ARGB32_Premultiplied and RGB32 in memory); pixel (x, y) covers the
 // square [x, x + 1) × [y, y + 1). Every kernel keeps to its buffer, whatever it is asked.
 #pragma once
@@ -74,6 +74,10 @@ void blendDisc(const PixelBuffer& target, double centreX, double centreY, double
 /// Paints an alpha map of target.width × target.height values (row after row, no gaps) in the
 /// premultiplied colour `color`: each pixel becomes the colour scaled by its alpha / 255.
 void tintAlpha(const uint8_t* alpha, uint32_t color, const PixelBuffer& target);
+
+/// Copies the pixels of `part` of `source` into `target`, the corner of `part` landing at (x, y),
+/// replacing what was there; whatever falls outside either buffer is left out.
+void copyPixels(const PixelBuffer& target, int x, int y, const ConstPixelBuffer& source, const PixelRect& part);
 
 /// The smallest rectangle holding every pixel whose alpha is not 0; empty when there is none.
 PixelRect opaquePixelBounds(const ConstPixelBuffer& pixels);

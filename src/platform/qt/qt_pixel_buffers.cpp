@@ -12,8 +12,9 @@ std::optional<PixelBuffer> paintedPixels(QPainter& painter) {
     QImage& image = *static_cast<QImage*>(device);
     if (image.format() != QImage::Format_ARGB32_Premultiplied && image.format() != QImage::Format_RGB32)
         return std::nullopt;
-    // The engine took the image's own pixels when it began; while no copy shares them, asking for
-    // them writable hands back that same buffer.
+    // The engine took the image's own pixels when it began, and an image being painted is copied
+    // in full, so no copy shares them: asked for writable, they are that same buffer. Should one
+    // share them all the same, writing would part the image from the engine's buffer.
     if (!image.isDetached()) return std::nullopt;
     return pixelsOf(image);
 }

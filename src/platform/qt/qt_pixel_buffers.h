@@ -25,8 +25,8 @@ inline PixelRect toPixelRect(const QRect& r) { return {r.x(), r.y(), r.width(), 
 
 /// The pixels that `painter` draws into, to write beside it: those of the 32-bit premultiplied
 /// (or RGB32) image its raster engine paints, an image of its own or a window's backing store.
-/// None for any other device, and for an image whose pixels are shared with a copy (writing
-/// them would then part the image from the buffer the engine holds).
+/// None for any other device (and for an image whose pixels a copy shares, which painting
+/// prevents).
 std::optional<PixelBuffer> paintedPixels(QPainter& painter);
 
 }  // namespace qtbackend
