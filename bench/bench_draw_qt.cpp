@@ -14,6 +14,7 @@
 
 #include "platform/qt/qt_graphics.h"
 #include "support/fake_host.h"
+#include "support/view_setup.h"
 #include "module/view/tavrin_screensaver_view.h"
 
 namespace {
@@ -45,13 +46,13 @@ Scene makeScene(double width, double height, double scale) {
     host::installHost(&fake);
 
     Scene s;
-    s.view = Tavrin_ScreenSaverView::create({{0, 0}, {width, height}}, false);
     s.window = std::make_shared<fake::FakeWindow>();
     s.window->scale = scale;
-    s.view->hostAttachWindow(s.window);
+    s.view = fake::viewOnWindow({{0, 0}, {width, height}}, s.window);
     Tavrin_ScreenSaverView& v = *s.view;
-    v.enableFadeTrails = v.enableNeonGlow = v.enableCollisionFlash = v.enableColorDrift = true;
-    v.enableStarfield = v.enableCollisionSparks = true;
+    // Every switch on; the two that only steer the simulation (ball curve, cross-monitor sparks)
+    // change nothing here, where the frames are moved on by hand.
+    fake::setEveryEffect(v, true);
     v.trailLength = 30;
     v.glowSize = 15;
     v.starCount = 200;

@@ -51,12 +51,22 @@ enum class CompositingOperation : int64_t {
     SourceOver = 2,  ///< blends over the destination by the source's alpha
 };
 
+/// The platform's own side of an image that its graphics made. The module never looks inside;
+/// the platform's contexts reach their images through it (Image::platformImage).
+class PlatformImage {
+protected:
+    ~PlatformImage() = default;
+};
+
 /// Anything that can be drawn into a rectangle: a vector source or a bitmap.
 class Image {
 public:
     virtual ~Image() = default;
     /// Natural size in points.
     virtual CGSize size() const = 0;
+    /// The platform's side of the image, for the platform's contexts; none for an image that the
+    /// platform's graphics did not make.
+    virtual const PlatformImage* platformImage() const { return nullptr; }
 };
 
 /// An RGBA bitmap of 8 bits per sample, interleaved, with its own pixel memory; its size in

@@ -7,6 +7,7 @@
 
 #include "support/counting_operator_new.h"
 #include "support/fake_host.h"
+#include "support/view_setup.h"
 #include "module/view/tavrin_screensaver_view.h"
 
 namespace {
@@ -16,13 +17,10 @@ using tavrin::Tavrin_ScreenSaverView;
 class DrawAllocation : public fake::HostTest {};
 
 TEST_F(DrawAllocation, FullSceneDrawsWithoutAllocatingOnceBitmapsExist) {
-    auto view = Tavrin_ScreenSaverView::create({{0, 0}, {1920, 1080}}, false);
+    auto view = fake::viewOnWindow({{0, 0}, {1920, 1080}}, windowOn(nullptr, 2.0));
     ASSERT_TRUE(view);
-    auto window = windowOn(nullptr, 2.0);
-    view->hostAttachWindow(window);
     auto& v = *view;
-    v.enableFadeTrails = v.enableNeonGlow = v.enableCollisionFlash = v.enableColorDrift = true;
-    v.enableStarfield = v.enableCollisionSparks = true;
+    fake::setEveryEffect(v, true);
     v.trailLength = 30;
     v.starCount = 200;
     v.activeParticleCount = tavrin::kParticleCapacity;

@@ -14,6 +14,7 @@
 
 #include "platform/qt/qt_graphics.h"
 #include "support/fake_host.h"
+#include "support/view_setup.h"
 #include "module/view/tavrin_screensaver_view.h"
 
 using qtbackend::QPainterContext;
@@ -338,13 +339,11 @@ protected:
 
     /// A 400 × 200 view with every effect off and nothing in its scene but the two sprites.
     void makeView(double scale = 1) {
-        view = tavrin::Tavrin_ScreenSaverView::create({{0, 0}, {400, 200}}, false);
-        ASSERT_TRUE(view);
         window = windowOn(nullptr, scale);
-        view->hostAttachWindow(window);
+        view = fake::viewOnWindow({{0, 0}, {400, 200}}, window);
+        ASSERT_TRUE(view);
         auto& v = *view;
-        v.enableFadeTrails = v.enableNeonGlow = v.enableCollisionFlash = v.enableColorDrift = false;
-        v.enableStarfield = v.enableCollisionSparks = false;
+        fake::setEveryEffect(v, false);
         v.glowSize = 15;
         v.activeParticleCount = 0;
         v.objects[0].size = {200, 200 / tavrin::kLogoAspect};

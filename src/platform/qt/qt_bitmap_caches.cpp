@@ -4,79 +4,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/qt/alpha_blur.h"
+#include "platform/qt/pixel_kernels.h"
+#include "platform/qt/qt_pixel_buffers.h"
 #include "platform/qt/subpixel_shift.h"
 
 namespace qtbackend {
-namespace {
-
-constexpr int kBoxPasses = 3;
-
-/// Radii of three box filters whose succession approximates a Gaussian of `sigma` (box widths
-/// chosen as the two odd integers around the ideal width, mixed to match the variance).
-void boxRadiiForGaussian(double sigma, int radii[kBoxPasses]) {
-    const double variance12 = 12.0 * sigma * sigma;
-    const double idealWidth = std::sqrt(variance12 / kBoxPasses + 1.0);
-    int lower = static_cast<int>(std::floor(idealWidth));
-    if (lower % 2 == 0) --lower;
-    const int upper = lower + 2;
-    const double idealLowerCount = (variance12 - kBoxPasses * lower * lower - 4.0 * kBoxPasses * lower -
-                                    3.0 * kBoxPasses) / (-4.0 * lower - 4.0);
-    const int lowerCount = static_cast<int>(std::lround(idealLowerCount));
-    for (int i = 0; i < kBoxPasses; ++i) radii[i] = ((i < lowerCount ? lower : upper) - 1) / 2;
-}
-
-/// One box pass along a row of `n` values (outside counts as 0), from `in` to `out`.
-void boxRow(const float* in, float* out, int n, int radius) {
-    const float scale = 1.0f / static_cast<float>(2 * radius + 1);
-    float sum = 0;
-    for (int i = 0; i <= radius && i < n; ++i) sum += in[i];
-    for (int x = 0; x < n; ++x) {
-        out[x] = sum * scale;
-        if (x + radius + 1 < n) sum += in[x + radius + 1];
-        if (x - radius >= 0) sum -= in[x - radius];
-    }
-}
-
-/// One box pass down the columns of a `width` × `height` buffer, all columns at once so that
-/// memory is read row by row.
-void boxColumns(const float* in, float* out, int width, int height, int radius, std::vector<float>& sums) {
-    const float scale = 1.0f / static_cast<float>(2 * radius + 1);
-    sums.assign(static_cast<size_t>(width), 0.0f);
-    for (int y = 0; y <= radius && y < height; ++y) {
-        const float* row = in + static_cast<size_t>(y) * width;
-        for (int x = 0; x < width; ++x) sums[x] += row[x];
-    }
-    for (int y = 0; y < height; ++y) {
-        float* dst = out + static_cast<size_t>(y) * width;
-        for (int x = 0; x < width; ++x) dst[x] = sums[x] * scale;
-        if (y + radius + 1 < height) {
-            const float* add = in + static_cast<size_t>(y + radius + 1) * width;
-            for (int x = 0; x < width; ++x) sums[x] += add[x];
-        }
-        if (y - radius >= 0) {
-            const float* sub = in + static_cast<size_t>(y - radius) * width;
-            for (int x = 0; x < width; ++x) sums[x] -= sub[x];
-        }
-    }
-}
-
-}  // namespace
-
-SilhouetteGeometry silhouetteGeometry(QSize source, double sigma) {
-    if (!(sigma > 0)) sigma = 0;
-    SilhouetteGeometry g;
-    // Wide blurs lose nothing at a lower resolution: keep the blur at two to four pixels there.
-    g.step = sigma >= 4 ? static_cast<int>(sigma / 2) : 1;
-    int radii[kBoxPasses];
-    boxRadiiForGaussian(sigma / g.step, radii);
-    for (int i = 0; i < kBoxPasses; ++i) g.radii[i] = radii[i];
-    // The boxes together reach exactly the sum of their radii; one more transparent pixel lets the
-    // smooth upscaling fade to nothing at the border.
-    g.padding = radii[0] + radii[1] + radii[2] + 1;
-    g.width = (source.width() + g.step - 1) / g.step + 2 * g.padding;
-    g.height = (source.height() + g.step - 1) / g.step + 2 * g.padding;
-    return g;
-}
 
 double silhouetteSigma(double sigma) { return std::lround(std::clamp(sigma, 0.0, 4096.0) * 4) / 4.0; }
 
@@ -84,47 +17,14 @@ BlurredSilhouette blurSilhouette(const QImage& image, double sigma) {
     const QImage source = image.format() == QImage::Format_ARGB32_Premultiplied || image.format() == QImage::Format_ARGB32
                               ? image
                               : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    const SilhouetteGeometry g = silhouetteGeometry(source.size(), sigma);
+    const SilhouetteGeometry g = silhouetteGeometry(source.width(), source.height(), sigma);
     BlurredSilhouette s;
     s.step = g.step;
     s.padding = g.padding;
     s.width = g.width;
     s.height = g.height;
-    const int* radii = g.radii;
-    const int sw = source.width();
-    const int sh = source.height();
-    const size_t count = static_cast<size_t>(s.width) * static_cast<size_t>(s.height);
-
-    std::vector<float> a(count, 0.0f);
-    std::vector<float> b(count, 0.0f);
-    // Downsample: each low-resolution pixel is the mean alpha of its step × step block (pixels
-    // beyond the source's edge count as transparent).
-    const float blockScale = 1.0f / static_cast<float>(s.step * s.step);
-    for (int y = 0; y < sh; ++y) {
-        const QRgb* row = reinterpret_cast<const QRgb*>(source.constScanLine(y));
-        float* dst = a.data() + static_cast<size_t>(y / s.step + s.padding) * s.width + s.padding;
-        if (s.step == 1) {
-            for (int x = 0; x < sw; ++x) dst[x] = static_cast<float>(qAlpha(row[x]));
-        } else {
-            for (int x = 0; x < sw; ++x) dst[x / s.step] += static_cast<float>(qAlpha(row[x])) * blockScale;
-        }
-    }
-
-    std::vector<float> sums;
-    for (int pass = 0; pass < kBoxPasses; ++pass) {
-        for (int y = 0; y < s.height; ++y) {
-            const size_t offset = static_cast<size_t>(y) * s.width;
-            boxRow(a.data() + offset, b.data() + offset, s.width, radii[pass]);
-        }
-        std::swap(a, b);
-    }
-    for (int pass = 0; pass < kBoxPasses; ++pass) {
-        boxColumns(a.data(), b.data(), s.width, s.height, radii[pass], sums);
-        std::swap(a, b);
-    }
-
-    s.alpha.resize(count);
-    for (size_t i = 0; i < count; ++i) s.alpha[i] = static_cast<uint8_t>(std::clamp(a[i] + 0.5f, 0.0f, 255.0f));
+    s.alpha.resize(static_cast<size_t>(s.width) * static_cast<size_t>(s.height));
+    blurAlpha(constPixelsOf(source), g, s.alpha.data());
     return s;
 }
 
@@ -133,17 +33,7 @@ const QImage& BlurredSilhouette::tintedWith(QRgb color) {
     if (tinted.width() != width || tinted.height() != height)
         tinted = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
     if (tinted.isNull()) return tinted;
-    QRgb lut[256];
-    const unsigned ca = qAlpha(color), cr = qRed(color), cg = qGreen(color), cb = qBlue(color);
-    for (unsigned v = 0; v < 256; ++v) {
-        lut[v] = qRgba(static_cast<int>((cr * v + 127) / 255), static_cast<int>((cg * v + 127) / 255),
-                       static_cast<int>((cb * v + 127) / 255), static_cast<int>((ca * v + 127) / 255));
-    }
-    for (int y = 0; y < height; ++y) {
-        QRgb* dst = reinterpret_cast<QRgb*>(tinted.scanLine(y));
-        const uint8_t* src = alpha.data() + static_cast<size_t>(y) * width;
-        for (int x = 0; x < width; ++x) dst[x] = lut[src[x]];
-    }
+    tintAlpha(alpha.data(), color, pixelsOf(tinted));
     tint = color;
     return tinted;
 }
@@ -213,17 +103,7 @@ const QImage* GlowCache::get(const BlurredSilhouette& silhouette, int quarterPix
         if (tinted_.width() != glow.width || tinted_.height() != glow.height)
             tinted_ = QImage(glow.width, glow.height, QImage::Format_ARGB32_Premultiplied);
         if (tinted_.isNull()) return nullptr;
-        QRgb lut[256];
-        const unsigned ca = qAlpha(tint), cr = qRed(tint), cg = qGreen(tint), cb = qBlue(tint);
-        for (unsigned v = 0; v < 256; ++v) {
-            lut[v] = qRgba(static_cast<int>((cr * v + 127) / 255), static_cast<int>((cg * v + 127) / 255),
-                           static_cast<int>((cb * v + 127) / 255), static_cast<int>((ca * v + 127) / 255));
-        }
-        for (int y = 0; y < glow.height; ++y) {
-            QRgb* dst = reinterpret_cast<QRgb*>(tinted_.scanLine(y));
-            const uint8_t* src = glow.alpha.data() + static_cast<size_t>(y) * glow.width;
-            for (int x = 0; x < glow.width; ++x) dst[x] = lut[src[x]];
-        }
+        tintAlpha(glow.alpha.data(), tint, pixelsOf(tinted_));
         tintedFrom_ = &glow;
         tint_ = tint;
     }
@@ -264,22 +144,8 @@ QRect opaqueBounds(const QImage& image) {
     const QImage argb = image.format() == QImage::Format_ARGB32_Premultiplied || image.format() == QImage::Format_ARGB32
                             ? image
                             : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    const int width = argb.width(), height = argb.height();
-    int left = width, right = -1, top = height, bottom = -1;
-    for (int y = 0; y < height; ++y) {
-        const QRgb* row = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
-        int first = 0;
-        while (first < width && qAlpha(row[first]) == 0) ++first;
-        if (first == width) continue;
-        int last = width - 1;
-        while (qAlpha(row[last]) == 0) --last;
-        left = std::min(left, first);
-        right = std::max(right, last);
-        top = std::min(top, y);
-        bottom = y;
-    }
-    if (right < 0) return QRect();
-    return QRect(QPoint(left, top), QPoint(right, bottom));
+    const PixelRect bounds = opaquePixelBounds(constPixelsOf(argb));
+    return bounds.isEmpty() ? QRect() : QRect(bounds.x, bounds.y, bounds.width, bounds.height);
 }
 
 const TurnedImage* TurnedCache::get(const QImage& source, const QTransform& linear, QPointF shift) {
@@ -310,10 +176,9 @@ const TurnedImage* TurnedCache::get(const QImage& source, const QTransform& line
         if (!part.isEmpty()) {
             turned.pixels = QImage(part.width() + 1, part.height() + 1, QImage::Format_ARGB32_Premultiplied);
             if (turned.pixels.isNull()) return nullptr;
-            shiftBySubpixelPhase(reinterpret_cast<const uint32_t*>(source.constScanLine(part.top())) + part.left(),
-                                 source.bytesPerLine(), part.width(), part.height(), static_cast<int>(phaseX),
-                                 static_cast<int>(phaseY), reinterpret_cast<uint32_t*>(turned.pixels.bits()),
-                                 turned.pixels.bytesPerLine());
+            const ConstPixelBuffer whole = constPixelsOf(source);
+            const ConstPixelBuffer opaque(whole.row(part.top()) + part.left(), whole.stride, part.width(), part.height());
+            shiftBySubpixelPhase(opaque, static_cast<int>(phaseX), static_cast<int>(phaseY), pixelsOf(turned.pixels));
         }
     } else {
         const QRectF box = linear.mapRect(QRectF(0, 0, source.width(), source.height())).translated(shift);

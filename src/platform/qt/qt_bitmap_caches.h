@@ -16,6 +16,8 @@
 #include <list>
 #include <vector>
 
+#include "platform/qt/alpha_blur.h"
+
 namespace qtbackend {
 
 /// The blurred alpha of an image, at a reduced resolution for wide blurs, padded on every side
@@ -33,22 +35,11 @@ struct BlurredSilhouette {
     const QImage& tintedWith(QRgb premultipliedColor);
 };
 
-/// The layout of a blurred silhouette, known before blurring: what the shadow's drawing needs to
-/// know where it lands.
-struct SilhouetteGeometry {
-    int width = 0;   ///< low-resolution pixels, padding included
-    int height = 0;
-    int step = 1;     ///< source pixels per low-resolution pixel
-    int padding = 0;  ///< low-resolution pixels added on each side
-    int radii[3] = {0, 0, 0};  ///< of the three box passes, low-resolution pixels
-};
-SilhouetteGeometry silhouetteGeometry(QSize source, double sigma);
 /// The blur that a silhouette is made for when `sigma` is asked: a quarter of a pixel apart.
 double silhouetteSigma(double sigma);
 
 /// Blurs the alpha channel of `source` (premultiplied ARGB) by a Gaussian of standard deviation
-/// `sigma` source pixels. Three box passes per axis approximate the Gaussian; wide blurs run on a
-/// downsampled copy, which the drawing scales back up with smooth filtering.
+/// `sigma` source pixels (see alpha_blur.h).
 BlurredSilhouette blurSilhouette(const QImage& source, double sigma);
 
 /// Silhouettes of one image for the radii it was recently drawn with. A flash widens the blur

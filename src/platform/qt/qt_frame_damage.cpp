@@ -4,16 +4,11 @@
 #include <cmath>
 
 #include "platform/qt/qt_graphics.h"
+#include "platform/qt/qt_images.h"
 #include "platform/qt/qt_placement.h"
 
 namespace qtbackend {
 namespace {
-
-QTransform uprightIn(const host::CGRect& r) {
-    return QTransform(1, 0, 0, -1, r.origin.x, r.origin.y + r.size.height);
-}
-
-QRectF toQRect(const host::CGRect& r) { return QRectF(r.origin.x, r.origin.y, r.size.width, r.size.height); }
 
 int64_t area(const QRect& r) { return static_cast<int64_t>(r.width()) * r.height(); }
 
@@ -48,13 +43,13 @@ void DamageRecorder::setFillColor(const host::Color& color) {
 
 void DamageRecorder::fillRect(const host::CGRect& rect) {
     if (fill_ == qRgba(0, 0, 0, 255)) return;  // the background
-    add(filteredFootprint(toQRect(rect), state_.ctm * toDevice_));
+    add(filteredFootprint(toQRectF(rect), state_.ctm * toDevice_));
 }
 
 void DamageRecorder::fillEllipseInRect(const host::CGRect& rect) {
     if (qAlpha(fill_) == 0) return;
     // A disc smaller than a pixel is spread over a pixel's radius: one more pixel of margin.
-    add(filteredFootprint(toQRect(rect), state_.ctm * toDevice_).adjusted(-1, -1, 1, 1));
+    add(filteredFootprint(toQRectF(rect), state_.ctm * toDevice_).adjusted(-1, -1, 1, 1));
 }
 
 void DamageRecorder::saveGState() { stack_.push_back(state_); }
@@ -79,37 +74,42 @@ void DamageRecorder::setShadow(host::CGSize offset, double blur, const host::Col
     state_.shadowBlur = std::isfinite(blur) ? std::max(blur, 0.0) : 0.0;
 }
 
-void DamageRecorder::drawImage(const host::Image& image, const host::CGRect& rect, host::CompositingOperation,
+void DamageRecorder::drawImage(const host::Image& image, const host::CGRect& rect, host::CompositingOperation op,
                                double fraction) {
     if (host::NSIsEmptyRect(rect) || !(fraction > 0)) return;
-    const QTransform upright = uprightIn(rect) * state_.ctm;
-    const QTransform uprightToDevice = upright * toDevice_;
-    const QRectF target(0, 0, rect.size.width, rect.size.height);
+    if (const QtImage* qt = qtImageOf(image)) qt->drawWith(*this, {rect, op, fraction});
+}
 
-    QSize shadowSource;
-    if (auto* bitmap = dynamic_cast<const QtBitmap*>(&image)) {
-        const QImage& pixels = bitmap->image();
-        if (pixels.isNull()) return;
-        shadowSource = pixels.size();
-        const BitmapPlacement placement = placeBitmap(pixels.size(), target.size(), uprightToDevice);
-        const QRect placed = placedBitmapFootprint(placement, pixels.size(), bitmap->opaqueBounds());
-        // A turned copy too large to keep is drawn smoothly instead, over a little more.
-        const bool kept =
-            placement.asIs || (placed.width() < TurnedCache::kMaxSide && placed.height() < TurnedCache::kMaxSide);
-        add(kept ? placed : filteredFootprint(target, uprightToDevice));
-    } else {
-        // Drawn straight from its source; its shadow is made from a raster copy at device scale.
-        const double scale = std::sqrt(std::fabs(uprightToDevice.determinant()));
-        shadowSource = QSize(std::clamp(static_cast<int>(std::ceil(target.width() * scale)), 1, 4096),
-                             std::clamp(static_cast<int>(std::ceil(target.height() * scale)), 1, 4096));
-        add(filteredFootprint(target, uprightToDevice));
-    }
-    if (state_.shadow) {
-        const ShadowPlacement shadow = placeShadow(shadowSource, target.size(), upright, base_, baseInverse_,
-                                                   state_.shadowOffset, state_.shadowBlur);
-        // One pixel more: a glow that keeps its blur is placed at the nearest quarter pixel.
-        if (shadow.visible) add(filteredFootprint(shadow.padded, shadow.world * toDevice_).adjusted(-1, -1, 1, 1));
-    }
+void DamageRecorder::drawBitmap(const QtBitmap& bitmap, const ImageDrawing& drawing) {
+    const QImage& pixels = bitmap.image();
+    if (pixels.isNull()) return;
+    const QTransform upright = uprightIn(drawing.rect) * state_.ctm;
+    const QTransform uprightToDevice = upright * toDevice_;
+    const QRectF target(0, 0, drawing.rect.size.width, drawing.rect.size.height);
+    const BitmapPlacement placement = placeBitmap(pixels.size(), target.size(), uprightToDevice);
+    const QRect placed = placedBitmapFootprint(placement, pixels.size(), bitmap.opaqueBounds());
+    // A turned copy too large to keep is drawn smoothly instead, over a little more.
+    const bool kept =
+        placement.asIs || (placed.width() < TurnedCache::kMaxSide && placed.height() < TurnedCache::kMaxSide);
+    add(kept ? placed : filteredFootprint(target, uprightToDevice));
+    addShadow(pixels.size(), target.size(), upright);
+}
+
+void DamageRecorder::drawSvg(const QtSvgImage&, const ImageDrawing& drawing) {
+    // Drawn straight from its source; its shadow is made from a raster copy at device scale.
+    const QTransform upright = uprightIn(drawing.rect) * state_.ctm;
+    const QTransform uprightToDevice = upright * toDevice_;
+    const QRectF target(0, 0, drawing.rect.size.width, drawing.rect.size.height);
+    add(filteredFootprint(target, uprightToDevice));
+    addShadow(svgShadowRaster(target.size(), uprightToDevice), target.size(), upright);
+}
+
+void DamageRecorder::addShadow(QSize source, QSizeF target, const QTransform& upright) {
+    if (!state_.shadow) return;
+    const ShadowPlacement shadow =
+        placeShadow(source, target, upright, base_, baseInverse_, state_.shadowOffset, state_.shadowBlur);
+    // One pixel more: a glow that keeps its blur is placed at the nearest quarter pixel.
+    if (shadow.visible) add(filteredFootprint(shadow.padded, shadow.world * toDevice_).adjusted(-1, -1, 1, 1));
 }
 
 namespace {

@@ -12,13 +12,14 @@
 #include <vector>
 
 #include "host/graphics.h"
+#include "platform/qt/qt_images.h"
 
 namespace qtbackend {
 
 /// A graphics context that records, for each drawing, the device pixels the Qt context would
 /// touch (a little more at antialiased edges), clipped to the device. Fills of opaque black are
 /// the background and record nothing.
-class DamageRecorder : public host::GraphicsContext {
+class DamageRecorder : public host::GraphicsContext, private QtImageDrawer {
 public:
     /// Starts a pass over a view `heightPoints` high (y upwards in points) shown on a device of
     /// `devicePixels` at `devicePixelRatio` pixels per point. Keeps the memory of the last pass.
@@ -45,6 +46,10 @@ private:
         double shadowBlur = 0;
     };
     void add(const QRect& deviceRect);
+    void drawBitmap(const QtBitmap& bitmap, const ImageDrawing& drawing) override;
+    void drawSvg(const QtSvgImage& image, const ImageDrawing& drawing) override;
+    /// The shadow under an image of `source` pixels drawn into `target` through `upright`.
+    void addShadow(QSize source, QSizeF target, const QTransform& upright);
 
     QTransform base_;
     QTransform baseInverse_;

@@ -6,103 +6,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+
+#include "platform/qt/pixel_kernels.h"
+#include "platform/qt/qt_pixel_buffers.h"
 
 namespace qtbackend {
 namespace {
-
-QRectF toQRect(const host::CGRect& r) { return QRectF(r.origin.x, r.origin.y, r.size.width, r.size.height); }
-
-/// Maps a rectangle's local, top-down coordinates (origin at its upper-left corner) to the
-/// module's y-up coordinates, so that images, stored top row first, appear upright.
-QTransform uprightIn(const host::CGRect& r) {
-    return QTransform(1, 0, 0, -1, r.origin.x, r.origin.y + r.size.height);
-}
-
-/// The largest disc, in device pixels of radius, that is blended pixel by pixel instead of being
-/// handed to the painter's path rasteriser (which costs a few microseconds for any ellipse).
-constexpr double kSmallDiscRadius = 16;
-
-/// x × a / 255 on each of the four 8-bit channels of x, rounded.
-inline uint byteMul(uint x, uint a) {
-    uint t = (x & 0xff00ff) * a;
-    t = (t + ((t >> 8) & 0xff00ff) + 0x800080) >> 8;
-    t &= 0xff00ff;
-    x = ((x >> 8) & 0xff00ff) * a;
-    x = x + ((x >> 8) & 0xff00ff) + 0x800080;
-    x &= 0xff00ff00;
-    return x | t;
-}
-
-/// The share of a pixel covered by a disc, estimated from the distance of the pixel's centre to
-/// the disc's centre. Good from a radius of about one pixel.
-inline double discCoverage(double radius, double dx, double dy) {
-    return std::clamp(radius - std::sqrt(dx * dx + dy * dy) + 0.5, 0.0, 1.0);
-}
-
-/// Blends an antialiased disc of a premultiplied colour over 32-bit premultiplied pixels, inside
-/// `clip` (device pixels). A disc of less than a pixel's radius has no inside: it is spread like
-/// a disc of one pixel's radius, its coverage scaled so that the total equals its area.
-void blendSmallDisc(uchar* bits, qsizetype bytesPerLine, const QRect& clip, QPointF centre, double radius,
-                    QRgb color) {
-    const double r = std::max(radius, 1.0);
-    const int left = std::max(clip.left(), static_cast<int>(std::floor(centre.x() - r - 0.5)));
-    const int right = std::min(clip.right(), static_cast<int>(std::ceil(centre.x() + r + 0.5)));
-    const int top = std::max(clip.top(), static_cast<int>(std::floor(centre.y() - r - 0.5)));
-    const int bottom = std::min(clip.bottom(), static_cast<int>(std::ceil(centre.y() + r + 0.5)));
-    double weight = 1;
-    if (radius < 1) {
-        double total = 0;
-        const int x0 = static_cast<int>(std::floor(centre.x() - r - 0.5));
-        const int y0 = static_cast<int>(std::floor(centre.y() - r - 0.5));
-        for (int y = y0; y <= y0 + 3; ++y)
-            for (int x = x0; x <= x0 + 3; ++x) total += discCoverage(r, x + 0.5 - centre.x(), y + 0.5 - centre.y());
-        weight = total > 0 ? M_PI * radius * radius / total : 0;
-    }
-    for (int y = top; y <= bottom; ++y) {
-        QRgb* row = reinterpret_cast<QRgb*>(bits + y * bytesPerLine);
-        const double dy = y + 0.5 - centre.y();
-        for (int x = left; x <= right; ++x) {
-            const double coverage = std::min(1.0, discCoverage(r, x + 0.5 - centre.x(), dy) * weight);
-            const uint a = static_cast<uint>(coverage * 255 + 0.5);
-            if (a == 0) continue;
-            const uint src = a == 255 ? color : byteMul(color, a);
-            row[x] = src + byteMul(row[x], 255 - qAlpha(src));
-        }
-    }
-}
-
-/// Rows at least this long bypass the caches when filled. Shorter ones, such as the pieces of a
-/// frame that changed, would leave the processor's write-combining buffers with part-filled
-/// lines, which cost far more than ordinary stores.
-constexpr int kStreamedRowPixels = 1024;
-
-/// Sets `count` pixels to one value. A frame's background is larger than the caches, so the stores
-/// of long rows bypass them where the processor allows, which halves the memory traffic of the fill.
-void fillPixels(QRgb* row, int count, QRgb value) {
-#if defined(__SSE2__)
-    if (count < kStreamedRowPixels) {
-        std::fill(row, row + count, value);
-        return;
-    }
-    int i = 0;
-    while (i < count && (reinterpret_cast<uintptr_t>(row + i) & 15) != 0) row[i++] = value;
-    const __m128i four = _mm_set1_epi32(static_cast<int>(value));
-    for (; i + 4 <= count; i += 4) _mm_stream_si128(reinterpret_cast<__m128i*>(row + i), four);
-    for (; i < count; ++i) row[i] = value;
-#else
-    std::fill(row, row + count, value);
-#endif
-}
-
-/// Orders the bypassing stores of fillPixels before whatever is drawn next.
-void finishPixelFill() {
-#if defined(__SSE2__)
-    _mm_sfence();
-#endif
-}
 
 /// The rectangles of a region's list (sorted in bands from the top, as QRegion keeps them) that
 /// can meet the rows `top` to `bottom`.
@@ -115,37 +24,6 @@ std::pair<const QRect*, const QRect*> piecesAcross(const std::vector<QRect>& pie
 }
 
 }  // namespace
-
-// --- Images ---
-
-QtSvgImage::QtSvgImage(std::unique_ptr<QSvgRenderer> renderer) : renderer_(std::move(renderer)) {}
-
-host::CGSize QtSvgImage::size() const {
-    const QRectF box = renderer_->viewBoxF();
-    return {box.width(), box.height()};
-}
-
-void QtSvgImage::render(QPainter& painter, const QRectF& target) const {
-    ++renderCount_;
-    renderer_->render(&painter, target);
-}
-
-const QImage& QtSvgImage::rasterAt(QSize pixels) const {
-    if (raster_.size() != pixels) {
-        raster_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-        raster_.fill(Qt::transparent);
-        QPainter p(&raster_);
-        p.setRenderHint(QPainter::Antialiasing, true);
-        render(p, QRectF(0, 0, pixels.width(), pixels.height()));
-    }
-    return raster_;
-}
-
-QtBitmap::QtBitmap(int64_t w, int64_t h)
-    : image_(static_cast<int>(w), static_cast<int>(h), QImage::Format_ARGB32_Premultiplied),
-      points_{static_cast<double>(w), static_cast<double>(h)} {
-    if (!image_.isNull()) image_.fill(Qt::transparent);
-}
 
 // --- The context ---
 
@@ -189,28 +67,21 @@ void QPainterContext::begin() {
     // Small discs and fills on whole pixels go straight into the pixels when the painter draws
     // into a 32-bit premultiplied image with the raster engine; the system clip (a widget's
     // update region, in device pixels) is kept.
-    QPaintEngine* engine = painter_->paintEngine();
-    QPaintDevice* device = engine ? engine->paintDevice() : nullptr;
-    if (engine && engine->type() == QPaintEngine::Raster && device && device->devType() == QInternal::Image) {
-        QImage* image = static_cast<QImage*>(device);
-        if (image->format() == QImage::Format_ARGB32_Premultiplied || image->format() == QImage::Format_RGB32) {
-            const QRegion clip = engine->systemClip();
-            directClip_.clear();
-            if (ownerClips_) {
-                for (const QRect& r : ownerClip_) {
-                    const QRect inside = r & image->rect();
-                    if (!inside.isEmpty()) directClip_.push_back(inside);
-                }
-            } else if (clip.isEmpty()) {
-                directClip_.push_back(image->rect());
-            } else {
-                for (const QRect& r : clip) {
-                    const QRect inside = r & image->rect();
-                    if (!inside.isEmpty()) directClip_.push_back(inside);
-                }
-            }
-            directPixels_ = image;
+    if (const std::optional<PixelBuffer> pixels = paintedPixels(*painter_)) {
+        const QRect surface(0, 0, pixels->width, pixels->height);
+        const auto keep = [&](const QRect& r) {
+            const QRect inside = r & surface;
+            if (!inside.isEmpty()) directClip_.push_back(toPixelRect(inside));
+        };
+        directClip_.clear();
+        if (ownerClips_) {
+            for (const QRect& r : ownerClip_) keep(r);
+        } else if (const QRegion clip = painter_->paintEngine()->systemClip(); clip.isEmpty()) {
+            keep(surface);
+        } else {
+            for (const QRect& r : clip) keep(r);
         }
+        directPixels_ = *pixels;
     }
 }
 
@@ -265,76 +136,45 @@ void QPainterContext::drawInsideClip(const QRect& footprint, Draw draw) {
 }
 
 void QPainterContext::fillRect(const host::CGRect& rect) {
-    if (!painter_->isActive() || fillPixelRect(rect)) return;
-    drawInsideClip(filteredFootprint(toQRect(rect), state_.ctm * toDevice_), [&] {
+    if (!painter_->isActive() || fillWholePixels(rect)) return;
+    drawInsideClip(filteredFootprint(toQRectF(rect), state_.ctm * toDevice_), [&] {
         useTransform(state_.ctm);
         useComposition(QPainter::CompositionMode_Source);
-        painter_->fillRect(toQRect(rect), fill_);
+        painter_->fillRect(toQRectF(rect), fill_);
     });
 }
 
 void QPainterContext::fillEllipseInRect(const host::CGRect& rect) {
     if (!painter_->isActive()) return;
     if (fillSmallDisc(rect)) return;
-    drawInsideClip(filteredFootprint(toQRect(rect), state_.ctm * toDevice_), [&] {
+    drawInsideClip(filteredFootprint(toQRectF(rect), state_.ctm * toDevice_), [&] {
         useTransform(state_.ctm);
         useComposition(QPainter::CompositionMode_SourceOver);
         if (painterBrush_ != fill_) {
             painterBrush_ = fill_;
             painter_->setBrush(fill_);
         }
-        painter_->drawEllipse(toQRect(rect));
+        painter_->drawEllipse(toQRectF(rect));
     });
 }
 
-bool QPainterContext::fillPixelRect(const host::CGRect& rect) {
+bool QPainterContext::fillWholePixels(const host::CGRect& rect) {
     if (!directPixels_ || painter_->hasClipping() || outerOpacity_ != 1) return false;
-    const QTransform device = state_.ctm * toDevice_;
-    if (device.type() > QTransform::TxScale) return false;
-    const QRectF mapped = device.mapRect(toQRect(rect));
-    if (!std::isfinite(mapped.left() + mapped.top() + mapped.width() + mapped.height())) return false;
-    const QRectF area = mapped & QRectF(directPixels_->rect());
-    if (area.isEmpty()) return true;  // off the surface: nothing to do
-    // Only a rectangle on whole pixels: its edge pixels are replaced outright, not in part.
-    const auto whole = [](double v) { return std::fabs(v - std::round(v)) < 1e-6; };
-    if (!whole(area.left()) || !whole(area.top()) || !whole(area.right()) || !whole(area.bottom())) return false;
-    const QRect pixels(QPoint(static_cast<int>(std::round(area.left())), static_cast<int>(std::round(area.top()))),
-                       QPoint(static_cast<int>(std::round(area.right())) - 1,
-                              static_cast<int>(std::round(area.bottom())) - 1));
-    const QRgb color = fill_.rgba64().premultiplied().toArgb32();
-    uchar* bits = const_cast<uchar*>(directPixels_->constBits());
-    const qsizetype stride = directPixels_->bytesPerLine();
-    const auto [first, last] = piecesAcross(directClip_, pixels.top(), pixels.bottom());
-    for (const QRect* clip = first; clip != last; ++clip) {
-        const QRect part = pixels & *clip;
-        for (int y = part.top(); y <= part.bottom(); ++y)
-            fillPixels(reinterpret_cast<QRgb*>(bits + y * stride) + part.left(), part.width(), color);
-    }
-    finishPixelFill();
+    const std::optional<QRect> pixels =
+        wholePixelFill(toQRectF(rect), state_.ctm * toDevice_, QRect(0, 0, directPixels_->width, directPixels_->height));
+    if (!pixels) return false;
+    fillPixelRect(*directPixels_, toPixelRect(*pixels), directClip_, fill_.rgba64().premultiplied().toArgb32());
     return true;
 }
 
 bool QPainterContext::fillSmallDisc(const host::CGRect& rect) {
-    if (!directPixels_ || painter_->hasClipping() || rect.size.width != rect.size.height) return false;
-    // Only a disc that stays a disc on the device: no turn, the same scale on both axes.
-    const QTransform device = state_.ctm * toDevice_;
-    if (device.type() > QTransform::TxScale || std::fabs(std::fabs(device.m11()) - std::fabs(device.m22())) > 1e-9)
-        return false;
-    const double radius = rect.size.width / 2 * std::fabs(device.m11());
-    if (!(radius > 0) || radius > kSmallDiscRadius) return false;
-    const QPointF centre = device.map(QPointF(rect.origin.x + rect.size.width / 2, rect.origin.y + rect.size.height / 2));
-    if (!std::isfinite(centre.x()) || !std::isfinite(centre.y())) return false;
-    const QRectF reach(centre.x() - radius - 2, centre.y() - radius - 2, 2 * radius + 4, 2 * radius + 4);
-    if (!reach.intersects(QRectF(directPixels_->rect()))) return true;  // off the surface
+    if (!directPixels_ || painter_->hasClipping()) return false;
+    const std::optional<DeviceDisc> disc = smallDeviceDisc(toQRectF(rect), state_.ctm * toDevice_);
+    if (!disc) return false;
     QRgb color = fill_.rgba64().premultiplied().toArgb32();
     if (outerOpacity_ < 1) color = byteMul(color, static_cast<uint>(std::clamp(outerOpacity_, 0.0, 1.0) * 255 + 0.5));
     if (qAlpha(color) == 0) return true;
-    // The painter's own pixels: the buffer it draws into (not a detached copy).
-    uchar* bits = const_cast<uchar*>(directPixels_->constBits());
-    const qsizetype stride = directPixels_->bytesPerLine();
-    const auto [first, last] = piecesAcross(directClip_, static_cast<int>(std::floor(reach.top())),
-                                            static_cast<int>(std::ceil(reach.bottom())));
-    for (const QRect* clip = first; clip != last; ++clip) blendSmallDisc(bits, stride, *clip, centre, radius, color);
+    blendDisc(*directPixels_, disc->centre.x(), disc->centre.y(), disc->radius, color, directClip_);
     return true;
 }
 
@@ -367,67 +207,65 @@ void QPainterContext::drawImage(const host::Image& image, const host::CGRect& re
     if (!painter_->isActive() || host::NSIsEmptyRect(rect)) return;
     const double opacity = std::isfinite(fraction) ? std::clamp(fraction, 0.0, 1.0) : 0.0;
     if (opacity <= 0) return;
-    const QTransform upright = uprightIn(rect) * state_.ctm;
-    const QRectF target(0, 0, rect.size.width, rect.size.height);
-    const bool shadow = state_.shadow.on && qAlpha(state_.shadow.premultiplied) > 0;
+    if (const QtImage* qt = qtImageOf(image)) qt->drawWith(*this, {rect, op, opacity});
+}
 
-    if (auto* bitmap = dynamic_cast<const QtBitmap*>(&image)) {
-        const QImage& pixels = bitmap->image();
-        if (pixels.isNull()) return;
-        if (shadow) drawShadow(pixels, bitmap->silhouettes(), upright, target.size(), opacity);
-        useComposition(op == host::CompositingOperation::Copy ? QPainter::CompositionMode_Source
-                                                              : QPainter::CompositionMode_SourceOver);
-        painter_->setOpacity(outerOpacity_ * opacity);
-        // Every bitmap is placed pixel for pixel, which the raster engine blits without filtering:
-        // as it is when it lands within a pixel of its own size unturned (a sprite's bitmap is made
-        // for its size), else as a turned copy kept with it. Either lands at the whole device pixel
-        // below its position, shifted by the sub-pixel phase nearest the rest.
-        const BitmapPlacement placement = placeBitmap(pixels.size(), target.size(), upright * toDevice_);
-        const QImage* placed = &pixels;
-        QPoint origin;
-        QRect part = pixels.rect();
-        if (placement.asIs && placement.shift.isNull()) {
-            // Blending leaves fully transparent pixels unchanged: only the rest is drawn. A copy
-            // replaces the whole rectangle.
-            if (op != host::CompositingOperation::Copy) part = bitmap->opaqueBounds();
-            origin = part.topLeft();
-        } else if (const TurnedImage* turned = bitmap->turned().get(pixels, placement.linear, placement.shift)) {
-            placed = &turned->pixels;
-            origin = turned->origin;
-            part = placed->rect();
-        } else {
-            placed = nullptr;
-        }
-        if (placed) {
-            blit(*placed, part, placement.pixel + origin);
-        } else {
-            useSmoothing(true);
-            drawFiltered(upright, target, pixels);
-        }
-        painter_->setOpacity(outerOpacity_);
-        return;
-    }
-
-    if (auto* svg = dynamic_cast<const QtSvgImage*>(&image)) {
-        if (shadow) {
-            // Drawn straight from its source (no bitmap could be made): the shadow needs pixels.
-            const QTransform device = upright * toDevice_;
-            const double scale = std::sqrt(std::fabs(device.determinant()));
-            const QSize pixels(std::clamp(static_cast<int>(std::ceil(target.width() * scale)), 1, 4096),
-                               std::clamp(static_cast<int>(std::ceil(target.height() * scale)), 1, 4096));
-            drawShadow(svg->rasterAt(pixels), svg->silhouettes(), upright, target.size(), opacity);
-        }
-        painter_->setOpacity(outerOpacity_ * opacity);
-        drawInsideClip(filteredFootprint(target, upright * toDevice_), [&] {
-            useComposition(op == host::CompositingOperation::Copy ? QPainter::CompositionMode_Source
+void QPainterContext::drawBitmap(const QtBitmap& bitmap, const ImageDrawing& drawing) {
+    const QImage& pixels = bitmap.image();
+    if (pixels.isNull()) return;
+    const QTransform upright = uprightIn(drawing.rect) * state_.ctm;
+    const QRectF target(0, 0, drawing.rect.size.width, drawing.rect.size.height);
+    if (hasShadow()) drawShadow(pixels, bitmap.silhouettes(), upright, target.size(), drawing.opacity);
+    useComposition(drawing.op == host::CompositingOperation::Copy ? QPainter::CompositionMode_Source
                                                                   : QPainter::CompositionMode_SourceOver);
-            useTransform(upright);
-            svg->render(*painter_, target);
-        });
-        painter_->setOpacity(outerOpacity_);
-        // The renderer changes the painter's state behind our back and puts it back; only the
-        // transform is tracked, and it is what we set.
+    painter_->setOpacity(outerOpacity_ * drawing.opacity);
+    // Every bitmap is placed pixel for pixel, which the raster engine blits without filtering:
+    // as it is when it lands within a pixel of its own size unturned (a sprite's bitmap is made
+    // for its size), else as a turned copy kept with it. Either lands at the whole device pixel
+    // below its position, shifted by the sub-pixel phase nearest the rest.
+    const BitmapPlacement placement = placeBitmap(pixels.size(), target.size(), upright * toDevice_);
+    const QImage* placed = &pixels;
+    QPoint origin;
+    QRect part = pixels.rect();
+    if (placement.asIs && placement.shift.isNull()) {
+        // Blending leaves fully transparent pixels unchanged: only the rest is drawn. A copy
+        // replaces the whole rectangle.
+        if (drawing.op != host::CompositingOperation::Copy) part = bitmap.opaqueBounds();
+        origin = part.topLeft();
+    } else if (const TurnedImage* turned = bitmap.turned().get(pixels, placement.linear, placement.shift)) {
+        placed = &turned->pixels;
+        origin = turned->origin;
+        part = placed->rect();
+    } else {
+        placed = nullptr;
     }
+    if (placed) {
+        blit(*placed, part, placement.pixel + origin);
+    } else {
+        useSmoothing(true);
+        drawFiltered(upright, target, pixels);
+    }
+    painter_->setOpacity(outerOpacity_);
+}
+
+void QPainterContext::drawSvg(const QtSvgImage& svg, const ImageDrawing& drawing) {
+    const QTransform upright = uprightIn(drawing.rect) * state_.ctm;
+    const QRectF target(0, 0, drawing.rect.size.width, drawing.rect.size.height);
+    if (hasShadow()) {
+        // Drawn straight from its source (no bitmap could be made): the shadow needs pixels.
+        drawShadow(svg.rasterAt(svgShadowRaster(target.size(), upright * toDevice_)), svg.silhouettes(), upright,
+                   target.size(), drawing.opacity);
+    }
+    painter_->setOpacity(outerOpacity_ * drawing.opacity);
+    drawInsideClip(filteredFootprint(target, upright * toDevice_), [&] {
+        useComposition(drawing.op == host::CompositingOperation::Copy ? QPainter::CompositionMode_Source
+                                                                      : QPainter::CompositionMode_SourceOver);
+        useTransform(upright);
+        svg.render(*painter_, target);
+    });
+    painter_->setOpacity(outerOpacity_);
+    // The renderer changes the painter's state behind our back and puts it back; only the
+    // transform is tracked, and it is what we set.
 }
 
 void QPainterContext::blit(const QImage& image, const QRect& part, QPoint at) {
@@ -455,27 +293,16 @@ void QPainterContext::drawShadow(const QImage& source, SilhouetteCache& cache, c
     if (!placement.visible) return;
     BlurredSilhouette& silhouette = cache.get(source, placement.sigma);
 
-    // Under an unturned image a glow that keeps its size is scaled up once for each quarter-pixel
-    // phase, and then blitted. Glow sizes are whole points; a flash widens the glow through
-    // fractions, frame by frame, and a size drawn once is cheaper filtered straight away.
-    const QTransform device = placement.world * toDevice_;
-    const int quarterPixels = static_cast<int>(std::lround(placement.sigma * 4));
-    const bool steadySize = state_.shadow.blur == std::floor(state_.shadow.blur);
-    if (steadySize && device.type() <= QTransform::TxScale && device.m11() > 0 && device.m22() > 0 &&
-        !callerClips_ && silhouette.width > 0 && silhouette.height > 0) {
-        const QPointF corner = device.map(placement.padded.topLeft());
-        const double qx = std::round(corner.x() * GlowCache::kPhases), qy = std::round(corner.y() * GlowCache::kPhases);
-        const double px = std::floor(qx / GlowCache::kPhases), py = std::floor(qy / GlowCache::kPhases);
-        if (std::fabs(px) < 1e9 && std::fabs(py) < 1e9) {
-            const double scaleX = device.m11() * placement.padded.width() / silhouette.width;
-            const double scaleY = device.m22() * placement.padded.height() / silhouette.height;
-            if (const QImage* glow = cache.glows().get(silhouette, quarterPixels, scaleX, scaleY,
-                                                       static_cast<int>(qx - px * GlowCache::kPhases),
-                                                       static_cast<int>(qy - py * GlowCache::kPhases),
-                                                       state_.shadow.premultiplied)) {
+    // A glow that keeps its size under an unturned image is scaled up once for each phase and
+    // then blitted; any other is filtered (see placeScaledGlow).
+    if (!callerClips_) {
+        if (const std::optional<ScaledGlowPlacement> scaled =
+                placeScaledGlow(placement, toDevice_, state_.shadow.blur, QSize(silhouette.width, silhouette.height))) {
+            if (const QImage* glow = cache.glows().get(silhouette, scaled->quarterPixels, scaled->scaleX, scaled->scaleY,
+                                                       scaled->phaseX, scaled->phaseY, state_.shadow.premultiplied)) {
                 useComposition(QPainter::CompositionMode_SourceOver);
                 painter_->setOpacity(outerOpacity_ * opacity);
-                blit(*glow, glow->rect(), QPoint(static_cast<int>(px), static_cast<int>(py)));
+                blit(*glow, glow->rect(), scaled->pixel);
                 painter_->setOpacity(outerOpacity_);
                 return;
             }
@@ -535,9 +362,11 @@ std::shared_ptr<host::BitmapImageRep> QtGraphics::createBitmap(int64_t w, int64_
 }
 
 std::unique_ptr<host::GraphicsContext> QtGraphics::contextForBitmap(host::BitmapImageRep& bitmap) {
-    auto* qt = dynamic_cast<QtBitmap*>(&bitmap);
-    if (!qt || qt->image().isNull() || !(qt->size().width > 0) || !(qt->size().height > 0)) return nullptr;
-    return std::make_unique<BitmapContext>(*qt);
+    // The bitmaps of this backend are QtBitmaps; one of another graphics has no platform image.
+    if (!bitmap.platformImage()) return nullptr;
+    auto& qt = static_cast<QtBitmap&>(bitmap);
+    if (qt.image().isNull() || !(qt.size().width > 0) || !(qt.size().height > 0)) return nullptr;
+    return std::make_unique<BitmapContext>(qt);
 }
 
 }  // namespace qtbackend

@@ -1,67 +1,25 @@
-// The graphics of the Qt backend: a context over QPainter flipped so that y grows upwards, SVG
-// images through QSvgRenderer, and RGBA bitmaps in QImage. Drop shadows are real: a blurred,
-// tinted copy of the image's alpha drawn under the image, kept with the image between frames.
+// The graphics of the Qt backend: the host's graphics context over a QPainter, flipped so that y
+// grows upwards, and the factory of the backend's images (qt_images.h). The context translates
+// the host's calls: where things land and how a shadow is drawn are decided in qt_placement.h,
+// pixel loops run in the kernels (pixel_kernels.h). Drop shadows are real: a blurred, tinted copy
+// of the image's alpha drawn under the image, kept with the image between frames.
 #pragma once
 
 #include <QImage>
 #include <QPainter>
 #include <QRegion>
-#include <QSvgRenderer>
 #include <QTransform>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "host/graphics.h"
+#include "platform/qt/pixel_kernels.h"
 #include "platform/qt/qt_bitmap_caches.h"
+#include "platform/qt/qt_images.h"
 #include "platform/qt/qt_placement.h"
 
 namespace qtbackend {
-
-/// A vector image read from an SVG file.
-class QtSvgImage : public host::Image {
-public:
-    explicit QtSvgImage(std::unique_ptr<QSvgRenderer> renderer);
-    /// The view box's size.
-    host::CGSize size() const override;
-    /// Renders the whole image into the rectangle of the painter's current coordinates.
-    void render(QPainter& painter, const QRectF& target) const;
-    /// How many times the image was rendered from its source.
-    int64_t renderCount() const { return renderCount_; }
-
-    /// A raster copy of the image at a pixel size, for its shadow; kept until another size is asked.
-    const QImage& rasterAt(QSize pixels) const;
-    SilhouetteCache& silhouettes() const { return silhouettes_; }
-
-private:
-    std::unique_ptr<QSvgRenderer> renderer_;
-    mutable int64_t renderCount_ = 0;
-    mutable QImage raster_;
-    mutable SilhouetteCache silhouettes_;
-};
-
-/// A bitmap of premultiplied ARGB pixels with a size in points. The pixels map onto the size in
-/// points on each axis separately, so a bitmap of ceil(w × scale) pixels covers exactly w points.
-class QtBitmap : public host::BitmapImageRep {
-public:
-    QtBitmap(int64_t pixelsWide, int64_t pixelsHigh);
-    host::CGSize size() const override { return points_; }
-    int64_t pixelsWide() const override { return image_.width(); }
-    int64_t pixelsHigh() const override { return image_.height(); }
-    void setSize(host::CGSize points) override { points_ = points; }
-    QImage& image() { return image_; }
-    const QImage& image() const { return image_; }
-    SilhouetteCache& silhouettes() const { return silhouettes_; }
-    TurnedCache& turned() const { return turned_; }
-    /// The part of the bitmap that is not fully transparent.
-    const QRect& opaqueBounds() const { return opaque_.get(image_); }
-
-private:
-    QImage image_;
-    host::CGSize points_;
-    mutable SilhouetteCache silhouettes_;
-    mutable TurnedCache turned_;
-    mutable OpaqueBoundsCache opaque_;
-};
 
 /// A graphics context over a QPainter. The module's coordinates (points, y upwards) are mapped to
 /// the painter's by a base transform fixed at creation. The context keeps the current transform
@@ -69,7 +27,7 @@ private:
 /// and restoring cost no painter state. The painter is left as it was found when the context goes.
 ///
 /// Shadows fall under drawn images; fills draw without a shadow (the module never fills under one).
-class QPainterContext : public host::GraphicsContext {
+class QPainterContext : public host::GraphicsContext, private QtImageDrawer {
 public:
     /// A context over a painter whose device is `heightPoints` high, in the painter's units.
     QPainterContext(QPainter& painter, double heightPoints);
@@ -112,6 +70,9 @@ private:
     };
 
     void begin();
+    void drawBitmap(const QtBitmap& bitmap, const ImageDrawing& drawing) override;
+    void drawSvg(const QtSvgImage& image, const ImageDrawing& drawing) override;
+    bool hasShadow() const { return state_.shadow.on && qAlpha(state_.shadow.premultiplied) > 0; }
     /// Runs `draw` once for each clip rectangle of the owner's that `footprint` (device pixels)
     /// reaches, clipped to it; once and unclipped without such rectangles.
     template <typename Draw>
@@ -123,7 +84,7 @@ private:
     void drawFiltered(const QTransform& world, const QRectF& target, const QImage& image);
     /// Replaces a rectangle on whole device pixels straight in the device's pixels; false when
     /// it is not done that way.
-    bool fillPixelRect(const host::CGRect& rect);
+    bool fillWholePixels(const host::CGRect& rect);
     /// Blends a small disc straight into the device's pixels; false when it is not drawn that way.
     bool fillSmallDisc(const host::CGRect& rect);
     void drawShadow(const QImage& source, SilhouetteCache& cache, const QTransform& upright, QSizeF target,
@@ -137,8 +98,8 @@ private:
     QTransform baseInverse_;
     QTransform toDevice_;    ///< the painter's coordinates → device pixels
     QTransform fromDevice_;
-    QImage* directPixels_ = nullptr;  ///< the raster device's image when small discs go straight into it
-    std::vector<QRect> directClip_;   ///< where they may go, device pixels, a region's rectangles
+    std::optional<PixelBuffer> directPixels_;  ///< the device's pixels, when fills and small discs go straight in
+    std::vector<PixelRect> directClip_;        ///< where they may go, device pixels, a region's rectangles
     bool callerClips_ = false;        ///< the painter came with a clip of its own
     bool ownerClips_ = false;         ///< drawing is limited to ownerClip_
     std::vector<QRect> ownerClip_;    ///< device pixels, a region's rectangles

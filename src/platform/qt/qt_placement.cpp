@@ -55,6 +55,29 @@ QRect placedBitmapFootprint(const BitmapPlacement& placement, QSize pixels, cons
     return outward(box, 1).translated(placement.pixel);
 }
 
+std::optional<DeviceDisc> smallDeviceDisc(const QRectF& rect, const QTransform& toDevice) {
+    if (rect.width() != rect.height()) return std::nullopt;
+    if (toDevice.type() > QTransform::TxScale || std::fabs(std::fabs(toDevice.m11()) - std::fabs(toDevice.m22())) > 1e-9)
+        return std::nullopt;
+    const double radius = rect.width() / 2 * std::fabs(toDevice.m11());
+    if (!(radius > 0) || radius > kSmallDiscRadius) return std::nullopt;
+    const QPointF centre = toDevice.map(QPointF(rect.x() + rect.width() / 2, rect.y() + rect.height() / 2));
+    if (!std::isfinite(centre.x()) || !std::isfinite(centre.y())) return std::nullopt;
+    return DeviceDisc{centre, radius};
+}
+
+std::optional<QRect> wholePixelFill(const QRectF& rect, const QTransform& toDevice, const QRect& surface) {
+    if (toDevice.type() > QTransform::TxScale) return std::nullopt;
+    const QRectF mapped = toDevice.mapRect(rect);
+    if (!std::isfinite(mapped.left() + mapped.top() + mapped.width() + mapped.height())) return std::nullopt;
+    const QRectF area = mapped & QRectF(surface);
+    if (area.isEmpty()) return QRect();
+    const auto whole = [](double v) { return std::fabs(v - std::round(v)) < 1e-6; };
+    if (!whole(area.left()) || !whole(area.top()) || !whole(area.right()) || !whole(area.bottom())) return std::nullopt;
+    return QRect(QPoint(static_cast<int>(std::round(area.left())), static_cast<int>(std::round(area.top()))),
+                 QPoint(static_cast<int>(std::round(area.right())) - 1, static_cast<int>(std::round(area.bottom())) - 1));
+}
+
 QRect filteredFootprint(const QRectF& target, const QTransform& toDevice) {
     // Smooth filtering reaches into the pixel beyond an edge.
     return outward(toDevice.mapRect(target), 2);
@@ -68,7 +91,7 @@ ShadowPlacement placeShadow(QSize source, QSizeF target, const QTransform& uprig
     if (!(userScale > 0) || source.isEmpty() || target.isEmpty()) return p;
     const double pixelsPerUnit = std::sqrt(source.width() / target.width() * (source.height() / target.height()));
     p.sigma = silhouetteSigma(blur * kSigmaPerBlur / userScale * pixelsPerUnit);
-    const SilhouetteGeometry g = silhouetteGeometry(source, p.sigma);
+    const SilhouetteGeometry g = silhouetteGeometry(source.width(), source.height(), p.sigma);
 
     const double ux = target.width() / source.width();  // local units per source pixel
     const double uy = target.height() / source.height();
@@ -77,6 +100,31 @@ ShadowPlacement placeShadow(QSize source, QSizeF target, const QTransform& uprig
     p.world = toBase * QTransform::fromTranslate(offset.width, offset.height) * base;
     p.visible = true;
     return p;
+}
+
+std::optional<ScaledGlowPlacement> placeScaledGlow(const ShadowPlacement& shadow, const QTransform& toDevice,
+                                                   double blur, QSize silhouette) {
+    const QTransform device = shadow.world * toDevice;
+    if (blur != std::floor(blur) || !isUnturned(device) || silhouette.isEmpty()) return std::nullopt;
+    constexpr int kPhases = GlowCache::kPhases;
+    const QPointF corner = device.map(shadow.padded.topLeft());
+    const double qx = std::round(corner.x() * kPhases), qy = std::round(corner.y() * kPhases);
+    const double px = std::floor(qx / kPhases), py = std::floor(qy / kPhases);
+    if (!(std::fabs(px) < 1e9 && std::fabs(py) < 1e9)) return std::nullopt;
+    ScaledGlowPlacement g;
+    g.quarterPixels = static_cast<int>(std::lround(shadow.sigma * 4));
+    g.scaleX = device.m11() * shadow.padded.width() / silhouette.width();
+    g.scaleY = device.m22() * shadow.padded.height() / silhouette.height();
+    g.phaseX = static_cast<int>(qx - px * kPhases);
+    g.phaseY = static_cast<int>(qy - py * kPhases);
+    g.pixel = QPoint(static_cast<int>(px), static_cast<int>(py));
+    return g;
+}
+
+QSize svgShadowRaster(QSizeF target, const QTransform& uprightToDevice) {
+    const double scale = std::sqrt(std::fabs(uprightToDevice.determinant()));
+    const auto side = [](double v) { return v >= 1 ? static_cast<int>(std::min(v, 4096.0)) : 1; };
+    return QSize(side(std::ceil(target.width() * scale)), side(std::ceil(target.height() * scale)));
 }
 
 }  // namespace qtbackend

@@ -39,8 +39,11 @@ inline uint32_t mix4(uint32_t a, uint32_t b, uint32_t c, uint32_t d, uint64_t wa
 
 }  // namespace
 
-void shiftBySubpixelPhase(const uint32_t* source, std::ptrdiff_t sourceStride, int width, int height, int phaseX,
-                          int phaseY, uint32_t* target, std::ptrdiff_t targetStride) {
+void shiftBySubpixelPhase(const ConstPixelBuffer& source, int phaseX, int phaseY, const PixelBuffer& target) {
+    const int width = source.width, height = source.height;
+    if (width < 0 || height < 0 || target.width < width + 1 || target.height < height + 1 || phaseX < 0 ||
+        phaseX >= kSubpixelPhases || phaseY < 0 || phaseY >= kSubpixelPhases)
+        return;
     // Output pixel (x, y) takes the source pixels (x − 1 … x, y − 1 … y); those outside are
     // transparent. The weight of the nearer one (x, y) grows as the phase shrinks.
     const uint64_t fx = static_cast<uint64_t>(phaseX), fy = static_cast<uint64_t>(phaseY);
@@ -56,11 +59,11 @@ void shiftBySubpixelPhase(const uint32_t* source, std::ptrdiff_t sourceStride, i
         const uint32_t* here = blank.data();
         if (y < height) {
             uint32_t* copy = padded[y & 1];
-            const uint32_t* in = reinterpret_cast<const uint32_t*>(reinterpret_cast<const char*>(source) + y * sourceStride);
+            const uint32_t* in = source.row(y);
             std::copy(in, in + width, copy + 1);
             here = copy;
         }
-        uint32_t* out = reinterpret_cast<uint32_t*>(reinterpret_cast<char*>(target) + y * targetStride);
+        uint32_t* out = target.row(y);
         // here[x + 1] is source pixel x; here[x] the one left of it.
         for (int x = 0; x <= width; ++x) {
             const uint32_t a = here[x + 1], b = here[x], c = up[x + 1], d = up[x];

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/qt/pixel_kernels.h"
+
 namespace qtbackend {
 
 /// Phases per pixel on each axis, at most: a bitmap lands within 1/(2·kSubpixelPhases) of a pixel
@@ -29,13 +31,13 @@ struct SubpixelPosition {
 };
 SubpixelPosition splitSubpixel(double position, int phases = kSubpixelPhases);
 
-/// Writes `source` (width × height premultiplied 32-bit pixels, `sourceStride` bytes a row) moved
-/// right by phaseX / kSubpixelPhases and down by phaseY / kSubpixelPhases of a pixel, with
-/// bilinear weights, into `target` of (width + 1) × (height + 1) pixels. Every channel is the
-/// same weighted mean of four premultiplied pixels, so the result stays premultiplied and its
-/// centre of brightness moves by exactly the phase (up to rounding to 8 bits).
-void shiftBySubpixelPhase(const uint32_t* source, std::ptrdiff_t sourceStride, int width, int height, int phaseX,
-                          int phaseY, uint32_t* target, std::ptrdiff_t targetStride);
+/// Writes `source` (premultiplied pixels) moved right by phaseX / kSubpixelPhases and down by
+/// phaseY / kSubpixelPhases of a pixel, with bilinear weights, into the first (width + 1) ×
+/// (height + 1) pixels of `target`; nothing when `target` cannot hold them or a phase is not one
+/// of 0 … kSubpixelPhases − 1. Every channel is the same weighted mean of four premultiplied
+/// pixels, so the result stays premultiplied and its centre of brightness moves by exactly the
+/// phase (up to rounding to 8 bits).
+void shiftBySubpixelPhase(const ConstPixelBuffer& source, int phaseX, int phaseY, const PixelBuffer& target);
 
 /// Scales an 8-bit alpha image of `sourceWidth` × `sourceHeight` up by (scaleX, scaleY) with
 /// bilinear weights (pixel centres mapped onto pixel centres, transparent outside) into `target`
