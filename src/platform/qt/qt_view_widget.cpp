@@ -14,6 +14,7 @@
 
 #include "host/host.h"
 #include "platform/qt/qt_graphics.h"
+#include "platform/qt/qt_pixel_buffers.h"
 #include "platform/qt/qt_screens.h"
 
 namespace qtbackend {
@@ -189,28 +190,20 @@ QRegion ViewWidget::renderFrame() {
 void ViewWidget::copyFrame(QPainter& painter) {
     // Straight into the window's backing store when it is a 32-bit image at the same density,
     // row by row: the raster engine would blend a many-rectangle region span by span.
-    QPaintEngine* engine = painter.paintEngine();
-    QPaintDevice* device = engine ? engine->paintDevice() : nullptr;
     const QTransform toDevice = painter.deviceTransform();
-    if (engine && engine->type() == QPaintEngine::Raster && device && device->devType() == QInternal::Image &&
-        toDevice.type() <= QTransform::TxScale && toDevice.m11() == frame_.devicePixelRatio() &&
-        toDevice.m22() == frame_.devicePixelRatio()) {
-        QImage* target = static_cast<QImage*>(device);
-        if (target->format() == QImage::Format_ARGB32_Premultiplied || target->format() == QImage::Format_RGB32) {
-            const QPoint offset(static_cast<int>(std::lround(toDevice.dx())), static_cast<int>(std::lround(toDevice.dy())));
-            const QRect frameOnDevice = frame_.rect().translated(offset);
-            QRegion clip = engine->systemClip();
-            if (clip.isEmpty()) clip = frameOnDevice;
-            uchar* bits = const_cast<uchar*>(target->constBits());
-            for (const QRect& r : clip) {
-                const QRect part = r & frameOnDevice & target->rect();
-                for (int y = part.top(); y <= part.bottom(); ++y)
-                    std::memcpy(bits + y * target->bytesPerLine() + part.left() * 4,
-                                frame_.constScanLine(y - offset.y()) + (part.left() - offset.x()) * 4,
-                                static_cast<size_t>(part.width()) * 4);
-            }
-            return;
+    const bool sameDensity = toDevice.type() <= QTransform::TxScale && toDevice.m11() == frame_.devicePixelRatio() &&
+                             toDevice.m22() == frame_.devicePixelRatio();
+    if (const std::optional<PixelBuffer> target = sameDensity ? paintedPixels(painter) : std::nullopt) {
+        const QPoint offset(static_cast<int>(std::lround(toDevice.dx())), static_cast<int>(std::lround(toDevice.dy())));
+        const QRect frameOnDevice = frame_.rect().translated(offset);
+        QRegion clip = painter.paintEngine()->systemClip();
+        if (clip.isEmpty()) clip = frameOnDevice;
+        const ConstPixelBuffer source = constPixelsOf(frame_);
+        for (const QRect& r : clip) {
+            const QRect part = (r & frameOnDevice).translated(-offset);
+            copyPixels(*target, part.x() + offset.x(), part.y() + offset.y(), source, toPixelRect(part));
         }
+        return;
     }
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.drawImage(QPointF(0, 0), frame_);
