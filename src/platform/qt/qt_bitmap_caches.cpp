@@ -155,13 +155,14 @@ const TurnedImage* TurnedCache::get(const QImage& source, const QTransform& line
         sourceKey_ = source.cacheKey();
         sourceOpaque_ = opaqueBounds(source);
     }
-    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+    ++uses_;
+    for (Entry& entry : entries_) {
         // The same angle gives bit for bit the same matrix, frame after frame.
-        if (it->m11 != linear.m11() || it->m12 != linear.m12() || it->m21 != linear.m21() ||
-            it->m22 != linear.m22() || it->shiftX != shift.x() || it->shiftY != shift.y())
+        if (entry.m11 != linear.m11() || entry.m12 != linear.m12() || entry.m21 != linear.m21() ||
+            entry.m22 != linear.m22() || entry.shiftX != shift.x() || entry.shiftY != shift.y())
             continue;
-        if (it != entries_.begin()) entries_.splice(entries_.begin(), entries_, it);
-        return &entries_.front().image;
+        entry.lastUse = uses_;
+        return &entry.image;
     }
 
     TurnedImage turned;
@@ -204,15 +205,21 @@ const TurnedImage* TurnedCache::get(const QImage& source, const QTransform& line
         turned.origin += shown.topLeft();
     }
     const size_t bytes = static_cast<size_t>(turned.pixels.width()) * static_cast<size_t>(turned.pixels.height()) * 4;
-    entries_.push_front({linear.m11(), linear.m12(), linear.m21(), linear.m22(), shift.x(), shift.y(), std::move(turned)});
     ++copiesMade_;
     bytes_ += bytes;
-    while (entries_.size() > 1 && (bytes_ > kMaxBytes || entries_.size() > kMaxEntries)) {
-        const QImage& old = entries_.back().image.pixels;
+    // Room is made before the new copy goes in, so that it is never the one to go.
+    while (!entries_.empty() && (bytes_ > kMaxBytes || entries_.size() + 1 > kMaxEntries)) {
+        const auto oldest = std::min_element(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
+            return a.lastUse < b.lastUse;
+        });
+        const QImage& old = oldest->image.pixels;
         bytes_ -= static_cast<size_t>(old.width()) * static_cast<size_t>(old.height()) * 4;
+        if (oldest != entries_.end() - 1) *oldest = std::move(entries_.back());
         entries_.pop_back();
     }
-    return &entries_.front().image;
+    entries_.push_back(
+        {linear.m11(), linear.m12(), linear.m21(), linear.m22(), shift.x(), shift.y(), uses_, std::move(turned)});
+    return &entries_.back().image;
 }
 
 }  // namespace qtbackend

@@ -168,11 +168,15 @@ private:
     struct Entry {
         qreal m11, m12, m21, m22;
         qreal shiftX, shiftY;
+        uint64_t lastUse;  ///< the lookup that last found or made it
         TurnedImage image;
     };
     qint64 sourceKey_ = 0;
-    QRect sourceOpaque_;        ///< the source's opaque bounds
-    std::list<Entry> entries_;  ///< most recently used first
+    QRect sourceOpaque_;  ///< the source's opaque bounds
+    /// In one block, so that the lookups of a frame's trail (one per ghost, each passing over
+    /// the entries before its own) stay within a few cache lines; the least recently used goes.
+    std::vector<Entry> entries_;
+    uint64_t uses_ = 0;
     size_t bytes_ = 0;
     int64_t copiesMade_ = 0;
 };
