@@ -2,6 +2,7 @@
 // damage says must be the picture drawn whole, frame after frame, with every effect on.
 #include <QImage>
 #include <QRandomGenerator>
+#include <QScreen>
 #include <QWindow>
 #include <cmath>
 
@@ -25,6 +26,23 @@ void drawWhole(host::ScreenSaverView& view, QImage& image) {
     qtbackend::QPainterContext context(painter, view.bounds().size.height);
     const host::CurrentContextScope drawing(&context);
     view.drawRect(view.bounds());
+}
+
+/// The largest difference of a colour channel between two pictures of one size, and how many
+/// pixels differ.
+std::pair<int, int> largestDifference(const QImage& a, const QImage& b) {
+    int differing = 0, largest = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const QRgb* p = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+        const QRgb* q = reinterpret_cast<const QRgb*>(b.constScanLine(y));
+        for (int x = 0; x < a.width(); ++x) {
+            if ((p[x] & 0xffffff) == (q[x] & 0xffffff)) continue;
+            ++differing;
+            largest = std::max({largest, std::abs(qRed(p[x]) - qRed(q[x])), std::abs(qGreen(p[x]) - qGreen(q[x])),
+                                std::abs(qBlue(p[x]) - qBlue(q[x]))});
+        }
+    }
+    return {largest, differing};
 }
 
 TEST_F(FrameDamage, PatchedFramesEqualWholeFramesWithEveryEffectOn) {
@@ -65,17 +83,7 @@ TEST_F(FrameDamage, PatchedFramesEqualWholeFramesWithEveryEffectOn) {
         }
         drawWhole(v, whole);
         ASSERT_EQ(whole.size(), patched.size());
-        int differing = 0, largest = 0;
-        for (int y = 0; y < whole.height(); ++y) {
-            const QRgb* a = reinterpret_cast<const QRgb*>(whole.constScanLine(y));
-            const QRgb* b = reinterpret_cast<const QRgb*>(patched.constScanLine(y));
-            for (int x = 0; x < whole.width(); ++x) {
-                if ((a[x] & 0xffffff) == (b[x] & 0xffffff)) continue;
-                ++differing;
-                largest = std::max({largest, std::abs(qRed(a[x]) - qRed(b[x])), std::abs(qGreen(a[x]) - qGreen(b[x])),
-                                    std::abs(qBlue(a[x]) - qBlue(b[x]))});
-            }
-        }
+        const auto [largest, differing] = largestDifference(whole, patched);
         // Byte for byte, but for smooth draws (the glow under the turning wheel): the raster
         // engine's bilinear fetch walks each span in fixed point from its first pixel, so a span
         // cut at a piece's edge can land one level away from the same span drawn whole.
@@ -94,7 +102,7 @@ TEST_F(FrameDamage, PatchedFramesEqualWholeFramesWithEveryEffectOn) {
     // Far less than whole frames, though sped-up sprites draw long trails with wide glows.
     EXPECT_LT(static_cast<double>(damagedPixels) / (kFrames - 1), 0.3 * 1280 * 720);
 
-    // Painting copies the picture into the region being painted, at the painter's offset.
+    // Painting draws the scene into the region being painted, at the painter's offset.
     QImage shown(widget.width() + 10, widget.height() + 5, QImage::Format_RGB32);
     shown.fill(Qt::red);
     widget.render(&shown, QPoint(10, 5), QRegion(100, 50, 700, 300), QWidget::RenderFlags());
@@ -111,6 +119,42 @@ TEST_F(FrameDamage, PatchedFramesEqualWholeFramesWithEveryEffectOn) {
     widget.resize(1200, 700);
     v.animateOneFrame();
     EXPECT_EQ(widget.renderFrame(), QRegion(widget.rect()));
+    widget.stopAnimation();
+}
+
+TEST_F(FrameDamage, TheWindowPatchedFrameByFrameShowsWholeFrames) {
+    // On screen the frames are drawn straight into the window, which keeps its pixels between
+    // paints; whatever a paint that the frames did not ask for shows must be cleared by the
+    // frames after, though the scene changed between two frames.
+    auto view = tavrin::Tavrin_ScreenSaverView::create(host::NSMakeRect(0, 0, 640, 360), false);
+    ASSERT_TRUE(view);
+    auto& v = *view;
+    fake::setEveryEffect(v, true);
+    v.starCount = 10;  // few, so that the frames' damage is not most of the view
+    qtbackend::ViewWidget widget(view, qtHost().screens());
+    widget.setFrameTimerEnabled(false);
+    widget.show();
+    ASSERT_TRUE(qttest::spinUntil([&] { return widget.windowHandle() && widget.windowHandle()->isExposed(); }));
+    widget.startAnimation();
+    for (auto& object : v.objects) object.velocity = {object.velocity.x * 4, object.velocity.y * 4};
+
+    QImage whole;
+    for (int frame = 1; frame <= 90; ++frame) {
+        if (frame % 30 == 10) {
+            // Shown by a paint of the window system's, then gone before the next frame.
+            v.spawnSparksAtPoint({320, 180}, 30, 0, 3);
+            widget.repaint(QRect(280, 140, 80, 80));
+            v.activeParticleCount = 0;
+        }
+        v.animateOneFrame();
+        widget.showFrame();
+        const QImage shown = widget.screen()->grabWindow(widget.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(shown.size(), QSize(640, 360));
+        if (whole.size() != shown.size()) whole = QImage(shown.size(), QImage::Format_ARGB32_Premultiplied);
+        drawWhole(v, whole);
+        const auto [largest, differing] = largestDifference(whole, shown);
+        ASSERT_LE(largest, 1) << "frame " << frame << ": " << differing << " pixels differ";
+    }
     widget.stopAnimation();
 }
 

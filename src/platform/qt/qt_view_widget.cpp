@@ -115,23 +115,11 @@ void ViewWidget::frameTick() {
     checkBackingProperties();
     view_->animateOneFrame();
     emit frameStepped();
-    if (view_->needsDisplay()) {
-        const QRegion changed = renderFrame();
-        if (!changed.isEmpty()) update(changed);
-    }
+    if (view_->needsDisplay()) showFrame();
     scheduleNextFrame();
 }
 
-QRegion ViewWidget::renderFrame() {
-    const double dpr = devicePixelRatioF();
-    const QSize devicePixels(static_cast<int>(std::ceil(width() * dpr)), static_cast<int>(std::ceil(height() * dpr)));
-    if (frame_.size() != devicePixels || frame_.devicePixelRatio() != dpr) {
-        frame_ = devicePixels.isEmpty() ? QImage() : QImage(devicePixels, QImage::Format_ARGB32_Premultiplied);
-        frame_.setDevicePixelRatio(dpr);
-        frame_.fill(Qt::black);  // where the view does not reach, such as before it is resized
-        frameValid_ = false;
-    }
-
+bool ViewWidget::takeDamage(Shown& shown, QSize devicePixels, double dpr) {
     // Where the scene draws now, from a pass over the same drawing calls that draws nothing.
     damage_.begin(height(), dpr, devicePixels);
     {
@@ -140,39 +128,22 @@ QRegion ViewWidget::renderFrame() {
     }
     std::vector<QRect>& now = damage_.rects();
     coalesceDamage(now, kMaxDamageRects, kDamageRectCost);
-    const bool whole = !frameValid_;
-    QRegion changed;  // device pixels
+    const bool whole = !shown.valid;
+    changed_.clear();
     if (!whole) {
-        changed_.assign(shownBounds_.begin(), shownBounds_.end());
+        changed_.assign(shown.bounds.begin(), shown.bounds.end());
         changed_.insert(changed_.end(), now.begin(), now.end());
         coalesceDamage(changed_, kMaxDamageRects, kDamageRectCost);
-        for (const QRect& r : changed_) changed += r;
     }
-    shownBounds_.swap(now);
-    if (frame_.isNull()) {
-        view_->setNeedsDisplay(false);
-        return QRegion();
-    }
+    shown.bounds.swap(now);
+    shown.valid = true;
+    return whole;
+}
 
-    QPainter painter(&frame_);
-    {
-        std::optional<QPainterContext> context;
-        if (whole) {
-            context.emplace(painter, static_cast<double>(height()));
-        } else {
-            context.emplace(painter, static_cast<double>(height()), changed);
-        }
-        const host::CurrentContextScope drawing(&*context);
-        view_->drawRect(view_->bounds());
-    }
-    painter.end();
-    view_->setNeedsDisplay(false);
-    frameValid_ = true;
-    if (whole) return QRegion(rect());
-
+QRegion ViewWidget::widgetRegionOfChanges(double dpr) const {
     QRegion region;
     if (dpr == 1) {
-        region = changed;
+        for (const QRect& r : changed_) region += r;
     } else {
         // Device pixels to the widget's own units, outwards; a pixel more where they do not divide.
         const int margin = dpr == std::floor(dpr) ? 0 : 1;
@@ -187,27 +158,89 @@ QRegion ViewWidget::renderFrame() {
     return region & rect();
 }
 
-void ViewWidget::copyFrame(QPainter& painter) {
-    // Straight into the window's backing store when it is a 32-bit image at the same density,
-    // row by row: the raster engine would blend a many-rectangle region span by span.
-    const QTransform toDevice = painter.deviceTransform();
-    const bool sameDensity = toDevice.type() <= QTransform::TxScale && toDevice.m11() == frame_.devicePixelRatio() &&
-                             toDevice.m22() == frame_.devicePixelRatio();
-    if (const std::optional<PixelBuffer> target = sameDensity ? paintedPixels(painter) : std::nullopt) {
-        const QPoint offset(static_cast<int>(std::lround(toDevice.dx())), static_cast<int>(std::lround(toDevice.dy())));
-        const QRect frameOnDevice = frame_.rect().translated(offset);
-        QRegion clip = painter.paintEngine()->systemClip();
-        if (clip.isEmpty()) clip = frameOnDevice;
-        const ConstPixelBuffer source = constPixelsOf(frame_);
-        for (const QRect& r : clip) {
-            const QRect part = (r & frameOnDevice).translated(-offset);
-            copyPixels(*target, part.x() + offset.x(), part.y() + offset.y(), source, toPixelRect(part));
-        }
+void ViewWidget::showFrame() {
+    if (!isVisible()) {
+        const QRegion changed = renderFrame();
+        if (!changed.isEmpty()) update(changed);
         return;
     }
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(QPointF(0, 0), frame_);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    // The window keeps its pixels between paints: only where the scene changed is drawn again,
+    // at once, from the scene whose bounds were just taken.
+    const double dpr = devicePixelRatioF();
+    const QSize devicePixels(static_cast<int>(std::ceil(width() * dpr)), static_cast<int>(std::ceil(height() * dpr)));
+    const bool whole = takeDamage(onWindow_, devicePixels, dpr);
+    view_->setNeedsDisplay(false);
+    const QRegion changed = whole ? QRegion(rect()) : widgetRegionOfChanges(dpr);
+    if (changed.isEmpty()) return;
+    showingFrame_ = true;
+    repaint(changed);
+    showingFrame_ = false;
+}
+
+QRegion ViewWidget::renderFrame() {
+    const double dpr = devicePixelRatioF();
+    const QSize devicePixels(static_cast<int>(std::ceil(width() * dpr)), static_cast<int>(std::ceil(height() * dpr)));
+    if (frame_.size() != devicePixels || frame_.devicePixelRatio() != dpr) {
+        frame_ = devicePixels.isEmpty() ? QImage() : QImage(devicePixels, QImage::Format_ARGB32_Premultiplied);
+        frame_.setDevicePixelRatio(dpr);
+        frame_.fill(Qt::black);  // where the view does not reach, such as before it is resized
+        inFrame_.valid = false;
+    }
+
+    const bool whole = takeDamage(inFrame_, devicePixels, dpr);
+    if (frame_.isNull()) {
+        inFrame_.valid = false;
+        view_->setNeedsDisplay(false);
+        return QRegion();
+    }
+    QRegion changed;  // device pixels
+    for (const QRect& r : changed_) changed += r;
+
+    QPainter painter(&frame_);
+    {
+        std::optional<QPainterContext> context;
+        if (whole) {
+            context.emplace(painter, static_cast<double>(height()));
+        } else {
+            context.emplace(painter, static_cast<double>(height()), changed);
+        }
+        const host::CurrentContextScope drawing(&*context);
+        view_->drawRect(view_->bounds());
+    }
+    painter.end();
+    view_->setNeedsDisplay(false);
+    return whole ? QRegion(rect()) : widgetRegionOfChanges(dpr);
+}
+
+void ViewWidget::drawScene(QPainter& painter) {
+    const double dpr = devicePixelRatioF();
+    const QSize devicePixels(static_cast<int>(std::ceil(width() * dpr)), static_cast<int>(std::ceil(height() * dpr)));
+    const QTransform toDevice = painter.deviceTransform();
+    const bool sameDensity = toDevice.type() <= QTransform::TxScale && toDevice.m11() == dpr && toDevice.m22() == dpr;
+    if (const std::optional<PixelBuffer> target = sameDensity ? paintedPixels(painter) : std::nullopt) {
+        const QPoint offset(static_cast<int>(std::lround(toDevice.dx())), static_cast<int>(std::lround(toDevice.dy())));
+        const QRect area(offset, devicePixels);
+        if (!area.isEmpty() && QRect(0, 0, target->width, target->height).contains(area)) {
+            // The widget's part of the window's pixels, as an image of its own drawn with clip
+            // rectangles of ours: under the region being painted as the painter's clip, every
+            // blit would take the raster engine's span-by-span path.
+            QImage part(reinterpret_cast<uchar*>(target->row(offset.y()) + offset.x()), devicePixels.width(),
+                        devicePixels.height(), static_cast<qsizetype>(target->stride),
+                        QImage::Format_ARGB32_Premultiplied);
+            part.setDevicePixelRatio(dpr);
+            const QRegion clip = painter.paintEngine()->systemClip();
+            QPainter inner(&part);
+            QPainterContext context(inner, static_cast<double>(height()),
+                                    clip.isEmpty() ? QRegion(part.rect()) : clip.translated(-offset) & part.rect());
+            const host::CurrentContextScope drawing(&context);
+            view_->drawRect(view_->bounds());
+            return;
+        }
+    }
+    // Any other device, through the painter, which keeps to the region being painted.
+    QPainterContext context(painter, static_cast<double>(height()));
+    const host::CurrentContextScope drawing(&context);
+    view_->drawRect(view_->bounds());
 }
 
 const QImage& ViewWidget::renderImage() {
@@ -229,7 +262,7 @@ void ViewWidget::checkBackingProperties() {
     const double dpr = devicePixelRatioF();
     QScreen* current = screen();
     if (dpr == lastDevicePixelRatio_ && current == lastScreen_) return;
-    frameValid_ = false;
+    invalidateFrame();
     const bool movedToAnotherDisplay = current != lastScreen_;
     lastDevicePixelRatio_ = dpr;
     lastScreen_ = current;
@@ -241,14 +274,24 @@ void ViewWidget::checkBackingProperties() {
 }
 
 void ViewWidget::paintEvent(QPaintEvent*) {
-    // Painting only shows the scene: it draws the kept picture when that is out of date and
-    // copies it to the window, and tells the view of nothing.
-    const double dpr = devicePixelRatioF();
-    if (!frameValid_ || frame_.devicePixelRatio() != dpr ||
-        frame_.size() != QSize(static_cast<int>(std::ceil(width() * dpr)), static_cast<int>(std::ceil(height() * dpr))))
-        renderFrame();
+    // Painting only shows the scene: it draws it inside the region being painted, and tells the
+    // view of nothing. A paint that showFrame did not ask for (the window system's, a parent's)
+    // may come after the scene changed between frames, such as sparks arriving from another
+    // display: what it draws is added to what the window shows, so that the next frame clears it.
+    if (!showingFrame_ && onWindow_.valid) {
+        const double dpr = devicePixelRatioF();
+        damage_.begin(height(), dpr,
+                      QSize(static_cast<int>(std::ceil(width() * dpr)), static_cast<int>(std::ceil(height() * dpr))));
+        {
+            const host::CurrentContextScope bounds(&damage_);
+            view_->drawRect(view_->bounds());
+        }
+        std::vector<QRect>& now = damage_.rects();
+        onWindow_.bounds.insert(onWindow_.bounds.end(), now.begin(), now.end());
+        coalesceDamage(onWindow_.bounds, kMaxDamageRects, kDamageRectCost);
+    }
     QPainter painter(this);
-    if (!frame_.isNull()) copyFrame(painter);
+    drawScene(painter);
     if (showFrameRate_) drawFrameRate(painter);
 }
 
@@ -276,12 +319,12 @@ void ViewWidget::drawFrameRate(QPainter& painter) {
 }
 
 void ViewWidget::resizeEvent(QResizeEvent*) {
-    frameValid_ = false;
+    invalidateFrame();
     view_->setFrameSize({static_cast<double>(width()), static_cast<double>(height())});
 }
 
 void ViewWidget::showEvent(QShowEvent*) {
-    frameValid_ = false;
+    invalidateFrame();
     if (!watchingWindowHandle_ && windowHandle()) {
         watchingWindowHandle_ = true;
         connect(windowHandle(), &QWindow::screenChanged, this, [this] { checkBackingProperties(); });

@@ -87,13 +87,18 @@ public:
     /// the two differ (where either the picture's scene or this one drew anything), and returns
     /// that region of the widget, in its own units. The whole picture is drawn when it may no
     /// longer match the scene it was last drawn from: the first time, after a resize, a change of
-    /// pixel density, showing, or invalidateFrame. The frame timer calls it after each step.
+    /// pixel density, showing, or invalidateFrame.
     QRegion renderFrame();
+    /// What the frame timer does after each step that needs display. On screen, repaints the part
+    /// of the window where the scene differs from what the window shows, which draws the scene
+    /// straight into the window's pixels, inside that part; hidden, brings the kept picture up to
+    /// date (renderFrame).
+    void showFrame();
     /// The picture kept between frames, device pixels.
     const QImage& frameImage() const { return frame_; }
     /// The next frame is drawn whole: for changes the scene's bounds cannot see, such as new
     /// settings taking effect between two frames.
-    void invalidateFrame() { frameValid_ = false; }
+    void invalidateFrame() { inFrame_.valid = onWindow_.valid = false; }
 
 signals:
     void keyPressed();
@@ -115,10 +120,23 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
+    /// What a picture that is patched from frame to frame shows: the kept picture, or the
+    /// window's own pixels.
+    struct Shown {
+        std::vector<QRect> bounds;  ///< device rectangles of what it shows beyond black, merged
+        bool valid = false;         ///< it shows the scene it was last drawn from, everywhere
+    };
+
     void frameTick();
     void scheduleNextFrame();
-    /// Copies the kept picture into the painter's device, inside the region being painted.
-    void copyFrame(QPainter& painter);
+    /// Runs the bounds pass over the scene as it is now. Leaves in changed_ the device
+    /// rectangles where `shown` differs from the scene and returns false, or returns true when
+    /// it must be drawn whole; either way `shown` then holds the scene's bounds.
+    bool takeDamage(Shown& shown, QSize devicePixels, double dpr);
+    /// changed_ (device pixels) in the widget's own units, outwards.
+    QRegion widgetRegionOfChanges(double dpr) const;
+    /// Draws the scene into the painter's device, inside the region being painted.
+    void drawScene(QPainter& painter);
     void checkBackingProperties();
     void drawFrameRate(QPainter& painter);
 
@@ -137,11 +155,12 @@ private:
     int frameRate_ = 0;
     QRect frameRateBox_;  ///< where the frame rate was drawn last
 
-    QImage frame_;             ///< the picture, device pixels
-    QImage opaqueFrame_;       ///< frame_'s pixels read as RGB, for renderImage
-    bool frameValid_ = false;  ///< frame_ shows the scene it was last drawn from, everywhere
+    QImage frame_;        ///< the kept picture, device pixels (frames stepped by hand, hidden widgets)
+    QImage opaqueFrame_;  ///< frame_'s pixels read as RGB, for renderImage
+    Shown inFrame_;       ///< what frame_ shows
+    Shown onWindow_;      ///< what the window shows, drawn there by showFrame and paintEvent
+    bool showingFrame_ = false;  ///< showFrame's repaint is under way
     DamageRecorder damage_;
-    std::vector<QRect> shownBounds_;  ///< device rectangles of what frame_ shows, merged
     std::vector<QRect> changed_;
 };
 
