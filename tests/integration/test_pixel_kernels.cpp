@@ -120,21 +120,6 @@ TEST(PixelKernels, TintPaintsEveryAlphaOfEachRowWhateverTheWidthAndKeepsToTheRow
     EXPECT_TRUE(p.paddingIntact());
 }
 
-TEST(PixelKernels, CopyMovesThePartThatIsInsideBothBuffers) {
-    Pixels source(6, 5);
-    for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 6; ++x) source.at(x, y) = static_cast<uint32_t>(0xff000000 | y << 8 | x);
-    // The part reaches past the source's right edge, and lands past the target's top edge.
-    Pixels target(8, 4, 7);
-    copyPixels(target.buffer(), 5, -1, source.buffer(), {3, 1, 5, 3});
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 8; ++x) {
-            const bool copied = x >= 5 && x < 8 && y < 2;  // source columns 3 … 5, rows 2 … 3
-            ASSERT_EQ(target.at(x, y), copied ? (0xff000000 | (y + 2) << 8 | (x - 2)) : 7u) << x << "," << y;
-        }
-    EXPECT_TRUE(target.paddingIntact());
-}
-
 TEST(PixelKernels, OpaqueBoundsFindTheNonTransparentPixelsAndIgnoreTheRowPadding) {
     Pixels p(10, 6);
     EXPECT_TRUE(opaquePixelBounds(p.buffer()).isEmpty());  // the padding is opaque: not counted

@@ -139,14 +139,6 @@ void tintAlpha(const uint8_t* alpha, uint32_t color, const PixelBuffer& target) 
     }
 }
 
-void copyPixels(const PixelBuffer& target, int x, int y, const ConstPixelBuffer& source, const PixelRect& part) {
-    const PixelRect from = intersected(part, {0, 0, source.width, source.height});
-    const int dx = x - part.x, dy = y - part.y;
-    const PixelRect to = intersected({from.x + dx, from.y + dy, from.width, from.height}, target.rect());
-    for (int row = to.y; row < to.bottom(); ++row)
-        std::memcpy(target.row(row) + to.x, source.row(row - dy) + (to.x - dx), static_cast<size_t>(to.width) * 4);
-}
-
 PixelRect opaquePixelBounds(const ConstPixelBuffer& pixels) {
     const int width = pixels.width, height = pixels.height;
     int left = width, right = -1, top = height, bottom = -1;

@@ -75,10 +75,6 @@ void blendDisc(const PixelBuffer& target, double centreX, double centreY, double
 /// premultiplied colour `color`: each pixel becomes the colour scaled by its alpha / 255.
 void tintAlpha(const uint8_t* alpha, uint32_t color, const PixelBuffer& target);
 
-/// Copies the pixels of `part` of `source` into `target`, the corner of `part` landing at (x, y),
-/// replacing what was there; whatever falls outside either buffer is left out.
-void copyPixels(const PixelBuffer& target, int x, int y, const ConstPixelBuffer& source, const PixelRect& part);
-
 /// The smallest rectangle holding every pixel whose alpha is not 0; empty when there is none.
 PixelRect opaquePixelBounds(const ConstPixelBuffer& pixels);
 

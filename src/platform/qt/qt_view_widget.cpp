@@ -9,7 +9,6 @@
 #include <QWheelEvent>
 #include <QWindow>
 #include <cmath>
-#include <cstring>
 #include <optional>
 
 #include "host/host.h"
