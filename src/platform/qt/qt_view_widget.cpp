@@ -118,15 +118,24 @@ void ViewWidget::frameTick() {
     scheduleNextFrame();
 }
 
-bool ViewWidget::takeDamage(Shown& shown, QSize devicePixels, double dpr) {
+QSize ViewWidget::devicePixelSize(double dpr) const {
+    return {static_cast<int>(std::ceil(width() * dpr)), static_cast<int>(std::ceil(height() * dpr))};
+}
+
+std::vector<QRect>& ViewWidget::sceneBounds(double dpr) {
     // Where the scene draws now, from a pass over the same drawing calls that draws nothing.
-    damage_.begin(height(), dpr, devicePixels);
+    damage_.begin(height(), dpr, devicePixelSize(dpr));
     {
         const host::CurrentContextScope bounds(&damage_);
         view_->drawRect(view_->bounds());
     }
     std::vector<QRect>& now = damage_.rects();
     coalesceDamage(now, kMaxDamageRects, kDamageRectCost);
+    return now;
+}
+
+bool ViewWidget::takeDamage(Shown& shown, double dpr) {
+    std::vector<QRect>& now = sceneBounds(dpr);
     const bool whole = !shown.valid;
     changed_.clear();
     if (!whole) {
@@ -166,8 +175,7 @@ void ViewWidget::showFrame() {
     // The window keeps its pixels between paints: only where the scene changed is drawn again,
     // at once, from the scene whose bounds were just taken.
     const double dpr = devicePixelRatioF();
-    const QSize devicePixels(static_cast<int>(std::ceil(width() * dpr)), static_cast<int>(std::ceil(height() * dpr)));
-    const bool whole = takeDamage(onWindow_, devicePixels, dpr);
+    const bool whole = takeDamage(onWindow_, dpr);
     view_->setNeedsDisplay(false);
     const QRegion changed = whole ? QRegion(rect()) : widgetRegionOfChanges(dpr);
     if (changed.isEmpty()) return;
@@ -178,7 +186,7 @@ void ViewWidget::showFrame() {
 
 QRegion ViewWidget::renderFrame() {
     const double dpr = devicePixelRatioF();
-    const QSize devicePixels(static_cast<int>(std::ceil(width() * dpr)), static_cast<int>(std::ceil(height() * dpr)));
+    const QSize devicePixels = devicePixelSize(dpr);
     if (frame_.size() != devicePixels || frame_.devicePixelRatio() != dpr) {
         frame_ = devicePixels.isEmpty() ? QImage() : QImage(devicePixels, QImage::Format_ARGB32_Premultiplied);
         frame_.setDevicePixelRatio(dpr);
@@ -186,7 +194,7 @@ QRegion ViewWidget::renderFrame() {
         inFrame_.valid = false;
     }
 
-    const bool whole = takeDamage(inFrame_, devicePixels, dpr);
+    const bool whole = takeDamage(inFrame_, dpr);
     if (frame_.isNull()) {
         inFrame_.valid = false;
         view_->setNeedsDisplay(false);
@@ -213,7 +221,7 @@ QRegion ViewWidget::renderFrame() {
 
 void ViewWidget::drawScene(QPainter& painter) {
     const double dpr = devicePixelRatioF();
-    const QSize devicePixels(static_cast<int>(std::ceil(width() * dpr)), static_cast<int>(std::ceil(height() * dpr)));
+    const QSize devicePixels = devicePixelSize(dpr);
     const QTransform toDevice = painter.deviceTransform();
     const bool sameDensity = toDevice.type() <= QTransform::TxScale && toDevice.m11() == dpr && toDevice.m22() == dpr;
     if (const std::optional<PixelBuffer> target = sameDensity ? paintedPixels(painter) : std::nullopt) {
@@ -278,14 +286,7 @@ void ViewWidget::paintEvent(QPaintEvent*) {
     // may come after the scene changed between frames, such as sparks arriving from another
     // display: what it draws is added to what the window shows, so that the next frame clears it.
     if (!showingFrame_ && onWindow_.valid) {
-        const double dpr = devicePixelRatioF();
-        damage_.begin(height(), dpr,
-                      QSize(static_cast<int>(std::ceil(width() * dpr)), static_cast<int>(std::ceil(height() * dpr))));
-        {
-            const host::CurrentContextScope bounds(&damage_);
-            view_->drawRect(view_->bounds());
-        }
-        std::vector<QRect>& now = damage_.rects();
+        std::vector<QRect>& now = sceneBounds(devicePixelRatioF());
         onWindow_.bounds.insert(onWindow_.bounds.end(), now.begin(), now.end());
         coalesceDamage(onWindow_.bounds, kMaxDamageRects, kDamageRectCost);
     }

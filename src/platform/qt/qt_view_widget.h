@@ -129,10 +129,14 @@ private:
 
     void frameTick();
     void scheduleNextFrame();
-    /// Runs the bounds pass over the scene as it is now. Leaves in changed_ the device
-    /// rectangles where `shown` differs from the scene and returns false, or returns true when
-    /// it must be drawn whole; either way `shown` then holds the scene's bounds.
-    bool takeDamage(Shown& shown, QSize devicePixels, double dpr);
+    /// The widget's size in device pixels at `dpr`.
+    QSize devicePixelSize(double dpr) const;
+    /// The device rectangles the scene as it is now draws into, merged (valid until the next call).
+    std::vector<QRect>& sceneBounds(double dpr);
+    /// Leaves in changed_ the device rectangles where `shown` differs from the scene as it is now
+    /// and returns false, or returns true when it must be drawn whole; either way `shown` then
+    /// holds the scene's bounds.
+    bool takeDamage(Shown& shown, double dpr);
     /// changed_ (device pixels) in the widget's own units, outwards.
     QRegion widgetRegionOfChanges(double dpr) const;
     /// Draws the scene into the painter's device, inside the region being painted.
