@@ -230,15 +230,20 @@ void ViewWidget::drawScene(QPainter& painter) {
         if (!area.isEmpty() && QRect(0, 0, target->width, target->height).contains(area)) {
             // The widget's part of the window's pixels, as an image of its own drawn with clip
             // rectangles of ours: under the region being painted as the painter's clip, every
-            // blit would take the raster engine's span-by-span path.
-            QImage part(reinterpret_cast<uchar*>(target->row(offset.y()) + offset.x()), devicePixels.width(),
-                        devicePixels.height(), static_cast<qsizetype>(target->stride),
-                        QImage::Format_ARGB32_Premultiplied);
-            part.setDevicePixelRatio(dpr);
+            // blit would take the raster engine's span-by-span path. The image is kept while the
+            // window's buffer stays where it is, so that its paint engine is made only once.
+            uchar* first = reinterpret_cast<uchar*>(target->row(offset.y()) + offset.x());
+            if (windowPart_.constBits() != first || windowPart_.size() != devicePixels ||
+                windowPart_.bytesPerLine() != target->stride) {
+                windowPart_ = QImage(first, devicePixels.width(), devicePixels.height(),
+                                     static_cast<qsizetype>(target->stride), QImage::Format_ARGB32_Premultiplied);
+            }
+            windowPart_.setDevicePixelRatio(dpr);
             const QRegion clip = painter.paintEngine()->systemClip();
-            QPainter inner(&part);
+            QPainter inner(&windowPart_);
             QPainterContext context(inner, static_cast<double>(height()),
-                                    clip.isEmpty() ? QRegion(part.rect()) : clip.translated(-offset) & part.rect());
+                                    clip.isEmpty() ? QRegion(windowPart_.rect())
+                                                   : clip.translated(-offset) & windowPart_.rect());
             const host::CurrentContextScope drawing(&context);
             view_->drawRect(view_->bounds());
             return;

@@ -161,6 +161,7 @@ private:
 
     QImage frame_;        ///< the kept picture, device pixels (frames stepped by hand, hidden widgets)
     QImage opaqueFrame_;  ///< frame_'s pixels read as RGB, for renderImage
+    QImage windowPart_;   ///< the widget's part of the window's pixels, while painting on screen
     Shown inFrame_;       ///< what frame_ shows
     Shown onWindow_;      ///< what the window shows, drawn there by showFrame and paintEvent
     bool showingFrame_ = false;  ///< showFrame's repaint is under way
