@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev clang libfuzzer-14-dev
   xvfb x11-utils x11-xserver-utils x11-apps xauth xscreensaver dbus-daemon sway
   dpkg-dev lintian desktop-file-utils xsecurelock mate-screensaver dbus
+  libwayland-dev wayland-protocols libwayland-bin swayidle grim wtype python3-dbus dbus-x11
 )
 
 missing=()
