@@ -6,22 +6,15 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "platform/posix/spark_leak_wire.h"
+#include "spark_leak_checks.h"
 
 namespace {
 
+using fuzzcheck::check;
 using posix::WireValue;
-
-void check(bool ok, const char* what) {
-    if (ok) return;
-    std::fprintf(stderr, "broken: %s\n", what);
-    std::abort();
-}
 
 constexpr WireValue::Kind kLayout[] = {
     WireValue::Kind::UInt32, WireValue::Kind::String, WireValue::Kind::UInt32, WireValue::Kind::UInt32,
@@ -79,20 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         check(arguments[posix::kArgDisplay].text == kSelfDisplay, "another display server's message");
         check(arguments[posix::kArgUid].integer == kSelfUid, "another user's message");
         check(arguments[posix::kArgPid].integer != kSelfPid, "its own message");
-        const host::CGRect& f = leak->targetScreenFrame;
-        for (double v : {f.origin.x, f.origin.y, f.size.width, f.size.height, leak->positionFraction,
-                         leak->angleCenter, leak->angleSpread})
-            check(std::isfinite(v), "a number that is not finite");
-        check(std::fabs(f.origin.x) <= posix::kMaxFrameOrigin && std::fabs(f.origin.y) <= posix::kMaxFrameOrigin,
-              "a frame far away");
-        check(f.size.width >= 1 && f.size.width <= posix::kMaxFrameSide && f.size.height >= 1 &&
-                  f.size.height <= posix::kMaxFrameSide,
-              "a frame of absurd size");
-        check(leak->edge >= 0 && leak->edge <= 3, "an unknown edge");
-        check(leak->positionFraction >= 0 && leak->positionFraction <= 1, "a fraction off the stretch");
-        check(leak->sparkCount >= 1 && leak->sparkCount <= posix::kMaxLeakSparks, "a count the pool cannot hold");
-        check(std::fabs(leak->angleCenter) <= posix::kMaxAngleCenter, "an absurd heading");
-        check(leak->angleSpread >= 0 && leak->angleSpread <= posix::kMaxAngleSpread, "an absurd fan");
+        fuzzcheck::checkDecodedLeak(*leak);
     }
 
     // The identity of a display server from any environment: never more than its parts.

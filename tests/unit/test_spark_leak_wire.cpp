@@ -4,6 +4,7 @@
 #include <array>
 #include <gtest/gtest.h>
 #include <limits>
+#include <vector>
 
 #include "module/view/scene_model.h"
 #include "platform/posix/spark_leak_wire.h"
@@ -116,4 +117,49 @@ TEST(SparkLeakWire, EveryNameOfOneDisplayServerGivesOneIdentityAndOthersDiffer) 
     EXPECT_EQ(displayServerIdentity("wayland", "", "", "/run/user/1000"), "wayland:/run/user/1000/wayland-0");
     EXPECT_EQ(displayServerIdentity("wayland", "", "wayland-1", ""), "") << "a relative name needs the runtime folder";
     EXPECT_EQ(displayServerIdentity("offscreen", ":0", "wayland-0", "/run/user/1000"), "");
+}
+
+TEST(SparkLeakWire, ADatagramCarriesALeakAndOnlyTheKernelNamesItsSender) {
+    posix::DecodedSparkLeak leak;
+    leak.targetScreenFrame = host::NSMakeRect(1920, 0, 1920, 1080);
+    leak.edge = 1;
+    leak.positionFraction = 0.25;
+    leak.sparkCount = 10;
+    leak.angleCenter = -0.5;
+    leak.angleSpread = 1.5;
+    posix::SparkLeakDatagram d;
+    ASSERT_TRUE(posix::encodeSparkLeakDatagram(leak, kDisplay, d));
+    const posix::SenderCredentials another{kSelf.uid, 777};
+    auto got = posix::decodeSparkLeakDatagram(d, another, kSelf);
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->targetScreenFrame.origin.x, 1920);
+    EXPECT_EQ(got->targetScreenFrame.size.height, 1080);
+    EXPECT_EQ(got->edge, 1);
+    EXPECT_EQ(got->positionFraction, 0.25);
+    EXPECT_EQ(got->sparkCount, 10);
+    EXPECT_EQ(got->angleCenter, -0.5);
+    EXPECT_EQ(got->angleSpread, 1.5);
+
+    EXPECT_FALSE(posix::decodeSparkLeakDatagram(d, {kSelf.uid, kSelf.pid}, kSelf)) << "from this process";
+    EXPECT_FALSE(posix::decodeSparkLeakDatagram(d, {0, 777}, kSelf)) << "from another user";
+    // This layout only: a byte more or less, or a display length past its field or not its own.
+    std::vector<uint8_t> longer(d.begin(), d.end());
+    longer.push_back(0);
+    EXPECT_FALSE(posix::decodeSparkLeakDatagram(longer, another, kSelf));
+    EXPECT_FALSE(posix::decodeSparkLeakDatagram(std::span(d).first(d.size() - 1), another, kSelf));
+    posix::SparkLeakDatagram bad = d;
+    bad[5] = 0x02;  // length 8 + 512
+    EXPECT_FALSE(posix::decodeSparkLeakDatagram(bad, another, kSelf));
+    bad = d;
+    bad[4] = 3;  // "x11"
+    EXPECT_FALSE(posix::decodeSparkLeakDatagram(bad, another, kSelf));
+
+    // Values past 32 bits are clamped by the sender and still judged by the receiver.
+    leak.sparkCount = int64_t(1) << 40;
+    ASSERT_TRUE(posix::encodeSparkLeakDatagram(leak, kDisplay, d));
+    EXPECT_EQ(posix::decodeSparkLeakDatagram(d, another, kSelf)->sparkCount, posix::kMaxLeakSparks);
+    leak.edge = (int64_t(1) << 32) + 1;
+    ASSERT_TRUE(posix::encodeSparkLeakDatagram(leak, kDisplay, d));
+    EXPECT_FALSE(posix::decodeSparkLeakDatagram(d, another, kSelf));
+    EXPECT_FALSE(posix::encodeSparkLeakDatagram(leak, std::string(posix::kMaxDisplayIdentity + 1, 'x'), d));
 }

@@ -1,6 +1,8 @@
 #include "platform/posix/spark_leak_wire.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace posix {
 namespace {
@@ -16,7 +18,94 @@ bool isDigits(std::string_view s) {
     return true;
 }
 
+/// Fixed-width little-endian fields of the datagram, written and read in order.
+class DatagramWriter {
+public:
+    explicit DatagramWriter(SparkLeakDatagram& out) : out_(out) {}
+    void u32(uint32_t v) {
+        for (int i = 0; i < 4; ++i) out_[at_++] = static_cast<uint8_t>(v >> (8 * i));
+    }
+    void i32(int64_t v) { u32(static_cast<uint32_t>(static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)))); }
+    void f64(double v) {
+        uint64_t bits;
+        std::memcpy(&bits, &v, sizeof bits);
+        for (int i = 0; i < 8; ++i) out_[at_++] = static_cast<uint8_t>(bits >> (8 * i));
+    }
+    void text(std::string_view s, size_t field) {
+        std::memcpy(out_.data() + at_, s.data(), s.size());
+        std::memset(out_.data() + at_ + s.size(), 0, field - s.size());
+        at_ += field;
+    }
+
+private:
+    SparkLeakDatagram& out_;
+    size_t at_ = 0;
+};
+
+class DatagramReader {
+public:
+    explicit DatagramReader(std::span<const uint8_t> in) : in_(in) {}
+    uint32_t u32() {
+        uint32_t v = 0;
+        for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(in_[at_++]) << (8 * i);
+        return v;
+    }
+    int32_t i32() { return static_cast<int32_t>(u32()); }
+    double f64() {
+        uint64_t bits = 0;
+        for (int i = 0; i < 8; ++i) bits |= static_cast<uint64_t>(in_[at_++]) << (8 * i);
+        double v;
+        std::memcpy(&v, &bits, sizeof v);
+        return v;
+    }
+    std::string_view text(size_t length, size_t field) {
+        const std::string_view s(reinterpret_cast<const char*>(in_.data() + at_), length);
+        at_ += field;
+        return s;
+    }
+
+private:
+    std::span<const uint8_t> in_;
+    size_t at_ = 0;
+};
+
 }  // namespace
+
+bool encodeSparkLeakDatagram(const DecodedSparkLeak& leak, std::string_view display, SparkLeakDatagram& out) {
+    if (display.size() > kMaxDisplayIdentity) return false;
+    DatagramWriter w(out);
+    w.u32(kSparkLeakWireVersion);
+    w.u32(static_cast<uint32_t>(display.size()));
+    w.text(display, kMaxDisplayIdentity);
+    const host::CGRect& f = leak.targetScreenFrame;
+    for (double v : {f.origin.x, f.origin.y, f.size.width, f.size.height}) w.f64(v);
+    w.i32(leak.edge);
+    w.f64(leak.positionFraction);
+    w.i32(leak.sparkCount);
+    w.f64(leak.angleCenter);
+    w.f64(leak.angleSpread);
+    return true;
+}
+
+std::optional<DecodedSparkLeak> decodeSparkLeakDatagram(std::span<const uint8_t> bytes, SenderCredentials from,
+                                                        const LeakReceiverIdentity& self) {
+    if (bytes.size() != kSparkLeakDatagramSize) return std::nullopt;
+    DatagramReader r(bytes);
+    std::array<WireValue, kSparkLeakArgumentCount> a;
+    a[kArgVersion] = WireValue::uint32(r.u32());
+    const uint32_t displayLength = r.u32();
+    if (displayLength > kMaxDisplayIdentity) return std::nullopt;
+    a[kArgDisplay] = WireValue::string(r.text(displayLength, kMaxDisplayIdentity));
+    a[kArgUid] = WireValue::uint32(from.uid);
+    a[kArgPid] = WireValue::uint32(from.pid);
+    for (size_t i : {kArgTargetX, kArgTargetY, kArgTargetWidth, kArgTargetHeight}) a[i] = WireValue::number(r.f64());
+    a[kArgEdge] = WireValue::int32(r.i32());
+    a[kArgPositionFraction] = WireValue::number(r.f64());
+    a[kArgSparkCount] = WireValue::int32(r.i32());
+    a[kArgAngleCenter] = WireValue::number(r.f64());
+    a[kArgAngleSpread] = WireValue::number(r.f64());
+    return decodeSparkLeak(a, self);
+}
 
 std::optional<DecodedSparkLeak> decodeSparkLeak(std::span<const WireValue> arguments,
                                                 const LeakReceiverIdentity& self) {

@@ -1,9 +1,9 @@
-// The spark leak as it travels between the processes of one user and one display server: the
-// layout of the message, and a decoder that trusts nothing it receives. Plain C++ with no Qt, so
-// that it can be tested and fuzzed on its own; the bus adapter turns a message's arguments into
-// WireValues first.
+// The spark leak as it travels between the processes of one user and one display server: its
+// values, the fixed-size datagram that carries them, and a decoder that trusts nothing it
+// receives. Plain C++ with no Qt, so that it can be tested and fuzzed on its own.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -15,15 +15,17 @@
 
 namespace posix {
 
-/// Version of the message layout below; a receiver drops any other.
-inline constexpr uint32_t kSparkLeakWireVersion = 1;
+/// Version of the datagram layout below; a receiver drops any other. (1 was a bus message whose
+/// sender named its own user and process.)
+inline constexpr uint32_t kSparkLeakWireVersion = 2;
 
-/// The message's arguments, in order, with their bus types (D-Bus signature "usuuddddididd").
+/// The values of a leak, in order, with their types (u: 32-bit unsigned, s: UTF-8 text,
+/// d: 64-bit floating point, i: 32-bit signed).
 enum SparkLeakArgument : size_t {
     kArgVersion,          ///< u: kSparkLeakWireVersion
     kArgDisplay,          ///< s: the display server's identity, see displayServerIdentity()
-    kArgUid,              ///< u: the sender's user id
-    kArgPid,              ///< u: the sender's process id
+    kArgUid,              ///< u: the sender's user id, as the kernel tells it
+    kArgPid,              ///< u: the sender's process id, as the kernel tells it
     kArgTargetX,          ///< d: the target display's frame in global display coordinates...
     kArgTargetY,          ///< d
     kArgTargetWidth,      ///< d
@@ -36,9 +38,6 @@ enum SparkLeakArgument : size_t {
     kSparkLeakArgumentCount
 };
 
-/// The D-Bus signature of the message, for the sender.
-inline constexpr std::string_view kSparkLeakSignature = "usuuddddididd";
-
 /// Most sparks one message may ask for: the size of a view's spark pool.
 inline constexpr int64_t kMaxLeakSparks = 500;
 /// Limits of a believable target frame, in points.
@@ -50,7 +49,7 @@ inline constexpr double kMaxAngleSpread = 6.2831853071795864769;
 /// Longest display identity carried, in bytes.
 inline constexpr size_t kMaxDisplayIdentity = 512;
 
-/// One argument of a received message, as plain typed value. Any bus type not listed is Other.
+/// One value of a received leak, as plain typed value.
 struct WireValue {
     enum class Kind : uint8_t { Other, Int32, UInt32, Double, String };
     Kind kind = Kind::Other;
@@ -72,7 +71,8 @@ struct LeakReceiverIdentity {
     uint32_t pid = 0;
 };
 
-/// A leak that passed every check, ready to be posted on the receiver's default centre.
+/// A leak that passed every check, ready to be posted on the receiver's default centre; also what
+/// a sender puts into a datagram.
 struct DecodedSparkLeak {
     host::CGRect targetScreenFrame{};
     int64_t edge = 0;
@@ -88,6 +88,30 @@ struct DecodedSparkLeak {
 /// sparks to make. A count above the pool is clamped to kMaxLeakSparks.
 std::optional<DecodedSparkLeak> decodeSparkLeak(std::span<const WireValue> arguments,
                                                 const LeakReceiverIdentity& self);
+
+/// The datagram of one leak: fixed size, little-endian, the values above in their order without
+/// the sender's user and process (the receiver takes those from the kernel): u32 version, u32
+/// length of the display identity, the identity in a field of kMaxDisplayIdentity bytes (zeros
+/// after it), d target x, y, width and height, i edge, d position fraction, i spark count,
+/// d angle centre, d angle spread.
+inline constexpr size_t kSparkLeakDatagramSize = 4 + 4 + kMaxDisplayIdentity + 4 * 8 + 4 + 8 + 4 + 2 * 8;
+using SparkLeakDatagram = std::array<uint8_t, kSparkLeakDatagramSize>;
+
+/// Who sent a datagram, as the kernel tells the receiver.
+struct SenderCredentials {
+    uint32_t uid = 0;
+    uint32_t pid = 0;
+};
+
+/// Writes a leak from the display server `display` into a datagram. Edge and count beyond 32
+/// bits are clamped. False when the identity does not fit its field.
+bool encodeSparkLeakDatagram(const DecodedSparkLeak& leak, std::string_view display, SparkLeakDatagram& out);
+
+/// Decodes a received datagram with decodeSparkLeak(), the sender's user and process taken from
+/// `from`. None for anything but a datagram of exactly this layout (another size, a display
+/// length past its field) and for whatever the decoder refuses.
+std::optional<DecodedSparkLeak> decodeSparkLeakDatagram(std::span<const uint8_t> bytes, SenderCredentials from,
+                                                        const LeakReceiverIdentity& self);
 
 /// The identity of the display server a process draws on, equal for every process on the same
 /// server whichever way its environment names it: "x11:" with the X display (host, display
