@@ -7,30 +7,16 @@
 #include <unistd.h>
 
 #include "platform/posix/file_bundle.h"
+#include "support/temporary_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-/// A fresh folder, removed with everything in it at the end of the test.
-class TemporaryFolder {
-public:
-    TemporaryFolder() {
-        std::string pattern = (fs::temp_directory_path() / "tavrin-bundle.XXXXXX").string();
-        if (::mkdtemp(pattern.data())) path_ = pattern;
-    }
-    ~TemporaryFolder() {
-        std::error_code ignored;
-        if (!path_.empty()) fs::remove_all(path_, ignored);
-    }
-    bool isValid() const { return !path_.empty(); }
-    std::string path() const { return path_.string(); }
-    std::string filePath(const std::string& name) const { return (path_ / name).string(); }
-    void write(const std::string& name) const { std::ofstream(filePath(name)) << "<svg/>"; }
-
-private:
-    fs::path path_;
-};
+/// A picture file in the folder.
+void writePicture(const TemporaryFolder& folder, const std::string& name) {
+    std::ofstream(folder.filePath(name)) << "<svg/>";
+}
 
 class ResourceFolderOverride {
 public:
@@ -52,7 +38,7 @@ private:
 TEST(FileBundle, TheResourceFolderVariableIsTheOnlyPlaceLookedIn) {
     TemporaryFolder folder;
     ASSERT_TRUE(folder.isValid());
-    folder.write("tavrin.svg");
+    writePicture(folder, "tavrin.svg");
     ResourceFolderOverride override(folder.path());
 
     const posix::FileBundle bundle = posix::FileBundle::program();
@@ -65,7 +51,7 @@ TEST(FileBundle, NamesThatLeaveTheFolderAreNoResources) {
     TemporaryFolder folder;
     ASSERT_TRUE(folder.isValid());
     ASSERT_TRUE(fs::create_directory(folder.filePath("sub")));
-    folder.write("sub/x.svg");
+    writePicture(folder, "sub/x.svg");
     const posix::FileBundle bundle("id", {folder.path()}, "1", "2");
     EXPECT_EQ(bundle.pathForResource("sub/x", "svg"), std::nullopt);
     EXPECT_EQ(bundle.pathForResource("sub", ""), std::nullopt) << "a folder is not a resource";
@@ -75,9 +61,9 @@ TEST(FileBundle, NamesThatLeaveTheFolderAreNoResources) {
 TEST(FileBundle, FoldersAreSearchedInOrder) {
     TemporaryFolder first, second;
     ASSERT_TRUE(first.isValid() && second.isValid());
-    second.write("a.svg");
-    first.write("b.svg");
-    second.write("b.svg");
+    writePicture(second, "a.svg");
+    writePicture(first, "b.svg");
+    writePicture(second, "b.svg");
     const posix::FileBundle bundle("id", {first.path(), second.path()}, "1", "2");
     EXPECT_EQ(bundle.pathForResource("a", "svg"), second.filePath("a.svg"));
     EXPECT_EQ(bundle.pathForResource("b", "svg"), first.filePath("b.svg"));
