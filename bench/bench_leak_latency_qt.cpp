@@ -1,9 +1,9 @@
-// How long a spark leak takes from one process to another over the session bus, and what the
-// bridge costs a process while no leaks happen. Run by hand from a Release build:
+// How long a spark leak takes from one process to another through the sockets of the bridge, and
+// what the bridge costs a process while no leaks happen. Run by hand from a Release build:
 //
 //     build/release/bench/bench_leak_latency_qt [LEAKS]
 //
-// It starts a private dbus-daemon and forks. The child stands for the process whose sprite hits
+// It makes a folder for the sockets and forks. The child stands for the process whose sprite hits
 // the shared edge: it posts a leak on its default centre every 1/30 s, as a frame step would,
 // and notes the time of each post. The parent stands for the neighbour's process: its bridge
 // re-posts what arrives on its default centre, where a view spawns the sparks at once, and it
@@ -11,14 +11,14 @@
 // Then the parent's bridge idles for ten seconds with nobody sending, and the program prints the
 // CPU time and the context switches of that idle stretch.
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
-#include <QProcess>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
+#include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,20 +38,13 @@ double nowMs() {
     return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
-qtbackend::SparkLeakBridgeOptions options(const QString& address) {
+qtbackend::SparkLeakBridgeOptions options(const std::string& folder) {
     qtbackend::SparkLeakBridgeOptions o;
-    o.busAddress = address;
+    o.folder = folder;
     o.displayIdentity = "x11:bench:0.0";
     o.uid = static_cast<uint32_t>(::getuid());
     o.pid = static_cast<uint32_t>(::getpid());
     return o;
-}
-
-bool waitConnected(const qtbackend::SparkLeakBridge& bridge) {
-    QElapsedTimer t;
-    t.start();
-    while (!bridge.isConnected() && t.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return bridge.isConnected();
 }
 
 /// Runs the event loop for a while, sleeping while nothing happens.
@@ -63,17 +56,16 @@ void spin(int ms) {
 
 /// The sending process: posts `leaks` leaks for the other display, one a frame, and writes the
 /// time of each post to `out`.
-int runSender(const QString& address, int leaks, int out) {
+int runSender(const std::string& folder, int leaks, int out) {
     int argc = 1;
     char name[] = "sender";
     char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
     host::LocalNotificationCenter center;
     qtbackend::SparkLeakBridge bridge(center, [](const host::CGRect& f) { return f.origin.x == kLeft.origin.x; },
-                                      [](const std::string&) {}, options(address));
-    bridge.start();
-    if (!waitConnected(bridge)) return 1;
-    spin(500);  // the receiver connects meanwhile
+                                      [](const std::string&) {}, options(folder));
+    if (!bridge.start()) return 1;
+    spin(500);  // the receiver starts meanwhile
     std::vector<double> sent(static_cast<size_t>(leaks));
     const int view = 0;
     for (int i = 0; i < leaks; ++i) {
@@ -104,28 +96,25 @@ double percentile(std::vector<double> v, double p) {
 int main(int argc, char** argv) {
     const int leaks = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
 
-    QProcess bus;
-    bus.start(QStringLiteral("dbus-daemon"),
-              {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-    if (!bus.waitForStarted(5000) || !bus.waitForReadyRead(5000)) {
-        std::fputs("cannot start dbus-daemon\n", stderr);
+    std::string folder = (std::filesystem::temp_directory_path() / "tavrin-bench.XXXXXX").string();
+    if (!::mkdtemp(folder.data())) {
+        std::fputs("cannot make a folder for the sockets\n", stderr);
         return 1;
     }
-    const QString address = QString::fromUtf8(bus.readLine()).trimmed();
 
     int times[2];
     if (::pipe(times) != 0) return 1;
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(times[0]);
-        ::_exit(runSender(address, leaks, times[1]));
+        ::_exit(runSender(folder, leaks, times[1]));
     }
     ::close(times[1]);
 
     QCoreApplication app(argc, argv);
     host::LocalNotificationCenter center;
     qtbackend::SparkLeakBridge bridge(center, [](const host::CGRect& f) { return f.origin.x == kRight.origin.x; },
-                                      [](const std::string&) {}, options(address));
+                                      [](const std::string&) {}, options(folder));
     std::vector<double> arrived(static_cast<size_t>(leaks), -1);
     const int observer = 0;
     center.addObserver(&observer, host::TavrinSparkLeakNotification, nullptr, [&](const host::Notification& n) {
@@ -133,8 +122,7 @@ int main(int argc, char** argv) {
         const long i = std::lround(n.userInfo->objectForKeyedSubscript("angleCenter").doubleValue() * 1e3);
         if (i >= 0 && i < leaks) arrived[static_cast<size_t>(i)] = nowMs();
     });
-    bridge.start();
-    if (!waitConnected(bridge)) return 1;
+    if (!bridge.start()) return 1;
 
     // Frames of the receiving process, as a view's timer would run them.
     QTimer frames;
@@ -167,7 +155,7 @@ int main(int argc, char** argv) {
                 latency.size(), leaks, percentile(latency, 0.5), percentile(latency, 0.9),
                 *std::max_element(latency.begin(), latency.end()));
 
-    // The idle bridge: connected, nobody sends.
+    // The idle bridge: its socket bound, nobody sends.
     frames.stop();
     spin(500);
     rusage before{}, after{};
@@ -181,7 +169,7 @@ int main(int argc, char** argv) {
                 nowMs() - start, ms(after.ru_utime) + ms(after.ru_stime) - ms(before.ru_utime) - ms(before.ru_stime),
                 ms(after.ru_utime) - ms(before.ru_utime), ms(after.ru_stime) - ms(before.ru_stime),
                 after.ru_nvcsw - before.ru_nvcsw);
-    bus.kill();
-    bus.waitForFinished(3000);
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
     return 0;
 }

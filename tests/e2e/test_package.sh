@@ -31,7 +31,7 @@ maintainer=$(field Maintainer)
 check "it has a maintainer with an address ($maintainer)" grep -qE '^[^<]+ <[^@>]+@[^>]+>$' <<<"$maintainer"
 check "it suggests the X11 front-ends" grep -q "xscreensaver | xsecurelock | mate-screensaver" <<<"$(field Suggests)"
 depends=$(field Depends | tr ',' '\n' | awk '{print $1}')
-for library in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libqt6dbus6 libxcb1; do
+for library in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libxcb1; do
     check "its computed dependencies hold $library" grep -qxF "$library" <<<"$depends"
 done
 
