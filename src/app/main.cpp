@@ -54,6 +54,18 @@ int prepareHeadlessDisplays(const app::CommandLine& commandLine, std::string* co
     return 0;
 }
 
+/// The saver's own modes never use the session bus, yet Qt's accessibility bridge connects to it
+/// from the GUI thread when the first window is shown and waits for the answer: on a frozen bus
+/// for ever, and with no bus at all libdbus starts one (dbus-launch and a dbus-daemon) that
+/// outlives the program. An address that fails at once keeps the bridge, and whatever else in Qt
+/// would look for the bus (input methods, themes), off it; AT_SPI_BUS_ADDRESS would lead the
+/// bridge past the session bus to the accessibility bus. Called before Qt starts. The settings
+/// window is left alone: screen readers need the bridge there.
+void stayOffTheSessionBus() {
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+    ::unsetenv("AT_SPI_BUS_ADDRESS");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -92,6 +104,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    if (commandLine.mode != app::Mode::Settings) stayOffTheSessionBus();
     app::installQtMessageHandler(commandLine.logToStderr);
     // Qt reads only the program name: our options are not Qt's.
     int qtArgc = 1;
