@@ -54,13 +54,15 @@ int runInteractive(const CommandLine& commandLine, qtbackend::QtHost& host) {
         traceWidget(trace, widget, host, viewsMade++);
     });
 
+    // The module retires the stopped process a few seconds after the stop, signal or input.
+    StopSafetyNet safetyNet(host, kStopSafetyNetMs, kStopSafetyNetMs);
     StopSignals stopSignals;
-    if (!stopSignals.install([&session](int signo) {
-            session.stop(signo == SIGTERM ? QStringLiteral("SIGTERM") : QStringLiteral("SIGINT"));
-        }))
+    if (!stopSignals.install(
+            [&session](int signo) {
+                session.stop(signo == SIGTERM ? QStringLiteral("SIGTERM") : QStringLiteral("SIGINT"));
+            },
+            safetyNet.signalFd()))
         host.logLine(host::LogLevel::Error, "cannot watch for SIGTERM and SIGINT; they end the program at once");
-
-    StopSafetyNet safetyNet(host);
     QObject::connect(&session, &Session::stopped, [&safetyNet] { safetyNet.arm(); });
     QObject::connect(&session, &Session::windowClosed, [] { QCoreApplication::exit(0); });
 

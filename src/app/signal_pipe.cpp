@@ -9,14 +9,16 @@
 namespace app {
 namespace {
 
-// The writing end, read by the handler. A signal handler can reach only process-wide state.
+// The writing ends, read by the handler. A signal handler can reach only process-wide state.
 volatile sig_atomic_t gWriteEnd = -1;
+volatile sig_atomic_t gWatchdogEnd = -1;
 
 void onStopSignal(int signo) {
     const int savedErrno = errno;
     const unsigned char byte = static_cast<unsigned char>(signo);
     // write is async-signal-safe; a full pipe already holds enough wake-ups, so the result is moot.
-    [[maybe_unused]] const ssize_t n = ::write(gWriteEnd, &byte, 1);
+    [[maybe_unused]] ssize_t n = ::write(gWriteEnd, &byte, 1);
+    if (gWatchdogEnd >= 0) n = ::write(gWatchdogEnd, &byte, 1);
     errno = savedErrno;
 }
 
@@ -30,18 +32,20 @@ StopSignals::~StopSignals() {
     dfl.sa_handler = SIG_DFL;
     ::sigaction(SIGTERM, &dfl, nullptr);
     ::sigaction(SIGINT, &dfl, nullptr);
+    gWatchdogEnd = -1;
     notifier_.reset();
     ::close(readEnd_);
     ::close(gWriteEnd);
     gWriteEnd = -1;
 }
 
-bool StopSignals::install(std::function<void(int)> onSignal) {
+bool StopSignals::install(std::function<void(int)> onSignal, int watchdogFd) {
     if (readEnd_ >= 0) return false;
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return false;
     readEnd_ = fds[0];
     gWriteEnd = fds[1];
+    gWatchdogEnd = watchdogFd;
     onSignal_ = std::move(onSignal);
     notifier_ = std::make_unique<QSocketNotifier>(readEnd_, QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] { drain(); });

@@ -1,5 +1,6 @@
 // SIGTERM and SIGINT turned into calls on the GUI thread: the handler only writes the signal's
-// number into a pipe, whose reading end the event loop watches.
+// number into a pipe, whose reading end the event loop watches, and into a watchdog's, which
+// does not depend on the event loop.
 #pragma once
 
 #include <functional>
@@ -17,8 +18,10 @@ public:
     StopSignals& operator=(const StopSignals&) = delete;
 
     /// Catches SIGTERM and SIGINT from now on and calls `onSignal` with the signal's number from
-    /// the event loop. False (and nothing caught) when the pipe could not be made.
-    bool install(std::function<void(int)> onSignal);
+    /// the event loop; the handler also writes the number to `watchdogFd` (when not -1), which
+    /// must stay open as long as this object lives. False (and nothing caught) when the pipe
+    /// could not be made.
+    bool install(std::function<void(int)> onSignal, int watchdogFd = -1);
 
 private:
     void drain();

@@ -1,8 +1,12 @@
-// After a stop, the module retires the process a few seconds later. Should it not, this timer ends
-// the program (status 0, with a log line) some time after the stop, so no saver is left behind.
+// After a stop the program ends by itself: a hack at once, a full-screen saver when the module
+// retires it a few seconds later. Should it not, because the GUI thread is stuck (a frozen X
+// server, a call that never returns) or for any other reason, this watchdog ends the program
+// (status 0, with a log line). It runs on a thread of its own, woken by the stop signal's handler
+// or by the GUI thread's stop, so a blocked GUI thread cannot hold it up.
 #pragma once
 
-#include <QTimer>
+#include <string>
+#include <thread>
 
 namespace qtbackend {
 class QtHost;
@@ -10,14 +14,37 @@ class QtHost;
 
 namespace app {
 
+/// How long the program may run on after a stop before the watchdog ends it.
+inline constexpr int kStopSafetyNetMs = 30000;
+
 class StopSafetyNet {
 public:
-    explicit StopSafetyNet(qtbackend::QtHost& host);
-    /// Starts the wait; called when the saver stops.
-    void arm() { timer_.start(); }
+    /// The program may run on for `afterSignalMs` after SIGTERM or SIGINT, and for `afterStopMs`
+    /// after a stop of the GUI thread's.
+    StopSafetyNet(qtbackend::QtHost& host, int afterSignalMs, int afterStopMs);
+    /// The program ends on its own: the watchdog stands down.
+    ~StopSafetyNet();
+    StopSafetyNet(const StopSafetyNet&) = delete;
+    StopSafetyNet& operator=(const StopSafetyNet&) = delete;
+
+    /// Starts the wait for a stop of the GUI thread's (input, or a handled signal).
+    void arm();
+    /// For the signal handler (StopSignals::install): a byte written here starts the wait for a
+    /// signal. -1 when the watchdog could not be started.
+    int signalFd() const { return writeEnd_; }
 
 private:
-    QTimer timer_;
+    void watch();
+    [[noreturn]] void expire(const std::string* line);
+
+    qtbackend::QtHost& host_;
+    int afterSignalMs_;
+    int afterStopMs_;
+    std::string afterSignalLine_;
+    std::string afterStopLine_;
+    int readEnd_ = -1;
+    int writeEnd_ = -1;
+    std::thread thread_;
 };
 
 }  // namespace app

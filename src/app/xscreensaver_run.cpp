@@ -22,6 +22,9 @@
 namespace app {
 namespace {
 
+/// How long a hack may take to end after SIGTERM or SIGINT: the front-end waits for it.
+constexpr int kSignalEndsHackMs = 800;
+
 /// The window to draw into: --window-id, else the daemon's XSCREENSAVER_WINDOW, else the root
 /// window. 0 with a message on standard error when none is usable.
 uint32_t chosenWindow(const CommandLine& commandLine) {
@@ -69,23 +72,25 @@ int runForeignWindow(const CommandLine& commandLine, qtbackend::QtHost& host) {
                                                 return tavrin::Tavrin_ScreenSaverView::create(frame, isPreview);
                                             });
 
+    // A front-end that sent SIGTERM may wait for its hack to end before it takes the window down
+    // (mate-screensaver blocks on it, xsecurelock's saver_multiplex too when the monitors
+    // change): the hack ends within a second of the signal, a stuck GUI thread or not.
+    StopSafetyNet safetyNet(host, kSignalEndsHackMs, kStopSafetyNetMs);
     StopSignals stopSignals;
-    if (!stopSignals.install([&session](int signo) {
-            // A preview never retires the process by itself: the signal ends it here.
-            if (session.isPreview()) {
-                QCoreApplication::exit(0);
-                return;
-            }
-            session.stop(signo == SIGTERM ? QStringLiteral("SIGTERM") : QStringLiteral("SIGINT"));
-            // The front-end that sent the signal may wait for its hack to end before it takes the
-            // window down (mate-screensaver blocks on it, xsecurelock's saver_multiplex too when
-            // the monitors change), so the hack ends once the stop is out instead of when the
-            // idle check would retire it five seconds later.
-            QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
-        }))
+    if (!stopSignals.install(
+            [&session](int signo) {
+                // A preview never retires the process by itself: the signal ends it here.
+                if (session.isPreview()) {
+                    QCoreApplication::exit(0);
+                    return;
+                }
+                session.stop(signo == SIGTERM ? QStringLiteral("SIGTERM") : QStringLiteral("SIGINT"));
+                // The hack ends once the stop is out, not when the idle check would retire it
+                // five seconds later.
+                QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+            },
+            safetyNet.signalFd()))
         host.logLine(host::LogLevel::Error, "cannot watch for SIGTERM and SIGINT; they end the program at once");
-
-    StopSafetyNet safetyNet(host);
     QObject::connect(&session, &qtbackend::ForeignWindowSession::stopped, [&safetyNet] { safetyNet.arm(); });
     QObject::connect(&session, &qtbackend::ForeignWindowSession::windowGone, [] { QCoreApplication::exit(0); });
 
