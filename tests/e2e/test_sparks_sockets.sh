@@ -52,9 +52,12 @@ elapsed() { python3 -c "import sys; print(round($(date +%s.%N) - $1, 3))"; }
 # within LIMIT VALUE: VALUE is at most LIMIT.
 within() { python3 -c "import sys; sys.exit(0 if $2 <= $1 else 1)"; }
 
-# One window per monitor, as a daemon makes them, and a hack in each.
+# One window per monitor, as a daemon makes them, and a hack in each. The windows live while
+# their input stays open: a pipe this script holds and never writes to.
+mkfifo "$WORK/windows.in"
+exec 8<>"$WORK/windows.in"
 for side in 0 1; do
-    python3 "$HERE/x11_window.py" "$W" "$H" "$((side * W))" 0 >"$WORK/window$side" < <(sleep 300) &
+    python3 "$HERE/x11_window.py" "$W" "$H" "$((side * W))" 0 <&8 >"$WORK/window$side" &
     WINDOWS+=($!)
     disown
 done
