@@ -75,7 +75,8 @@ void StopSafetyNet::watch() {
             if (bytes[i] == kQuitByte) return;
             // Anything else is a stop: the GUI thread's, or a signal's number from its handler.
             const bool signal = bytes[i] != kStopByte;
-            const Clock::time_point due = Clock::now() + std::chrono::milliseconds(signal ? afterSignalMs_ : afterStopMs_);
+            const Clock::time_point due =
+                Clock::now() + std::chrono::milliseconds(signal ? afterSignalMs_ : afterStopMs_);
             if (due < deadline) {
                 deadline = due;
                 line = signal ? &afterSignalLine_ : &afterStopLine_;

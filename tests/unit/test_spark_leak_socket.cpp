@@ -171,7 +171,8 @@ TEST(SparkLeakSocket, ADatagramOfAnotherSizeOrCarryingDescriptorsIsDroppedAndThe
     const size_t descriptors = openDescriptors();
     posix::SparkLeakDatagram got{};
     posix::SenderCredentials from;
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(receiver.receive(got, &from), posix::SparkLeakSocket::Received::Rejected) << i;
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(receiver.receive(got, &from), posix::SparkLeakSocket::Received::Rejected) << "datagram " << i;
     EXPECT_EQ(receiver.receive(got, &from), posix::SparkLeakSocket::Received::Datagram);
     EXPECT_EQ(got, good);
     EXPECT_EQ(receiver.receive(got, &from), posix::SparkLeakSocket::Received::Nothing);

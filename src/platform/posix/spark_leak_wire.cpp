@@ -25,7 +25,9 @@ public:
     void u32(uint32_t v) {
         for (int i = 0; i < 4; ++i) out_[at_++] = static_cast<uint8_t>(v >> (8 * i));
     }
-    void i32(int64_t v) { u32(static_cast<uint32_t>(static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)))); }
+    void i32(int64_t v) {
+        u32(static_cast<uint32_t>(static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX))));
+    }
     void f64(double v) {
         uint64_t bits;
         std::memcpy(&bits, &v, sizeof bits);
