@@ -154,6 +154,9 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
             line.showFrameRate = true;
         } else if (option == "--root") {
             line.root = true;
+        } else if (option == "--layer-shell" || option == "--no-layer-shell") {
+            line.waylandSurfaces =
+                option == "--layer-shell" ? WaylandSurfaces::LayerShell : WaylandSurfaces::QtWindows;
         } else if (option == "--window") {
             window = true;
             if (const auto text = reader.optionalValue()) {
@@ -231,6 +234,10 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
     if (!line.traceFile.empty() && (showSettings || settingsWindow))
         return fail("'--trace' needs a mode that draws the screen saver");
     if (render && !framesGiven) return fail("'--render' needs '--frames N'");
+    if (line.waylandSurfaces != WaylandSurfaces::Automatic &&
+        (window || render || showSettings || foreign || settingsWindow))
+        return fail("'--layer-shell' and '--no-layer-shell' choose how the full-screen saver is shown on Wayland; "
+                    "they go with no other mode");
     if (line.renderSize && !line.screensFile.empty()) return fail("give either '--size' or '--screens', not both");
     if (showSettings && line.seed) return fail("'--seed' has no meaning with '--show-settings'");
 
@@ -280,7 +287,12 @@ std::string usageText() {
            "  --root                 draw into the window named by XSCREENSAVER_WINDOW, or the\n"
            "                         root window (X only; how XScreenSaver runs its hacks)\n"
            "  --window-id ID         draw into the X window ID (0x... or decimal); a small\n"
-           "                         window, or --root with --window-id, is a preview\n" +
+           "                         window, or --root with --window-id, is a preview\n"
+           "\n"
+           "On Wayland, full screen uses layer-shell surfaces where the compositor offers them\n"
+           "(sway, Hyprland, KDE Plasma...), else full-screen windows:\n"
+           "  --layer-shell          layer-shell surfaces, or fail (status 1) without them\n"
+           "  --no-layer-shell       full-screen windows through Qt\n" +
            settings +
            "\n"
            "Options:\n"

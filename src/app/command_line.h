@@ -23,6 +23,13 @@ enum class Mode {
     Settings,       ///< the settings window with a live preview
 };
 
+/// How the full-screen saver is shown on a Wayland desktop.
+enum class WaylandSurfaces {
+    Automatic,   ///< layer-shell surfaces where the compositor offers them, else Qt's windows
+    LayerShell,  ///< --layer-shell: layer-shell surfaces, or an error
+    QtWindows,   ///< --no-layer-shell: full-screen windows through Qt
+};
+
 struct PixelSize {
     int width = 0;
     int height = 0;
@@ -47,6 +54,7 @@ struct CommandLine {
     bool showFrameRate = false;                  ///< --fps
     bool root = false;                           ///< --root: the window in XSCREENSAVER_WINDOW, or the root window
     std::optional<uint64_t> foreignWindowId;     ///< --window-id
+    WaylandSurfaces waylandSurfaces = WaylandSurfaces::Automatic;
     std::vector<SettingOverride> settings;  ///< in the order given
 };
 
