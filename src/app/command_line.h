@@ -21,6 +21,7 @@ enum class Mode {
     ShowSettings,
     ForeignWindow,  ///< draws into an X window made by someone else (--root, --window-id)
     Settings,       ///< the settings window with a live preview
+    Background,     ///< layer-shell background surfaces on Wayland (a lock screen's background)
 };
 
 /// How the full-screen saver is shown on a Wayland desktop.
@@ -55,6 +56,7 @@ struct CommandLine {
     bool root = false;                           ///< --root: the window in XSCREENSAVER_WINDOW, or the root window
     std::optional<uint64_t> foreignWindowId;     ///< --window-id
     WaylandSurfaces waylandSurfaces = WaylandSurfaces::Automatic;
+    std::string output;                          ///< --output: draw on the Wayland output of this name only
     std::vector<SettingOverride> settings;  ///< in the order given
 };
 

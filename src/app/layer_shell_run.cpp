@@ -1,10 +1,12 @@
-// The full-screen saver on a Wayland compositor that offers layer-shell: a surface of our own on
-// every output, above everything, until input, SIGTERM or SIGINT stops it. Qt draws the frames
-// and runs the event loop; it makes no window.
+// The screen saver on a Wayland compositor that offers layer-shell: a surface of our own on every
+// output, above everything until input, SIGTERM or SIGINT stops it; or, with --background, on the
+// background layer until SIGTERM or the end of the connection. Qt draws the frames and runs the
+// event loop; it makes no window.
 #include <QCoreApplication>
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/runs.h"
 #include "app/scene_trace.h"
@@ -25,6 +27,15 @@ int runLayerShell(const CommandLine& commandLine, qtbackend::QtHost& host,
 
     waylandbackend::LayerShellOptions options;
     options.showFrameRate = commandLine.showFrameRate;
+    options.onlyOutput = commandLine.output;
+    if (commandLine.mode == Mode::Background) {
+        // Under a lock screen: below everything, no keyboard, no input at all; a locker that runs
+        // one process per output names it in the environment.
+        options.role = {0, false};
+        options.stopOnInput = false;
+        const char* named = std::getenv("SWAYLOCK_PLUGIN_OUTPUT_NAME");
+        if (options.onlyOutput.empty() && named && *named) options.onlyOutput = named;
+    }
     waylandbackend::LayerShellSession session(host, *connection, options, [](const host::CGRect& frame) {
         return tavrin::Tavrin_ScreenSaverView::create(frame, false);
     });

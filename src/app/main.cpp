@@ -46,6 +46,8 @@ bool onWayland() {
 int chooseWaylandSurfaces(const app::CommandLine& commandLine,
                           std::unique_ptr<waylandbackend::WaylandConnection>* connection, std::string* note) {
     using app::WaylandSurfaces;
+    const bool required =
+        commandLine.mode == app::Mode::Background || commandLine.waylandSurfaces == WaylandSurfaces::LayerShell;
     if (commandLine.waylandSurfaces == WaylandSurfaces::QtWindows) {
         *note = "Wayland: full-screen windows through Qt (--no-layer-shell)";
         return 0;
@@ -57,12 +59,16 @@ int chooseWaylandSurfaces(const app::CommandLine& commandLine,
         error = "the Wayland compositor offers no layer-shell (zwlr_layer_shell_v1)";
     }
     if (*connection) {
-        *note = "Wayland: layer-shell surfaces of our own on every output";
+        *note = commandLine.mode == app::Mode::Background ? "Wayland: layer-shell surfaces on the background layer"
+                                                         : "Wayland: layer-shell surfaces of our own on every output";
         return 0;
     }
-    if (commandLine.waylandSurfaces == WaylandSurfaces::LayerShell) {
-        std::fprintf(stderr, "tavrin: %s; without '--layer-shell' full-screen windows are used instead\n",
-                     error.c_str());
+    if (required) {
+        if (commandLine.mode == app::Mode::Background)
+            std::fprintf(stderr, "tavrin: %s; '--background' draws on layer-shell surfaces only\n", error.c_str());
+        else
+            std::fprintf(stderr, "tavrin: %s; without '--layer-shell' full-screen windows are used instead\n",
+                         error.c_str());
         return 1;
     }
     *note = "Wayland: " + error + "; full-screen windows through Qt";
@@ -110,11 +116,14 @@ int main(int argc, char** argv) {
     std::string offscreenConfig;
     std::unique_ptr<waylandbackend::WaylandConnection> layerShell;
     std::string backendNote;
-    if (commandLine.waylandSurfaces == app::WaylandSurfaces::LayerShell && !onWayland()) {
-        std::fputs("tavrin: '--layer-shell' needs a Wayland compositor (WAYLAND_DISPLAY or WAYLAND_SOCKET)\n", stderr);
+    const bool background = commandLine.mode == app::Mode::Background;
+    if ((background || commandLine.waylandSurfaces == app::WaylandSurfaces::LayerShell || !commandLine.output.empty()) &&
+        !onWayland()) {
+        std::fprintf(stderr, "tavrin: '%s' needs a Wayland compositor (WAYLAND_DISPLAY or WAYLAND_SOCKET)\n",
+                     background ? "--background" : !commandLine.output.empty() ? "--output" : "--layer-shell");
         return 1;
     }
-    if (commandLine.mode == app::Mode::FullScreen && onWayland()) {
+    if ((commandLine.mode == app::Mode::FullScreen || background) && onWayland()) {
         if (const int status = chooseWaylandSurfaces(commandLine, &layerShell, &backendNote)) return status;
         // Our own surfaces: Qt draws the frames and runs the event loop, and makes no window.
         if (layerShell) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);

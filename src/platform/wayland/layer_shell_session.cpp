@@ -66,7 +66,8 @@ bool LayerShellSession::start(std::string* error) {
     connect(&connection_, &WaylandConnection::dispatched, this, &LayerShellSession::afterDispatch);
     connect(&connection_, &WaylandConnection::failed, this,
             [this](const QString& message, bool protocolError) { emit ended(protocolError ? 1 : 0, message); });
-    connection_.start();
+    // Without input to stop on, no seat is followed (a lock screen's background may have none).
+    connection_.start(options_.stopOnInput);
     clock_.start();
     nextFrameMs_ = 0;
     scheduleNextFrame();
@@ -121,6 +122,13 @@ void LayerShellSession::followOutputs() {
         changed = true;
     }
     if (changed) displaysChanged();
+    if (!options_.onlyOutput.empty() && entries_.empty() && !missingOutputLogged_ && !screens_.screens().empty()) {
+        missingOutputLogged_ = true;
+        std::string names;
+        for (const auto& output : connection_.outputs())
+            if (output->isReady()) names += (names.empty() ? "'" : ", '") + output->label() + "'";
+        logLine("no output is named '" + options_.onlyOutput + "' (there are " + names + "); waiting for it");
+    }
 }
 
 void LayerShellSession::handleConfigures() {

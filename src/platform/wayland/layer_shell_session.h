@@ -109,6 +109,7 @@ private:
     bool started_ = false;
     bool stopped_ = false;
     bool anyClosedByCompositor_ = false;
+    bool missingOutputLogged_ = false;
     QTimer frameTimer_;
     QElapsedTimer clock_;
     double nextFrameMs_ = 0;

@@ -111,6 +111,7 @@ void WaylandConnection::handleGlobal(void* data, wl_registry* registry, uint32_t
         else
             c->pendingOutputs_.emplace_back(name, version);
     } else if (which == wl_seat_interface.name) {
+        if (c->started_ && !c->withSeats_) return;
         if (c->started_)
             c->bindSeat(name, version);
         else
@@ -150,11 +151,13 @@ std::vector<std::unique_ptr<WaylandOutput>> WaylandConnection::takeRemovedOutput
     return std::exchange(removedOutputs_, {});
 }
 
-void WaylandConnection::start() {
+void WaylandConnection::start(bool withSeats) {
     if (started_ || failed_) return;
     started_ = true;
+    withSeats_ = withSeats;
     for (const auto& [name, version] : std::exchange(pendingOutputs_, {})) bindOutput(name, version);
-    for (const auto& [name, version] : std::exchange(pendingSeats_, {})) bindSeat(name, version);
+    for (const auto& [name, version] : std::exchange(pendingSeats_, {}))
+        if (withSeats_) bindSeat(name, version);
     readNotifier_ = std::make_unique<QSocketNotifier>(wl_display_get_fd(display_), QSocketNotifier::Read);
     QObject::connect(readNotifier_.get(), &QSocketNotifier::activated, this, [this] { readEvents(); });
     writeNotifier_ = std::make_unique<QSocketNotifier>(wl_display_get_fd(display_), QSocketNotifier::Write);

@@ -57,8 +57,9 @@ public:
     const std::vector<std::unique_ptr<WaylandOutput>>& outputs() const { return outputs_; }
     const std::vector<std::unique_ptr<WaylandSeat>>& seats() const { return seats_; }
 
-    /// Binds the outputs and seats found so far and watches the display's socket from now on.
-    void start();
+    /// Binds the outputs (and, `withSeats`, the seats) found so far and later, and watches the
+    /// display's socket from now on.
+    void start(bool withSeats);
     /// Sends the requests made so far. A full socket is flushed as soon as it can take more,
     /// without waiting here.
     void flush();
@@ -97,6 +98,7 @@ private:
     /// Outputs and seats announced before start(), bound by it (xdg-output may come later).
     std::vector<std::pair<uint32_t, uint32_t>> pendingOutputs_, pendingSeats_;
     bool started_ = false;
+    bool withSeats_ = false;
     bool failed_ = false;
     std::unique_ptr<QSocketNotifier> readNotifier_;
     std::unique_ptr<QSocketNotifier> writeNotifier_;
