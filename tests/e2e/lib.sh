@@ -210,9 +210,10 @@ sway_run() {
 
 # wait_for_line FILE PATTERN COUNT SECONDS: waits until FILE has COUNT lines matching PATTERN.
 wait_for_line() {
-    local deadline=$((SECONDS + $4))
+    local deadline=$((SECONDS + $4)) n
     while [ "$SECONDS" -le "$deadline" ]; do
-        [ "$(grep -c -- "$2" "$1" 2>/dev/null)" -ge "$3" ] && return 0
+        n=$(grep -c -- "$2" "$1" 2>/dev/null)
+        [ "${n:-0}" -ge "$3" ] && return 0
         sleep 0.1
     done
     return 1
