@@ -51,7 +51,8 @@ LayerSurface::LayerSurface(const WaylandConnection& connection, WaylandOutput& o
         fractionalScale_ = wp_fractional_scale_manager_v1_get_fractional_scale(g.fractionalScale, surface_);
         wp_fractional_scale_v1_add_listener(fractionalScale_, &kFractionalScaleListener, this);
     }
-    if (g.viewporter) viewport_ = wp_viewporter_get_viewport(g.viewporter, surface_);
+    // A viewport shows buffers at a fractional scale; without fractional scales there is none.
+    if (g.viewporter && g.fractionalScale) viewport_ = wp_viewporter_get_viewport(g.viewporter, surface_);
     // Named output, every edge anchored, size 0 × 0: the compositor gives the output's size.
     layerSurface_ = zwlr_layer_shell_v1_get_layer_surface(g.layerShell, surface_, output.output(), role.layer,
                                                           kNamespace);
@@ -137,6 +138,11 @@ void LayerSurface::applyGeometry(const BufferGeometry& geometry) {
     applied_ = geometry;
     for (auto& b : buffers_) b.reset();
     onSurface_.valid = false;
+    // Every pixel is opaque: the compositor need not draw what lies under the surface.
+    wl_region* opaque = wl_compositor_create_region(connection_.globals().compositor);
+    wl_region_add(opaque, 0, 0, width_, height_);
+    wl_surface_set_opaque_region(surface_, opaque);
+    wl_region_destroy(opaque);
     if (geometry.viewport) {
         wl_surface_set_buffer_scale(surface_, 1);
         wp_viewport_set_destination(viewport_, width_, height_);
