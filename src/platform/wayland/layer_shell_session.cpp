@@ -118,7 +118,9 @@ void LayerShellSession::followOutputs() {
                                             [&](const Entry& e) { return &e.surface->output() == output.get(); });
         if (hasSurface || !wantsOutput(*output)) continue;
         logLine(describe(*output) + ": a layer surface");
-        entries_.push_back({std::make_unique<LayerSurface>(connection_, *output, options_.role)});
+        Entry entry;
+        entry.surface = std::make_unique<LayerSurface>(connection_, *output, options_.role);
+        entries_.push_back(std::move(entry));
         changed = true;
     }
     if (changed) displaysChanged();
@@ -238,14 +240,23 @@ void LayerShellSession::drawFrame(Entry& entry, bool force) {
     LayerSurface& surface = *entry.surface;
     if (!surface.view() || (!force && !surface.isReadyForFrame())) return;
     surface.drawFrame(options_.showFrameRate);
-    if (!entry.firstFrameLogged && surface.isMapped()) {
+    if (!surface.isMapped()) return;
+    const BufferGeometry g = surface.geometry();
+    const std::string pixels = std::to_string(g.width) + "x" + std::to_string(g.height) + " pixels";
+    const std::string logical = std::to_string(surface.width()) + "x" + std::to_string(surface.height());
+    char scale[32];
+    std::snprintf(scale, sizeof scale, "%g", g.devicePixelRatio);
+    const std::string geometry = pixels + " for " + logical + " logical (scale " + scale +
+                                 (g.viewport ? ", through a viewport)" : ")");
+    if (!entry.firstFrameLogged) {
         entry.firstFrameLogged = true;
-        const BufferGeometry g = surface.geometry();
-        logLine(describe(surface.output()) + ": first frame of " + std::to_string(g.width) + "x" +
-                std::to_string(g.height) + " pixels (" + std::to_string(surface.width()) + "x" +
-                std::to_string(surface.height()) + " logical" + (g.viewport ? ", through a viewport" : "") + "), " +
+        logLine(describe(surface.output()) + ": first frame of " + geometry + ", " +
                 std::to_string(surface.sinceConfigure().elapsed()) + " ms after its configure");
+    } else if (g != entry.loggedGeometry) {
+        // A new density or size: said once, so that what the compositor is given can be checked.
+        logLine(describe(surface.output()) + ": frames of " + geometry);
     }
+    entry.loggedGeometry = g;
 }
 
 void LayerShellSession::retire(std::vector<Entry>::iterator it, const std::string& why) {

@@ -83,6 +83,7 @@ private:
         std::unique_ptr<LayerSurface> surface;
         int number = -1;  ///< of its view, -1 before it has one
         bool firstFrameLogged = false;
+        BufferGeometry loggedGeometry;  ///< the buffers' geometry last logged
     };
 
     void afterDispatch();
