@@ -145,8 +145,7 @@ void LayerShellSession::handleConfigures() {
         }
         if (surface.hasPendingConfigure()) {
             const int32_t w = surface.pendingWidth(), h = surface.pendingHeight();
-            const OutputDescription& d = surface.output().description();
-            if (bufferGeometry(w, h, d.scale, 0, false).width <= 0 || bufferGeometry(w, h, d.scale, 0, true).width <= 0) {
+            if (surface.geometryFor(w, h).width <= 0) {
                 refused_.push_back(&surface.output());
                 retire(it, describe(surface.output()) + " refused: the compositor asked for a surface of " +
                                std::to_string(w) + "x" + std::to_string(h) + ", which cannot be drawn (at most " +

@@ -121,8 +121,8 @@ void LayerSurface::acceptConfigure() {
     callbackPending_ = false;
 }
 
-BufferGeometry LayerSurface::geometry() const {
-    return bufferGeometry(width_, height_, output_.description().scale, preferredScale120_, viewport_ != nullptr);
+BufferGeometry LayerSurface::geometryFor(int32_t width, int32_t height) const {
+    return bufferGeometry(width, height, output_.description().scale, preferredScale120_, viewport_ != nullptr);
 }
 
 void LayerSurface::attachView(std::shared_ptr<host::ScreenSaverView> view) {

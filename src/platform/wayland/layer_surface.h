@@ -77,7 +77,9 @@ public:
     int32_t width() const { return width_; }
     int32_t height() const { return height_; }
     /// The buffers' geometry at the surface's density as of now (width 0: the size is unusable).
-    BufferGeometry geometry() const;
+    BufferGeometry geometry() const { return geometryFor(width_, height_); }
+    /// The same for a surface of another logical size.
+    BufferGeometry geometryFor(int32_t width, int32_t height) const;
 
     /// Gives the surface its view (made once the first size is known) and a window to it.
     void attachView(std::shared_ptr<host::ScreenSaverView> view);
