@@ -237,3 +237,30 @@ wait_exit() {
     wait "$pid"
     EXIT_STATUS=$?
 }
+
+# hold_pointer: sway gives its seat a pointer only while a pointer device exists, so a virtual
+# pointer is held for the rest of the script; the tool is then $SANDBOX/bin/pointer. Skips
+# without the tool.
+hold_pointer() {
+    [ -x "${TAVRIN_WL_POINTER_MOVE:-}" ] || skip "needs the test tool tavrin_wl_pointer_move (TAVRIN_WL_POINTER_MOVE)"
+    cp "$TAVRIN_WL_POINTER_MOVE" "$SANDBOX/bin/pointer"
+    chmod a+rx "$SANDBOX/bin/pointer"
+    "${SWAY_ENV[@]}" "$SANDBOX/bin/pointer" --hold >"$WORK/hold" 2>&1 &
+    HOLD_PID=$!
+    at_exit 'kill $HOLD_PID 2>/dev/null'
+    wait_for_line "$WORK/hold" holding 1 5
+}
+
+# wait_for_crossings TRACE SECONDS: polls a scene trace until sparks from another display have
+# shown on two displays, at most that long. Sets CROSSINGS to "display:frames ..." and succeeds
+# when both displays had some.
+wait_for_crossings() {
+    local deadline=$((SECONDS + $2))
+    while :; do
+        CROSSINGS=$(python3 "$(dirname "${BASH_SOURCE[0]}")/count_crossed.py" "$1" 2>/dev/null |
+            awk '{ print $2 ":" $4 }' | xargs)
+        [ "$(echo "$CROSSINGS" | tr ' ' '\n' | grep -c ':[1-9]')" -eq 2 ] && return 0
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 1
+    done
+}

@@ -9,18 +9,12 @@
 for tool in sway setpriv grim wtype python3; do
     command -v "$tool" >/dev/null || skip "needs $tool (packages sway, grim, wtype, util-linux, python3)"
 done
-[ -x "${TAVRIN_WL_POINTER_MOVE:-}" ] || skip "needs the test tool tavrin_wl_pointer_move (TAVRIN_WL_POINTER_MOVE)"
 
 start_sway "output HEADLESS-1 mode 1280x720 position 0 0
 output HEADLESS-2 mode 1024x768 position 0 0"
 check "sway runs headless with its socket ($WAYLAND_SOCKET_NAME)" test -n "$WAYLAND_SOCKET_NAME"
 [ -n "$WAYLAND_SOCKET_NAME" ] || finish
-cp "$TAVRIN_WL_POINTER_MOVE" "$SANDBOX/bin/pointer"
-chmod a+rx "$SANDBOX/bin/pointer"
-"${SWAY_ENV[@]}" "$SANDBOX/bin/pointer" --hold >"$WORK/hold" 2>&1 &
-HOLD_PID=$!
-at_exit 'kill $HOLD_PID 2>/dev/null'
-wait_for_line "$WORK/hold" holding 1 5
+hold_pointer
 
 # handed NAME [VAR=VALUE...]: the fixture connects to sway and runs the program with the
 # connection's descriptor in WAYLAND_SOCKET and neither WAYLAND_DISPLAY nor DISPLAY set.

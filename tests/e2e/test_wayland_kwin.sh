@@ -58,15 +58,8 @@ ends_on_input() {
 
 start_tavrin sparks
 check "it uses layer-shell surfaces" grep -q 'layer-shell surfaces of our own' "$WORK/sparks.err"
-deadline=$((SECONDS + 25))
-counts=""
-while [ "$SECONDS" -lt "$deadline" ] && kill -0 "$TAVRIN_PID" 2>/dev/null; do
-    counts=$(python3 "$HERE/count_crossed.py" "$SANDBOX/out/sparks.jsonl" 2>/dev/null | awk '{ print $2 ":" $4 }' | xargs)
-    [ "$(echo "$counts" | tr ' ' '\n' | grep -c ':[1-9]')" -eq 2 ] && break
-    sleep 1
-done
-check "sparks cross between the two outputs, both ways (display:frames $counts)" \
-    test "$(echo "$counts" | tr ' ' '\n' | grep -c ':[1-9]')" -eq 2
+wait_for_crossings "$SANDBOX/out/sparks.jsonl" 25
+check "sparks cross between the two outputs, both ways (display:frames $CROSSINGS)" test $? -eq 0
 
 # The buffers each output ends with (KWin tells the fractional scale only after the first frame).
 buffers=$(grep -oE "output '[^']*' .*(first frame of|frames of) [0-9]+x[0-9]+ pixels.*" "$WORK/sparks.err" |

@@ -9,20 +9,12 @@ HERE="$(cd "$(dirname "$0")" && pwd)"
 for tool in sway setpriv grim wtype swaymsg; do
     command -v "$tool" >/dev/null || skip "needs $tool (packages sway, grim, wtype, util-linux)"
 done
-[ -x "${TAVRIN_WL_POINTER_MOVE:-}" ] || skip "needs the test tool tavrin_wl_pointer_move (TAVRIN_WL_POINTER_MOVE)"
 
 start_sway "output HEADLESS-1 mode 1280x720 position 0 0
 output HEADLESS-2 mode 1600x900 position 1280 0 scale 2"
 check "sway runs headless with its socket ($WAYLAND_SOCKET_NAME)" test -n "$WAYLAND_SOCKET_NAME"
 [ -n "$WAYLAND_SOCKET_NAME" ] || finish
-cp "$TAVRIN_WL_POINTER_MOVE" "$SANDBOX/bin/pointer"
-chmod a+rx "$SANDBOX/bin/pointer"
-
-# Sway gives its seat a pointer only while a pointer device exists: one is held throughout.
-"${SWAY_ENV[@]}" "$SANDBOX/bin/pointer" --hold >"$WORK/hold" 2>&1 &
-HOLD_PID=$!
-at_exit 'kill $HOLD_PID 2>/dev/null'
-wait_for_line "$WORK/hold" holding 1 5
+hold_pointer
 
 TAVRIN_PID=""
 at_exit '[ -n "$TAVRIN_PID" ] && kill -9 $TAVRIN_PID 2>/dev/null'
@@ -61,15 +53,8 @@ for output in HEADLESS-1:1280x720 HEADLESS-2:1600x900; do
         test "$size" = "${output#*:}" -a "${share:-0}" -gt 50
 done
 
-deadline=$((SECONDS + 25))
-counts=""
-while [ "$SECONDS" -lt "$deadline" ]; do
-    counts=$(python3 "$HERE/count_crossed.py" "$SANDBOX/out/main.jsonl" 2>/dev/null | awk '{ print $2 ":" $4 }' | xargs)
-    [ "$(echo "$counts" | tr ' ' '\n' | grep -c ':[1-9]')" -eq 2 ] && break
-    sleep 1
-done
-check "sparks cross between the two outputs, both ways (display:frames $counts)" \
-    test "$(echo "$counts" | tr ' ' '\n' | grep -c ':[1-9]')" -eq 2
+wait_for_crossings "$SANDBOX/out/main.jsonl" 25
+check "sparks cross between the two outputs, both ways (display:frames $CROSSINGS)" test $? -eq 0
 
 sway_run swaymsg create_output >/dev/null
 wait_for_line "$WORK/main.err" 'first frame of' 3 10

@@ -27,16 +27,8 @@ TAVRIN_PID=$!
 at_exit 'kill -9 $TAVRIN_PID 2>/dev/null'
 trace="$SANDBOX/out/tavrin-$TAVRIN_PID.jsonl"
 
-# Poll the trace until sparks have crossed both ways, for at most 25 s.
-deadline=$((SECONDS + 25))
-counts=""
-while [ "$SECONDS" -lt "$deadline" ] && kill -0 "$TAVRIN_PID" 2>/dev/null; do
-    counts=$(python3 "$HERE/count_crossed.py" "$trace" 2>/dev/null | awk '{ print $2 ":" $4 }' | tr '\n' ' ')
-    [ "$(echo "$counts" | tr ' ' '\n' | grep -c ':[1-9]')" -eq 2 ] && break
-    sleep 1
-done
-echo "    frames with sparks from the other output (display:frames): $counts"
-check "sparks cross between the two outputs, both ways" test "$(echo "$counts" | tr ' ' '\n' | grep -c ':[1-9]')" -eq 2
+wait_for_crossings "$trace" 25
+check "sparks cross between the two outputs, both ways (display:frames $CROSSINGS)" test $? -eq 0
 
 check "the program writes a trace of two displays" \
     test "$(python3 "$HERE/count_crossed.py" "$trace" 2>/dev/null | wc -l)" -eq 2
