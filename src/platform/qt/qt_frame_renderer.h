@@ -44,6 +44,8 @@ public:
     void addMeasured(ShownFrame& shown);
     /// The device rectangles of the last takeDamage.
     const std::vector<QRect>& changed() const { return changed_; }
+    /// Adds a device rectangle to changed(), for something drawn over the scene every frame.
+    void includeInChanged(const QRect& deviceRect) { changed_.push_back(deviceRect); }
 
     /// Draws the scene into `image` (whose device pixel ratio says its density), whole or only
     /// inside changed(). The image must be as large as the measured device.
