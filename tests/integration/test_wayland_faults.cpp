@@ -99,6 +99,34 @@ protected:
 
 using Records = std::vector<fakewl::SurfaceRecord>;
 
+TEST_F(WaylandFaultsTest, ClosedSurfacesAreRetiredOneByOneAndTheLastCloseEndsTheRunOnce) {
+    FakeOutput unconfigured = kRight;
+    unconfigured.configureNewSurfaces = false;
+    start({kLeft, unconfigured, kBelow});
+    ASSERT_TRUE(spinUntil([&] { return commits(0) > 0 && commits(2) > 0; }));
+
+    fake->close(1);  // before its first configure: it never had a view
+    ASSERT_TRUE(spinUntil([&] { return fake->surfaces()[1].destroyed; }));
+    EXPECT_EQ(outputsWithViews(), (std::vector<std::string>{"LEFT", "BELOW"}));
+
+    fake->close(0);
+    ASSERT_TRUE(spinUntil([&] { return fake->surfaces()[0].destroyed; }));
+    EXPECT_EQ(outputsWithViews(), std::vector<std::string>{"BELOW"});
+    EXPECT_TRUE(keepsCommitting(2));
+    EXPECT_NE(log().find("the compositor closed the surface on output 'LEFT'"), std::string::npos);
+    EXPECT_TRUE(endings.empty());
+
+    fake->close(2);
+    ASSERT_TRUE(spinUntil([&] { return !endings.empty(); }));
+    // More events after the end must not end the run again.
+    fake->updateOutput(kLeft);
+    stepFor(5);
+    ASSERT_EQ(endings.size(), 1u);
+    EXPECT_EQ(endings[0].first, 0);
+    EXPECT_NE(endings[0].second.find("closed every surface"), std::string::npos) << endings[0].second;
+    EXPECT_EQ(fake->surfaces().size(), 3u) << "a closed output is not given another surface";
+}
+
 TEST_F(WaylandFaultsTest, AProtocolErrorEndsTheRunWithStatusOneNamingTheInterface) {
     start({kLeft, kRight});
     ASSERT_TRUE(spinUntil([&] { return commits(0) > 0 && commits(1) > 0; }));

@@ -89,7 +89,7 @@ bool LayerShellSession::wantsOutput(const WaylandOutput& output) const {
 }
 
 void LayerShellSession::afterDispatch() {
-    if (stopped_ || connection_.hasFailed()) return;
+    if (stopped_ || closedByCompositor_ || connection_.hasFailed()) return;
     followOutputs();
     handleConfigures();
     handleInput();
@@ -162,8 +162,12 @@ void LayerShellSession::handleConfigures() {
         }
         ++it;
     }
-    if (entries_.empty() && anyClosedByCompositor_)
+    if (entries_.empty() && anyClosedByCompositor_) {
+        // The run is over: it is told so once, and nothing is followed or stepped any more.
+        closedByCompositor_ = true;
+        frameTimer_.stop();
         emit ended(0, QStringLiteral("the compositor closed every surface of the screen saver"));
+    }
 }
 
 void LayerShellSession::handleInput() {
@@ -211,7 +215,7 @@ void LayerShellSession::scheduleNextFrame() {
 }
 
 void LayerShellSession::frameTick() {
-    if (stopped_ || connection_.hasFailed()) return;
+    if (stopped_ || closedByCompositor_ || connection_.hasFailed()) return;
     for (Entry& e : entries_) {
         host::ScreenSaverView* view = e.surface->view();
         if (!view || !view->isAnimating()) continue;

@@ -106,6 +106,7 @@ private:
     /// Outputs whose surface was refused or closed: never given another.
     std::vector<const WaylandOutput*> refused_;
     int viewsMade_ = 0;
+    bool closedByCompositor_ = false;  ///< every surface was closed: the run has ended
     bool started_ = false;
     bool stopped_ = false;
     bool anyClosedByCompositor_ = false;
