@@ -99,6 +99,33 @@ protected:
 
 using Records = std::vector<fakewl::SurfaceRecord>;
 
+TEST_F(WaylandFaultsTest, ASizeThatCannotBeDrawnRefusesThatOutputAlone) {
+    const std::pair<uint32_t, uint32_t> sizes[] = {{0, 0}, {20000, 20000}, {4294967295u, 1}};
+    for (const auto& [w, h] : sizes) {
+        const std::string size = std::to_string(w) + "x" + std::to_string(h);
+        SCOPED_TRACE(size);
+        FakeOutput bad = kRight;
+        bad.firstConfigure = {w, h};
+        start({kLeft, bad});
+        ASSERT_TRUE(spinUntil([&] {
+            const Records r = fake->surfaces();
+            return r.size() == 2 && r[1].destroyed && !r[0].commits.empty();
+        }));
+        Records r = fake->surfaces();
+        EXPECT_TRUE(r[1].commits.empty());
+        EXPECT_EQ(r[1].lastSerialAcked, 0u) << "a refused size is not acknowledged";
+        EXPECT_EQ(r[0].commits.front(), (std::pair{640, 480}));
+        EXPECT_EQ(outputsWithViews(), std::vector<std::string>{"LEFT"});
+        EXPECT_TRUE(keepsCommitting(0)) << "the other output goes on drawing";
+        const std::string text = log();
+        EXPECT_NE(text.find("output 'RIGHT' (320x240 at 640,0, scale 1) refused: the compositor asked for a surface of " +
+                            size),
+                  std::string::npos)
+            << text;
+        EXPECT_TRUE(endings.empty());
+    }
+}
+
 TEST_F(WaylandFaultsTest, ClosedSurfacesAreRetiredOneByOneAndTheLastCloseEndsTheRunOnce) {
     FakeOutput unconfigured = kRight;
     unconfigured.configureNewSurfaces = false;

@@ -134,12 +134,19 @@ void LayerShellSession::handleConfigures() {
             continue;
         }
         if (surface.hasPendingConfigure()) {
-            const int32_t w = surface.pendingWidth(), h = surface.pendingHeight();
+            const uint32_t askedWidth = surface.pendingWidth(), askedHeight = surface.pendingHeight();
+            // A side beyond int32 is as absurd as any other too large: refused as such, and the
+            // log names the size as the compositor sent it.
+            const auto side = [](uint32_t asked) {
+                return static_cast<int32_t>(std::min<uint32_t>(asked, kMaxSurfaceSide + 1));
+            };
+            const int32_t w = side(askedWidth), h = side(askedHeight);
             const OutputDescription& d = surface.output().description();
             if (bufferGeometry(w, h, d.scale, 0, false).width <= 0 || bufferGeometry(w, h, d.scale, 0, true).width <= 0) {
                 refused_.push_back(&surface.output());
                 retire(it, describe(surface.output()) + " refused: the compositor asked for a surface of " +
-                               std::to_string(w) + "x" + std::to_string(h) + ", which cannot be drawn (at most " +
+                               std::to_string(askedWidth) + "x" + std::to_string(askedHeight) +
+                               ", which cannot be drawn (at most " +
                                std::to_string(kMaxSurfaceSide) + " pixels a side)");
                 it = entries_.begin();
                 continue;
