@@ -85,6 +85,7 @@ void LayerShellSession::logLine(const std::string& line) { host_.logLine(host::L
 
 bool LayerShellSession::wantsOutput(const WaylandOutput& output) const {
     if (std::find(refused_.begin(), refused_.end(), &output) != refused_.end()) return false;
+    if (std::find(refusedSize_.begin(), refusedSize_.end(), &output) != refusedSize_.end()) return false;
     return options_.onlyOutput.empty() || output.description().name == options_.onlyOutput;
 }
 
@@ -105,6 +106,7 @@ void LayerShellSession::followOutputs() {
                                      [&](const Entry& e) { return &e.surface->output() == output.get(); });
         if (it != entries_.end()) retire(it, describe(*output) + " removed");
         std::erase(refused_, output.get());
+        std::erase(refusedSize_, output.get());
         changed = changed || output->isReady();
     }
     removed.clear();
@@ -112,6 +114,7 @@ void LayerShellSession::followOutputs() {
     for (const auto& output : connection_.outputs()) {
         const bool described = output->takeChanged();
         if (!output->isReady()) continue;
+        if (described) std::erase(refusedSize_, output.get());
         changed = changed || described;
         const bool hasSurface = std::any_of(entries_.begin(), entries_.end(),
                                             [&](const Entry& e) { return &e.surface->output() == output.get(); });
@@ -143,7 +146,7 @@ void LayerShellSession::handleConfigures() {
             const int32_t w = side(askedWidth), h = side(askedHeight);
             const OutputDescription& d = surface.output().description();
             if (bufferGeometry(w, h, d.scale, 0, false).width <= 0 || bufferGeometry(w, h, d.scale, 0, true).width <= 0) {
-                refused_.push_back(&surface.output());
+                refusedSize_.push_back(&surface.output());
                 retire(it, describe(surface.output()) + " refused: the compositor asked for a surface of " +
                                std::to_string(askedWidth) + "x" + std::to_string(askedHeight) +
                                ", which cannot be drawn (at most " +
