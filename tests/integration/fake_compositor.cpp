@@ -1,18 +1,13 @@
 #include "fake_compositor.h"
 
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <wayland-server.h>
 
+#include <QSocketNotifier>
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <future>
 #include <list>
 #include <map>
-#include <mutex>
 
 #include "wlr-layer-shell-unstable-v1-server-protocol.h"
 
@@ -24,21 +19,25 @@ constexpr auto ignore = [](auto...) {};
 
 void destroyResource(wl_client*, wl_resource* resource) { wl_resource_destroy(resource); }
 
+template <typename T>
+T* dataOf(wl_resource* resource) {
+    return static_cast<T*>(wl_resource_get_user_data(resource));
+}
+
 struct Output {
     FakeOutput description;
-    wl_global* global = nullptr;
-    bool removed = false;
+    wl_global* global = nullptr;  ///< null once removed
     std::vector<wl_resource*> resources;
 };
 
+/// A wl_surface and, once it has the role, its layer surface; freed when both are gone.
 struct Surface {
     FakeCompositor::State* state = nullptr;
     wl_resource* resource = nullptr;
-    wl_resource* layer = nullptr;  ///< its layer surface; the object lives until both are gone
+    wl_resource* layer = nullptr;
     const Output* output = nullptr;
     size_t record = 0;
-    wl_resource* pendingBuffer = nullptr;
-    bool attached = false;
+    wl_resource* pendingBuffer = nullptr;  // the client never destroys a buffer between attach and commit
     bool configured = false;
     std::vector<wl_resource*> pendingFrames, frames;
 };
@@ -47,47 +46,35 @@ struct Surface {
 struct BufferWatch {
     wl_listener destroyed;  // first: the watch is found from it
     FakeCompositor::State* state;
-    wl_resource* buffer;
     size_t record;
     bool held;
 };
-
-template <typename T>
-T* dataOf(wl_resource* resource) {
-    return static_cast<T*>(wl_resource_get_user_data(resource));
-}
 
 }  // namespace
 
 struct FakeCompositor::State {
     wl_display* display = wl_display_create();
-    wl_event_loop* loop = wl_display_get_event_loop(display);
-    int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    std::mutex mutex;
-    std::vector<std::function<void()>> queue;
-    bool stopping = false;
-    bool answerFrames = true;
-    bool releaseBuffers = true;
+    std::unique_ptr<QSocketNotifier> notifier;
+    bool answerFrames = true, releaseBuffers = true;
     uint32_t serial = 0;
-    std::list<Output> outputs;            // never shrinks: resources point at their output
-    std::vector<SurfaceRecord> records;   // by layer surface, in the order they were made
-    std::vector<wl_resource*> layers;     // the same order; null once destroyed
+    std::list<Output> outputs;           // never shrinks: resources point at their output
+    std::vector<SurfaceRecord> records;  // by layer surface, in the order they were made
+    std::vector<wl_resource*> layers;    // the same order; null once destroyed
     std::map<wl_resource*, BufferWatch*> buffers;
 
     ~State() {
+        notifier.reset();
         wl_display_destroy_clients(display);
         wl_display_destroy(display);
-        ::close(wake);
     }
 
     Output* output(const std::string& name) {
         for (Output& o : outputs)
-            if (!o.removed && o.description.name == name) return &o;
+            if (o.global && o.description.name == name) return &o;
         return nullptr;
     }
 
     void sendConfigure(size_t record, uint32_t width, uint32_t height) {
-        if (record >= layers.size() || !layers[record]) return;
         records[record].lastSerialSent = ++serial;
         zwlr_layer_surface_v1_send_configure(layers[record], serial, width, height);
     }
@@ -100,16 +87,16 @@ struct FakeCompositor::State {
         s.frames.clear();
     }
 
-    void commitBuffer(Surface& s, wl_resource* buffer) {
+    void commitBuffer(const Surface& s, wl_resource* buffer) {
         SurfaceRecord& r = records[s.record];
         BufferWatch*& watch = buffers[buffer];
         if (!watch) {
-            watch = new BufferWatch{{}, this, buffer, s.record, false};
-            watch->destroyed.notify = [](wl_listener* listener, void*) {
+            watch = new BufferWatch{{}, this, s.record, false};
+            watch->destroyed.notify = [](wl_listener* listener, void* gone) {
                 auto* w = reinterpret_cast<BufferWatch*>(listener);
                 wl_list_remove(&listener->link);
                 --w->state->records[w->record].liveBuffers;
-                w->state->buffers.erase(w->buffer);
+                w->state->buffers.erase(static_cast<wl_resource*>(gone));
                 delete w;
             };
             wl_resource_add_destroy_listener(buffer, &watch->destroyed);
@@ -119,9 +106,8 @@ struct FakeCompositor::State {
         watch->held = true;
         wl_shm_buffer* shm = wl_shm_buffer_get(buffer);
         r.commits.emplace_back(shm ? wl_shm_buffer_get_width(shm) : 0, shm ? wl_shm_buffer_get_height(shm) : 0);
-        if (!releaseBuffers) return;
         for (auto& [other, w] : buffers)
-            if (w->record == s.record && other != buffer && w->held) {
+            if (releaseBuffers && w->record == s.record && other != buffer && w->held) {
                 wl_buffer_send_release(other);
                 w->held = false;
             }
@@ -141,50 +127,20 @@ void describe(const Output& o, wl_resource* r) {
     if (d.describe) wl_output_send_done(r);
 }
 
-void bindOutput(wl_client* client, void* data, uint32_t version, uint32_t id) {
-    static const struct wl_output_interface impl = {destroyResource};
-    auto* o = static_cast<Output*>(data);
-    wl_resource* r = wl_resource_create(client, &wl_output_interface, static_cast<int>(version), id);
-    wl_resource_set_implementation(r, &impl, o, [](wl_resource* gone) {
-        std::erase(dataOf<Output>(gone)->resources, gone);
-    });
-    o->resources.push_back(r);
-    describe(*o, r);
-}
-
 void commit(wl_client*, wl_resource* resource) {
     Surface& s = *dataOf<Surface>(resource);
     State& st = *s.state;
-    if (s.attached && s.pendingBuffer && s.layer) st.commitBuffer(s, s.pendingBuffer);
-    s.attached = false;
+    if (s.pendingBuffer && s.layer) st.commitBuffer(s, s.pendingBuffer);
     s.pendingBuffer = nullptr;
     s.frames.insert(s.frames.end(), s.pendingFrames.begin(), s.pendingFrames.end());
     s.pendingFrames.clear();
     if (st.answerFrames) st.answer(s);
-    // The first commit of a layer surface asks for its size.
-    if (s.layer && !s.configured) {
-        s.configured = true;
-        const FakeOutput* d = s.output ? &s.output->description : nullptr;
-        if (d && d->configureNewSurfaces) {
-            const auto size = d->firstConfigure.value_or(
-                std::pair{static_cast<uint32_t>(d->width), static_cast<uint32_t>(d->height)});
-            st.sendConfigure(s.record, size.first, size.second);
-        }
-    }
-}
-
-void surfaceGone(wl_resource* resource) {
-    Surface* s = dataOf<Surface>(resource);
-    s->resource = nullptr;
-    if (!s->layer) delete s;
-}
-
-void layerGone(wl_resource* resource) {
-    Surface* s = dataOf<Surface>(resource);
-    s->state->records[s->record].destroyed = true;
-    s->state->layers[s->record] = nullptr;
-    s->layer = nullptr;
-    if (!s->resource) delete s;
+    // A layer surface's first commit asks for its size.
+    if (!s.layer || s.configured || !s.output) return;
+    s.configured = true;
+    const FakeOutput& d = s.output->description;
+    const auto size = d.firstConfigure.value_or(std::pair{uint32_t(d.width), uint32_t(d.height)});
+    if (d.configureNewSurfaces) st.sendConfigure(s.record, size.first, size.second);
 }
 
 void createSurface(wl_client* client, wl_resource* compositor, uint32_t id) {
@@ -192,7 +148,6 @@ void createSurface(wl_client* client, wl_resource* compositor, uint32_t id) {
         destroyResource,
         [](wl_client*, wl_resource* r, wl_resource* buffer, int32_t, int32_t) {
             dataOf<Surface>(r)->pendingBuffer = buffer;
-            dataOf<Surface>(r)->attached = true;
         },
         ignore,
         [](wl_client* c, wl_resource* r, uint32_t callback) {
@@ -203,7 +158,11 @@ void createSurface(wl_client* client, wl_resource* compositor, uint32_t id) {
     auto* s = new Surface{};
     s->state = dataOf<State>(compositor);
     s->resource = wl_resource_create(client, &wl_surface_interface, wl_resource_get_version(compositor), id);
-    wl_resource_set_implementation(s->resource, &impl, s, surfaceGone);
+    wl_resource_set_implementation(s->resource, &impl, s, [](wl_resource* gone) {
+        Surface* s = dataOf<Surface>(gone);
+        s->resource = nullptr;
+        if (!s->layer) delete s;
+    });
 }
 
 void getLayerSurface(wl_client* client, wl_resource* shell, uint32_t id, wl_resource* surface, wl_resource* output,
@@ -223,14 +182,12 @@ void getLayerSurface(wl_client* client, wl_resource* shell, uint32_t id, wl_reso
     s->record = st.records.size();
     st.records.emplace_back().output = s->output ? s->output->description.name : std::string();
     st.layers.push_back(s->layer);
-    wl_resource_set_implementation(s->layer, &impl, s, layerGone);
-}
-
-template <typename Interface>
-void bindGlobal(wl_client* client, void* data, uint32_t version, uint32_t id, const wl_interface* interface,
-                const Interface* impl) {
-    wl_resource* r = wl_resource_create(client, interface, static_cast<int>(version), id);
-    wl_resource_set_implementation(r, impl, data, nullptr);
+    wl_resource_set_implementation(s->layer, &impl, s, [](wl_resource* gone) {
+        Surface* s = dataOf<Surface>(gone);
+        s->state->records[s->record].destroyed = true;
+        s->state->layers[s->record] = s->layer = nullptr;
+        if (!s->resource) delete s;
+    });
 }
 
 }  // namespace
@@ -240,124 +197,83 @@ FakeCompositor::FakeCompositor() : state_(std::make_unique<State>()) {
     wl_display_init_shm(st.display);
     wl_global_create(st.display, &wl_compositor_interface, 4, &st, [](wl_client* c, void* d, uint32_t v, uint32_t id) {
         static const struct wl_compositor_interface impl = {createSurface, ignore};
-        bindGlobal(c, d, v, id, &wl_compositor_interface, &impl);
+        wl_resource_set_implementation(wl_resource_create(c, &wl_compositor_interface, int(v), id), &impl, d, nullptr);
     });
     wl_global_create(st.display, &zwlr_layer_shell_v1_interface, 4, &st,
                      [](wl_client* c, void* d, uint32_t v, uint32_t id) {
                          static const struct zwlr_layer_shell_v1_interface impl = {getLayerSurface, destroyResource};
-                         bindGlobal(c, d, v, id, &zwlr_layer_shell_v1_interface, &impl);
+                         wl_resource* r = wl_resource_create(c, &zwlr_layer_shell_v1_interface, int(v), id);
+                         wl_resource_set_implementation(r, &impl, d, nullptr);
                      });
-    wl_event_loop_add_fd(st.loop, st.wake, WL_EVENT_READABLE, [](int fd, uint32_t, void* data) {
-        uint64_t count = 0;
-        [[maybe_unused]] const ssize_t n = ::read(fd, &count, sizeof count);
-        State& s = *static_cast<State*>(data);
-        std::vector<std::function<void()>> work;
-        {
-            std::lock_guard lock(s.mutex);
-            work.swap(s.queue);
-        }
-        for (auto& w : work) w();
-        return 0;
-    }, &st);
-    thread_ = std::thread([&st] {
-        while (!st.stopping) {
-            wl_event_loop_dispatch(st.loop, -1);
-            wl_display_flush_clients(st.display);
-        }
-    });
+    // Qt's event loop runs the compositor too, between the client's turns.
+    st.notifier = std::make_unique<QSocketNotifier>(wl_event_loop_get_fd(wl_display_get_event_loop(st.display)),
+                                                    QSocketNotifier::Read);
+    QObject::connect(st.notifier.get(), &QSocketNotifier::activated, [this] { dispatch(0); });
 }
 
-FakeCompositor::~FakeCompositor() {
-    run([this] { state_->stopping = true; });
-    thread_.join();
-}
+FakeCompositor::~FakeCompositor() = default;
 
-void FakeCompositor::run(const std::function<void()>& work) {
-    std::promise<void> done;
-    {
-        std::lock_guard lock(state_->mutex);
-        state_->queue.push_back([&] {
-            work();
-            done.set_value();
-        });
-    }
-    const uint64_t one = 1;
-    [[maybe_unused]] const ssize_t n = ::write(state_->wake, &one, sizeof one);
-    // The compositor's thread only ever waits in its event loop, which the write wakes.
-    if (done.get_future().wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
-        std::fputs("fake compositor: its thread does not answer\n", stderr);
-        std::abort();
-    }
+void FakeCompositor::dispatch(int timeoutMs) {
+    wl_event_loop_dispatch(wl_display_get_event_loop(state_->display), timeoutMs);
+    wl_display_flush_clients(state_->display);
 }
 
 int FakeCompositor::connectClient() {
     int fds[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return -1;
-    run([&] { wl_client_create(state_->display, fds[0]); });
+    wl_client_create(state_->display, fds[0]);
     return fds[1];
 }
 
 void FakeCompositor::addOutput(const FakeOutput& output) {
-    run([&] {
-        Output& o = state_->outputs.emplace_back();
-        o.description = output;
-        o.global = wl_global_create(state_->display, &wl_output_interface, 4, &o, bindOutput);
+    Output& o = state_->outputs.emplace_back();
+    o.description = output;
+    o.global = wl_global_create(state_->display, &wl_output_interface, 4, &o,
+                                [](wl_client* c, void* data, uint32_t v, uint32_t id) {
+        static const struct wl_output_interface impl = {destroyResource};
+        auto* o = static_cast<Output*>(data);
+        wl_resource* r = wl_resource_create(c, &wl_output_interface, int(v), id);
+        wl_resource_set_implementation(r, &impl, o, [](wl_resource* gone) {
+            std::erase(dataOf<Output>(gone)->resources, gone);
+        });
+        o->resources.push_back(r);
+        describe(*o, r);
     });
+    wl_display_flush_clients(state_->display);
 }
 
 void FakeCompositor::updateOutput(const FakeOutput& output) {
-    run([&] {
-        if (Output* o = state_->output(output.name)) {
-            o->description = output;
-            for (wl_resource* r : o->resources) describe(*o, r);
-        }
-    });
+    if (Output* o = state_->output(output.name)) {
+        o->description = output;
+        for (wl_resource* r : o->resources) describe(*o, r);
+    }
+    wl_display_flush_clients(state_->display);
 }
 
 void FakeCompositor::removeOutput(const std::string& name) {
-    run([&] {
-        if (Output* o = state_->output(name)) {
-            o->removed = true;
-            wl_global_remove(o->global);
-        }
-    });
-}
-
-void FakeCompositor::configure(size_t surface, uint32_t width, uint32_t height) {
-    run([&] { state_->sendConfigure(surface, width, height); });
+    if (Output* o = state_->output(name)) wl_global_remove(std::exchange(o->global, nullptr));
+    wl_display_flush_clients(state_->display);
 }
 
 void FakeCompositor::close(size_t surface) {
-    run([&] {
-        if (surface < state_->layers.size() && state_->layers[surface])
-            zwlr_layer_surface_v1_send_closed(state_->layers[surface]);
-    });
+    if (wl_resource* layer = state_->layers.at(surface)) zwlr_layer_surface_v1_send_closed(layer);
+    wl_display_flush_clients(state_->display);
 }
 
 void FakeCompositor::postError(size_t surface, uint32_t code, const std::string& message) {
-    run([&] {
-        if (surface < state_->layers.size() && state_->layers[surface])
-            wl_resource_post_error(state_->layers[surface], code, "%s", message.c_str());
-    });
+    if (wl_resource* layer = state_->layers.at(surface)) wl_resource_post_error(layer, code, "%s", message.c_str());
+    wl_display_flush_clients(state_->display);
 }
 
 void FakeCompositor::answerFrames(bool answer) {
-    run([&] {
-        state_->answerFrames = answer;
-        if (!answer) return;
-        for (wl_resource* layer : state_->layers)
-            if (layer) state_->answer(*dataOf<Surface>(layer));
-    });
+    state_->answerFrames = answer;
+    for (wl_resource* layer : state_->layers)
+        if (layer && answer) state_->answer(*dataOf<Surface>(layer));
+    wl_display_flush_clients(state_->display);
 }
 
-void FakeCompositor::releaseBuffers(bool release) {
-    run([&] { state_->releaseBuffers = release; });
-}
+void FakeCompositor::releaseBuffers(bool release) { state_->releaseBuffers = release; }
 
-std::vector<SurfaceRecord> FakeCompositor::surfaces() {
-    std::vector<SurfaceRecord> copy;
-    run([&] { copy = state_->records; });
-    return copy;
-}
+const std::vector<SurfaceRecord>& FakeCompositor::surfaces() const { return state_->records; }
 
 }  // namespace fakewl

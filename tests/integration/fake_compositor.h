@@ -1,19 +1,17 @@
-// A scripted Wayland compositor for the layer-shell backend's tests, on libwayland-server, running
-// on a thread of its own and reached through a socket pair. It offers wl_compositor (version 4),
-// wl_shm, wl_output (version 4) and zwlr_layer_shell_v1 (version 4); answers a layer surface's
-// first commit with a configure of the size the test chose for its output; answers frame
-// callbacks and releases buffers unless told not to; and records what the client commits.
+// A scripted Wayland compositor for the layer-shell backend's tests, on libwayland-server, reached
+// through a socket pair and run by Qt's event loop on the test's thread. It offers wl_compositor
+// (version 4), wl_shm, wl_output (version 4) and zwlr_layer_shell_v1 (version 4); answers a layer
+// surface's first commit with a configure of the size the test chose for its output; answers
+// frame callbacks and releases buffers unless told not to; and records what the client commits.
 //
 // Not modelled: seats and input, xdg-output, viewporter and fractional scale, regions, popups,
 // buffer transforms and offsets; nothing is drawn or read from the buffers.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -48,13 +46,16 @@ public:
 
     /// The client's end of a new connection (for WAYLAND_SOCKET); the caller owns it.
     int connectClient();
+    /// Handles the clients' requests and sends what they caused, waiting up to `timeoutMs` for
+    /// some. Qt's event loop calls it whenever a client wrote; a client that waits for an answer
+    /// outside that loop (connecting) needs it called from another thread meanwhile.
+    void dispatch(int timeoutMs);
 
-    // Scripting. Each takes effect on the compositor's thread before it returns.
+    // Scripting: the events go out at once.
     void addOutput(const FakeOutput& output);
     /// Sends the output's new description to the clients that bound it.
     void updateOutput(const FakeOutput& output);
     void removeOutput(const std::string& name);
-    void configure(size_t surface, uint32_t width, uint32_t height);
     void close(size_t surface);
     void postError(size_t surface, uint32_t code, const std::string& message);
     /// Whether frame callbacks are answered; answering again answers those held back.
@@ -62,16 +63,12 @@ public:
     /// Whether a buffer is released once the next one is committed; otherwise it is held for ever.
     void releaseBuffers(bool release);
 
-    std::vector<SurfaceRecord> surfaces();
+    const std::vector<SurfaceRecord>& surfaces() const;
 
     struct State;
 
 private:
-    /// Runs `work` on the compositor's thread and waits for it.
-    void run(const std::function<void()>& work);
-
     std::unique_ptr<State> state_;
-    std::thread thread_;
 };
 
 }  // namespace fakewl

@@ -1,8 +1,10 @@
 // The layer-shell session against a compositor that says, on demand, what a real one rarely does:
 // sizes that cannot be drawn, surfaces closed, protocol errors, outputs that vanish and appear,
 // frame callbacks and buffers never given back.
+#include <atomic>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "fake_compositor.h"
 #include "platform/wayland/layer_shell_session.h"
@@ -32,8 +34,6 @@ protected:
         reset();
         qtHost().log().setAlsoStderr(false);
         testing::internal::GetCapturedStderr();
-        qtHost().defaultCenter().removeObserver(this, host::NSApplicationDidChangeScreenParametersNotification,
-                                                nullptr);
     }
     void reset() {
         session.reset();
@@ -48,8 +48,15 @@ protected:
         fake = std::make_unique<FakeCompositor>();
         for (const FakeOutput& o : outputs) fake->addOutput(o);
         ::setenv("WAYLAND_SOCKET", std::to_string(fake->connectClient()).c_str(), 1);
+        // Connecting waits for the compositor's answer outside Qt's event loop.
+        std::atomic<bool> connected = false;
+        std::thread serve([&] {
+            while (!connected) fake->dispatch(5);
+        });
         std::string error;
         connection = waylandbackend::WaylandConnection::connect(&error);
+        connected = true;
+        serve.join();
         ASSERT_TRUE(connection) << error;
         session = std::make_unique<LayerShellSession>(qtHost(), *connection, waylandbackend::LayerShellOptions{},
                                                       [](const host::CGRect& frame) {
@@ -63,9 +70,8 @@ protected:
         ASSERT_TRUE(session->start(&error)) << error;
     }
 
-    size_t commits(size_t surface) {
-        const auto records = fake->surfaces();
-        return surface < records.size() ? records[surface].commits.size() : 0;
+    size_t commits(size_t surface) const {
+        return surface < fake->surfaces().size() ? fake->surfaces()[surface].commits.size() : 0;
     }
     /// Waits until the surface has committed `more` frames beyond what it has now.
     bool keepsCommitting(size_t surface, size_t more = 3) {
@@ -111,7 +117,7 @@ TEST_F(WaylandFaultsTest, ASizeThatCannotBeDrawnRefusesThatOutputUntilItChanges)
             const Records r = fake->surfaces();
             return r.size() == 2 && r[1].destroyed && !r[0].commits.empty();
         }));
-        Records r = fake->surfaces();
+        const Records r = fake->surfaces();
         EXPECT_TRUE(r[1].commits.empty());
         EXPECT_EQ(r[1].lastSerialAcked, 0u) << "a refused size is not acknowledged";
         EXPECT_EQ(r[0].commits.front(), (std::pair{640, 480}));
@@ -127,9 +133,7 @@ TEST_F(WaylandFaultsTest, ASizeThatCannotBeDrawnRefusesThatOutputUntilItChanges)
         resized.width = 400;
         fake->updateOutput(resized);
         ASSERT_TRUE(spinUntil([&] { return commits(2) > 0; }));
-        r = fake->surfaces();
-        EXPECT_EQ(r[2].output, "RIGHT");
-        EXPECT_EQ(r[2].commits.front(), (std::pair{400, 240}));
+        EXPECT_EQ(fake->surfaces()[2].commits.front(), (std::pair{400, 240}));
         EXPECT_EQ(outputsWithViews(), (std::vector<std::string>{"LEFT", "RIGHT"}));
         EXPECT_TRUE(endings.empty());
     }
@@ -188,21 +192,16 @@ TEST_F(WaylandFaultsTest, ARemovedOutputTakesItsViewAndDisplayAlongAndAnAddedOne
     start({kLeft, kRight, incomplete});
     ASSERT_TRUE(spinUntil([&] { return commits(0) > 0 && commits(1) > 0; }));
     EXPECT_EQ(displays(), 2u) << "an output that never finished describing itself is no display";
-    int displayChanges = 0;
-    qtHost().defaultCenter().addObserver(this, host::NSApplicationDidChangeScreenParametersNotification, nullptr,
-                                         [&](const host::Notification&) { ++displayChanges; });
 
     fake->removeOutput("INCOMPLETE");
     fake->removeOutput("RIGHT");
     ASSERT_TRUE(spinUntil([&] { return displays() == 1; }));
     EXPECT_EQ(outputsWithViews(), std::vector<std::string>{"LEFT"});
     EXPECT_TRUE(fake->surfaces()[1].destroyed);
-    EXPECT_GE(displayChanges, 1);
     EXPECT_EQ(session->screens().screens()[0]->frame().size, (host::CGSize{640, 480}));
     EXPECT_NE(log().find("output 'RIGHT' (320x240 at 640,0, scale 1) removed"), std::string::npos);
     EXPECT_TRUE(keepsCommitting(0));
 
-    displayChanges = 0;
     fake->addOutput(kBelow);
     ASSERT_TRUE(spinUntil([&] { return commits(2) > 0; }));
     const Records r = fake->surfaces();
@@ -211,7 +210,6 @@ TEST_F(WaylandFaultsTest, ARemovedOutputTakesItsViewAndDisplayAlongAndAnAddedOne
     EXPECT_EQ(r[2].lastSerialAcked, r[2].lastSerialSent);
     EXPECT_EQ(outputsWithViews(), (std::vector<std::string>{"LEFT", "BELOW"}));
     EXPECT_EQ(displays(), 2u);
-    EXPECT_GE(displayChanges, 1);
     EXPECT_TRUE(endings.empty());
 }
 
