@@ -196,7 +196,12 @@ FakeCompositor::FakeCompositor() : state_(std::make_unique<State>()) {
     State& st = *state_;
     wl_display_init_shm(st.display);
     wl_global_create(st.display, &wl_compositor_interface, 4, &st, [](wl_client* c, void* d, uint32_t v, uint32_t id) {
-        static const struct wl_compositor_interface impl = {createSurface, ignore};
+        static const struct wl_compositor_interface impl = {
+            createSurface, [](wl_client* c, wl_resource* r, uint32_t region) {
+                static const struct wl_region_interface regionImpl = {destroyResource, ignore, ignore};
+                wl_resource* made = wl_resource_create(c, &wl_region_interface, wl_resource_get_version(r), region);
+                wl_resource_set_implementation(made, &regionImpl, nullptr, nullptr);
+            }};
         wl_resource_set_implementation(wl_resource_create(c, &wl_compositor_interface, int(v), id), &impl, d, nullptr);
     });
     wl_global_create(st.display, &zwlr_layer_shell_v1_interface, 4, &st,

@@ -4,8 +4,9 @@
 // surface's first commit with a configure of the size the test chose for its output; answers
 // frame callbacks and releases buffers unless told not to; and records what the client commits.
 //
-// Not modelled: seats and input, xdg-output, viewporter and fractional scale, regions, popups,
-// buffer transforms and offsets; nothing is drawn or read from the buffers.
+// Not modelled: seats and input, xdg-output, viewporter and fractional scale, popups, buffer
+// transforms and offsets; regions are accepted and forgotten; nothing is drawn or read from the
+// buffers.
 #pragma once
 
 #include <cstdint>
