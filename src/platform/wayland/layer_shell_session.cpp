@@ -86,11 +86,12 @@ void LayerShellSession::logLine(const std::string& line) { host_.logLine(host::L
 
 bool LayerShellSession::wantsOutput(const WaylandOutput& output) const {
     if (std::find(refused_.begin(), refused_.end(), &output) != refused_.end()) return false;
+    if (std::find(refusedSize_.begin(), refusedSize_.end(), &output) != refusedSize_.end()) return false;
     return options_.onlyOutput.empty() || output.description().name == options_.onlyOutput;
 }
 
 void LayerShellSession::afterDispatch() {
-    if (stopped_ || connection_.hasFailed()) return;
+    if (stopped_ || closedByCompositor_ || connection_.hasFailed()) return;
     followOutputs();
     handleConfigures();
     handleInput();
@@ -106,6 +107,7 @@ void LayerShellSession::followOutputs() {
                                      [&](const Entry& e) { return &e.surface->output() == output.get(); });
         if (it != entries_.end()) retire(it, describe(*output) + " removed");
         std::erase(refused_, output.get());
+        std::erase(refusedSize_, output.get());
         changed = changed || output->isReady();
     }
     removed.clear();
@@ -113,6 +115,7 @@ void LayerShellSession::followOutputs() {
     for (const auto& output : connection_.outputs()) {
         const bool described = output->takeChanged();
         if (!output->isReady()) continue;
+        if (described) std::erase(refusedSize_, output.get());
         changed = changed || described;
         const bool hasSurface = std::any_of(entries_.begin(), entries_.end(),
                                             [&](const Entry& e) { return &e.surface->output() == output.get(); });
@@ -144,11 +147,18 @@ void LayerShellSession::handleConfigures() {
             continue;
         }
         if (surface.hasPendingConfigure()) {
-            const int32_t w = surface.pendingWidth(), h = surface.pendingHeight();
+            const uint32_t askedWidth = surface.pendingWidth(), askedHeight = surface.pendingHeight();
+            // A side beyond int32 is as absurd as any other too large: refused as such, and the
+            // log names the size as the compositor sent it.
+            const auto side = [](uint32_t asked) {
+                return static_cast<int32_t>(std::min<uint32_t>(asked, kMaxSurfaceSide + 1));
+            };
+            const int32_t w = side(askedWidth), h = side(askedHeight);
             if (surface.geometryFor(w, h).width <= 0) {
-                refused_.push_back(&surface.output());
+                refusedSize_.push_back(&surface.output());
                 retire(it, describe(surface.output()) + " refused: the compositor asked for a surface of " +
-                               std::to_string(w) + "x" + std::to_string(h) + ", which cannot be drawn (at most " +
+                               std::to_string(askedWidth) + "x" + std::to_string(askedHeight) +
+                               ", which cannot be drawn (at most " +
                                std::to_string(kMaxSurfaceSide) + " pixels a side)");
                 it = entries_.begin();
                 continue;
@@ -171,8 +181,12 @@ void LayerShellSession::handleConfigures() {
         }
         ++it;
     }
-    if (entries_.empty() && anyClosedByCompositor_)
+    if (entries_.empty() && anyClosedByCompositor_) {
+        // The run is over: it is told so once, and nothing is followed or stepped any more.
+        closedByCompositor_ = true;
+        frameTimer_.stop();
         emit ended(0, QStringLiteral("the compositor closed every surface of the screen saver"));
+    }
 }
 
 void LayerShellSession::handleInput() {
@@ -220,7 +234,7 @@ void LayerShellSession::scheduleNextFrame() {
 }
 
 void LayerShellSession::frameTick() {
-    if (stopped_ || connection_.hasFailed()) return;
+    if (stopped_ || closedByCompositor_ || connection_.hasFailed()) return;
     for (Entry& e : entries_) {
         host::ScreenSaverView* view = e.surface->view();
         if (!view || !view->isAnimating()) continue;

@@ -104,9 +104,13 @@ private:
     qtbackend::ViewFactory factory_;
     WaylandScreenList screens_;
     std::vector<Entry> entries_;
-    /// Outputs whose surface was refused or closed: never given another.
+    /// Outputs whose surface the compositor closed: never given another.
     std::vector<const WaylandOutput*> refused_;
+    /// Outputs whose surface was given a size that cannot be drawn: given another once the output
+    /// describes itself anew, which brings a new configure.
+    std::vector<const WaylandOutput*> refusedSize_;
     int viewsMade_ = 0;
+    bool closedByCompositor_ = false;  ///< every surface was closed: the run has ended
     bool started_ = false;
     bool stopped_ = false;
     bool anyClosedByCompositor_ = false;

@@ -3,7 +3,6 @@
 #include <wayland-client.h>
 
 #include <QPainter>
-#include <climits>
 #include <cmath>
 
 #include "fractional-scale-v1-client-protocol.h"
@@ -92,9 +91,8 @@ void LayerSurface::handleConfigure(void* data, zwlr_layer_surface_v1*, uint32_t 
     LayerSurface* s = self(data);
     s->configurePending_ = true;
     s->pendingSerial_ = serial;
-    // Sizes beyond int32 are as absurd as any other too large; they are refused as such.
-    s->pendingWidth_ = width > INT32_MAX ? INT32_MAX : static_cast<int32_t>(width);
-    s->pendingHeight_ = height > INT32_MAX ? INT32_MAX : static_cast<int32_t>(height);
+    s->pendingWidth_ = width;
+    s->pendingHeight_ = height;
 }
 
 void LayerSurface::handleClosed(void* data, zwlr_layer_surface_v1*) { self(data)->closed_ = true; }
@@ -115,8 +113,8 @@ void LayerSurface::acceptConfigure() {
     configurePending_ = false;
     zwlr_layer_surface_v1_ack_configure(layerSurface_, pendingSerial_);
     if (width_ == 0) sinceConfigure_.start();
-    width_ = pendingWidth_;
-    height_ = pendingHeight_;
+    width_ = static_cast<int32_t>(pendingWidth_);
+    height_ = static_cast<int32_t>(pendingHeight_);
     // The compositor waits for a frame of the new size: it is drawn next, whatever was pending.
     callbackPending_ = false;
 }

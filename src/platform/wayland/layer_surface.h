@@ -67,11 +67,13 @@ public:
 
     // What the compositor said, recorded by the listeners.
     bool hasPendingConfigure() const { return configurePending_; }
-    int32_t pendingWidth() const { return pendingWidth_; }
-    int32_t pendingHeight() const { return pendingHeight_; }
+    /// The size of the pending configure as the compositor sent it, unchecked.
+    uint32_t pendingWidth() const { return pendingWidth_; }
+    uint32_t pendingHeight() const { return pendingHeight_; }
     bool isClosed() const { return closed_; }
 
-    /// Acknowledges the pending configure and takes its size. The caller checked the size.
+    /// Acknowledges the pending configure and takes its size. The caller checked that the size
+    /// can be drawn (so it fits in int32_t).
     void acceptConfigure();
     /// The logical size configured; zero before the first configure.
     int32_t width() const { return width_; }
@@ -123,7 +125,7 @@ private:
 
     bool configurePending_ = false;
     uint32_t pendingSerial_ = 0;
-    int32_t pendingWidth_ = 0, pendingHeight_ = 0;
+    uint32_t pendingWidth_ = 0, pendingHeight_ = 0;
     int32_t width_ = 0, height_ = 0;
     uint32_t preferredScale120_ = 0;
     bool closed_ = false;
