@@ -195,11 +195,13 @@ start_sway() {
     return 1
 }
 
+# stop_sway: ends the sway of start_sway, by SIGKILL when it has not ended 5 s after SIGTERM.
 stop_sway() {
     [ -n "${SWAY_PID:-}" ] || return 0
     kill -CONT "$SWAY_PID" 2>/dev/null
     kill "$SWAY_PID" 2>/dev/null
-    wait "$SWAY_PID" 2>/dev/null
+    wait_exit "$SWAY_PID" 5000
+    [ "$EXIT_STATUS" = running ] && { kill -9 "$SWAY_PID"; wait "$SWAY_PID"; } 2>/dev/null
     SWAY_PID=""
 }
 
