@@ -60,6 +60,17 @@ void FrameRenderer::draw(QImage& image, double heightPoints, bool whole) {
     }
 }
 
+int FrameGrid::nextDelayMs(double intervalSeconds) {
+    // A view asking for 0, or for no number at all, cannot starve the loop.
+    constexpr double kMinIntervalMs = 1.0;
+    const double requested = intervalSeconds * 1000.0;
+    const double interval = std::isfinite(requested) ? std::max(requested, kMinIntervalMs) : kMinIntervalMs;
+    const double now = static_cast<double>(clock_.elapsed());
+    nextMs_ += interval;
+    if (nextMs_ < now) nextMs_ = now;
+    return static_cast<int>(std::ceil(nextMs_ - now));
+}
+
 void FrameRateOverlay::draw(QPainter& painter, int heightPoints) {
     if (!clock_.isValid()) clock_.start();
     ++framesThisSecond_;

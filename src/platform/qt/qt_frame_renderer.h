@@ -57,6 +57,26 @@ private:
     std::vector<QRect> changed_;
 };
 
+/// When frames are due: on a fixed grid of the view's animation interval, so that the rate averages
+/// the interval exactly even though timers count whole milliseconds; after a stall the grid
+/// restarts instead of bursting.
+class FrameGrid {
+public:
+    /// The grid starts now.
+    void restart() {
+        clock_.start();
+        nextMs_ = 0;
+    }
+    /// Milliseconds from now until the next frame at `intervalSeconds` (at least 1 ms apart).
+    int nextDelayMs(double intervalSeconds);
+    /// Milliseconds since the grid started.
+    qint64 elapsedMs() const { return clock_.elapsed(); }
+
+private:
+    QElapsedTimer clock_;
+    double nextMs_ = 0;  ///< when the next frame is due, on clock_
+};
+
 /// The frame rate drawn over a view's bottom-left corner (--fps): the frames painted in the last
 /// whole second.
 class FrameRateOverlay {

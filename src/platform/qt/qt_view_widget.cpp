@@ -17,13 +17,6 @@
 #include "platform/qt/qt_screens.h"
 
 namespace qtbackend {
-namespace {
-
-/// Shortest frame interval the timer accepts, so a view asking for 0 cannot starve the loop.
-constexpr double kMinFrameIntervalMs = 1.0;
-
-}  // namespace
-
 QtWindow::QtWindow(ViewWidget* widget, const QtScreenList& screens) : widget_(widget), screens_(screens) {}
 
 bool QtWindow::isExposed() const {
@@ -87,8 +80,7 @@ ViewWidget::~ViewWidget() {
 void ViewWidget::startAnimation() {
     view_->startAnimation();
     if (!frameTimerEnabled_) return;
-    clock_.start();
-    nextFrameMs_ = 0;
+    grid_.restart();
     scheduleNextFrame();
 }
 
@@ -97,16 +89,7 @@ void ViewWidget::stopAnimation() {
     view_->stopAnimation();
 }
 
-void ViewWidget::scheduleNextFrame() {
-    const double requested = view_->animationTimeInterval() * 1000.0;
-    const double interval = std::isfinite(requested) ? std::max(requested, kMinFrameIntervalMs) : kMinFrameIntervalMs;
-    const double now = static_cast<double>(clock_.elapsed());
-    // Frames are due on a fixed grid so that the rate averages the interval exactly even though
-    // the timer counts whole milliseconds; after a stall the grid restarts instead of bursting.
-    nextFrameMs_ += interval;
-    if (nextFrameMs_ < now) nextFrameMs_ = now;
-    frameTimer_.start(static_cast<int>(std::ceil(nextFrameMs_ - now)));
-}
+void ViewWidget::scheduleNextFrame() { frameTimer_.start(grid_.nextDelayMs(view_->animationTimeInterval())); }
 
 void ViewWidget::frameTick() {
     if (!view_->isAnimating()) return;

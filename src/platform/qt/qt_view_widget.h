@@ -135,8 +135,7 @@ private:
     std::shared_ptr<host::ScreenSaverView> view_;
     std::shared_ptr<QtWindow> window_;
     QTimer frameTimer_;
-    QElapsedTimer clock_;
-    double nextFrameMs_ = 0;  ///< when the next frame is due, on clock_
+    FrameGrid grid_;
     bool frameTimerEnabled_ = true;
     double lastDevicePixelRatio_ = 0;
     QPointer<QScreen> lastScreen_;

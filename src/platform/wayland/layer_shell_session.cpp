@@ -14,9 +14,6 @@
 namespace waylandbackend {
 namespace {
 
-/// Shortest frame interval the timer accepts, so a view asking for 0 cannot starve the loop.
-constexpr double kMinFrameIntervalMs = 1.0;
-
 QRect logicalRect(const OutputDescription& d) { return QRect(d.x, d.y, d.width, d.height); }
 
 std::string describe(const WaylandOutput& output) {
@@ -68,8 +65,7 @@ bool LayerShellSession::start(std::string* error) {
             [this](const QString& message, bool protocolError) { emit ended(protocolError ? 1 : 0, message); });
     // Without input to stop on, no seat is followed (a lock screen's background may have none).
     connection_.start(options_.stopOnInput);
-    clock_.start();
-    nextFrameMs_ = 0;
+    grid_.restart();
     scheduleNextFrame();
     afterDispatch();
     return true;
@@ -218,19 +214,13 @@ void LayerShellSession::handleInput() {
 }
 
 void LayerShellSession::scheduleNextFrame() {
-    double requested = 1000.0 / 30.0;
+    double interval = 1.0 / 30.0;
     for (const Entry& e : entries_)
         if (e.surface->view()) {
-            requested = e.surface->view()->animationTimeInterval() * 1000.0;
+            interval = e.surface->view()->animationTimeInterval();
             break;
         }
-    const double interval = std::isfinite(requested) ? std::max(requested, kMinFrameIntervalMs) : kMinFrameIntervalMs;
-    const double now = static_cast<double>(clock_.elapsed());
-    // Frames are due on a fixed grid so that the rate averages the interval exactly even though
-    // the timer counts whole milliseconds; after a stall the grid restarts instead of bursting.
-    nextFrameMs_ += interval;
-    if (nextFrameMs_ < now) nextFrameMs_ = now;
-    frameTimer_.start(static_cast<int>(std::ceil(nextFrameMs_ - now)));
+    frameTimer_.start(grid_.nextDelayMs(interval));
 }
 
 void LayerShellSession::frameTick() {
@@ -290,7 +280,7 @@ void LayerShellSession::stop(const QString& reason) {
     stopped_ = true;
     frameTimer_.stop();
     logLine("stopping the screen saver: " + reason.toStdString());
-    const double seconds = static_cast<double>(clock_.elapsed()) / 1000.0;
+    const double seconds = static_cast<double>(grid_.elapsedMs()) / 1000.0;
     for (Entry& e : entries_) {
         char rate[64];
         std::snprintf(rate, sizeof rate, "%.1f", seconds > 0 ? static_cast<double>(e.surface->framesCommitted()) / seconds : 0.0);

@@ -116,8 +116,7 @@ private:
     bool anyClosedByCompositor_ = false;
     bool missingOutputLogged_ = false;
     QTimer frameTimer_;
-    QElapsedTimer clock_;
-    double nextFrameMs_ = 0;
+    qtbackend::FrameGrid grid_;
     std::optional<std::pair<double, double>> firstPointer_;  ///< global, points
 };
 
