@@ -15,7 +15,8 @@ cmake --build build/release -j"$(nproc)"
 
 echo "== Sanitizer build (ASan + UBSan) and tests"
 cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DTAVRIN_SANITIZE=ON -DTAVRIN_BUILD_BENCH=OFF >/dev/null
-cmake --build build/sanitize -j"$(nproc)" --target tavrin tavrin_unit_tests tavrin_integration_tests
+cmake --build build/sanitize -j"$(nproc)" --target tavrin tavrin_unit_tests tavrin_integration_tests \
+    tavrin_e2e_tools
 (cd build/sanitize && ctest --output-on-failure --timeout 300 -L 'unit|integration|e2e')
 
 echo "== Fuzz targets over their corpora (clang, libFuzzer)"

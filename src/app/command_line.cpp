@@ -129,6 +129,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
         return result;
     };
     bool help = false, version = false, window = false, render = false, showSettings = false, settingsWindow = false;
+    bool background = false;
     bool framesGiven = false, everyGiven = false;
 
     ArgumentReader reader(arguments);
@@ -137,7 +138,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
         const tavrin::IntegerSetting* number = numberOption(option);
         const bool takesValue = number != nullptr || option == "--render" || option == "--frames" || option == "--every" ||
                                 option == "--size" || option == "--screens" || option == "--seed" ||
-                                option == "--trace" || option == "--window" || option == "--window-id";
+                                option == "--trace" || option == "--window" || option == "--window-id" ||
+                                option == "--output";
         if (!takesValue && reader.hasAttachedValue()) return fail("option " + quoted(option) + " takes no value");
 
         if (option == "--help" || option == "-h") {
@@ -148,12 +150,17 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
             showSettings = true;
         } else if (option == "--settings") {
             settingsWindow = true;
+        } else if (option == "--background") {
+            background = true;
         } else if (option == "--log-stderr") {
             line.logToStderr = true;
         } else if (option == "--fps") {
             line.showFrameRate = true;
         } else if (option == "--root") {
             line.root = true;
+        } else if (option == "--layer-shell" || option == "--no-layer-shell") {
+            line.waylandSurfaces =
+                option == "--layer-shell" ? WaylandSurfaces::LayerShell : WaylandSurfaces::QtWindows;
         } else if (option == "--window") {
             window = true;
             if (const auto text = reader.optionalValue()) {
@@ -197,6 +204,9 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
             } else if (option == "--trace") {
                 if (text->empty()) return fail("option '--trace' needs a file");
                 line.traceFile = std::string(*text);
+            } else if (option == "--output") {
+                if (text->empty()) return fail("option '--output' needs an output's name");
+                line.output = std::string(*text);
             } else if (option == "--window-id") {
                 const auto id = parseWindowId(*text);
                 if (!id) return fail("invalid window id " + quoted(*text) + " (expected 0x1234abcd or a decimal number)");
@@ -222,15 +232,23 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
         return result;
     }
     const bool foreign = line.root || line.foreignWindowId;
-    if (int(window) + int(render) + int(showSettings) + int(foreign) + int(settingsWindow) > 1)
-        return fail("choose one of '--window', '--root' (or '--window-id'), '--render', '--show-settings' and "
-                    "'--settings'");
+    if (int(window) + int(render) + int(showSettings) + int(foreign) + int(settingsWindow) + int(background) > 1)
+        return fail("choose one of '--window', '--root' (or '--window-id'), '--render', '--show-settings', "
+                    "'--settings' and '--background'");
     if (line.showFrameRate && (render || showSettings)) return fail("'--fps' needs a view on a display");
     const bool renderOnly = framesGiven || everyGiven || line.renderSize || !line.screensFile.empty();
     if (renderOnly && !render) return fail("'--frames', '--every', '--size' and '--screens' need '--render'");
     if (!line.traceFile.empty() && (showSettings || settingsWindow))
         return fail("'--trace' needs a mode that draws the screen saver");
     if (render && !framesGiven) return fail("'--render' needs '--frames N'");
+    if (line.waylandSurfaces != WaylandSurfaces::Automatic &&
+        (window || render || showSettings || foreign || settingsWindow || background))
+        return fail("'--layer-shell' and '--no-layer-shell' choose how the full-screen saver is shown on Wayland; "
+                    "they go with no other mode");
+    if (!line.output.empty() && (window || render || showSettings || foreign || settingsWindow ||
+                                 line.waylandSurfaces == WaylandSurfaces::QtWindows))
+        return fail("'--output' names a Wayland output for layer-shell surfaces: it goes with the full-screen "
+                    "saver or '--background'");
     if (line.renderSize && !line.screensFile.empty()) return fail("give either '--size' or '--screens', not both");
     if (showSettings && line.seed) return fail("'--seed' has no meaning with '--show-settings'");
 
@@ -242,6 +260,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
                 : showSettings   ? Mode::ShowSettings
                 : foreign        ? Mode::ForeignWindow
                 : settingsWindow ? Mode::Settings
+                : background     ? Mode::Background
                                  : Mode::FullScreen;
     return result;
 }
@@ -280,7 +299,19 @@ std::string usageText() {
            "  --root                 draw into the window named by XSCREENSAVER_WINDOW, or the\n"
            "                         root window (X only; how XScreenSaver runs its hacks)\n"
            "  --window-id ID         draw into the X window ID (0x... or decimal); a small\n"
-           "                         window, or --root with --window-id, is a preview\n" +
+           "                         window, or --root with --window-id, is a preview\n"
+           "\n"
+           "On Wayland, full screen uses layer-shell surfaces where the compositor offers them\n"
+           "(sway, Hyprland, KDE Plasma...), else full-screen windows:\n"
+           "  --layer-shell          layer-shell surfaces, or fail (status 1) without them\n"
+           "  --no-layer-shell       full-screen windows through Qt\n"
+           "  --output NAME          draw on the output NAME only (layer-shell surfaces)\n"
+           "  --background           draw on the background layer of every output until SIGTERM\n"
+           "                         or the compositor's connection ends, never stopping on\n"
+           "                         input: an animated background for a lock screen such as\n"
+           "                         swaylock-plugin (it takes the connection from\n"
+           "                         WAYLAND_SOCKET, and the output from\n"
+           "                         SWAYLOCK_PLUGIN_OUTPUT_NAME)\n" +
            settings +
            "\n"
            "Options:\n"

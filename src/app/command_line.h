@@ -21,6 +21,14 @@ enum class Mode {
     ShowSettings,
     ForeignWindow,  ///< draws into an X window made by someone else (--root, --window-id)
     Settings,       ///< the settings window with a live preview
+    Background,     ///< layer-shell background surfaces on Wayland (a lock screen's background)
+};
+
+/// How the full-screen saver is shown on a Wayland desktop.
+enum class WaylandSurfaces {
+    Automatic,   ///< layer-shell surfaces where the compositor offers them, else Qt's windows
+    LayerShell,  ///< --layer-shell: layer-shell surfaces, or an error
+    QtWindows,   ///< --no-layer-shell: full-screen windows through Qt
 };
 
 struct PixelSize {
@@ -47,6 +55,8 @@ struct CommandLine {
     bool showFrameRate = false;                  ///< --fps
     bool root = false;                           ///< --root: the window in XSCREENSAVER_WINDOW, or the root window
     std::optional<uint64_t> foreignWindowId;     ///< --window-id
+    WaylandSurfaces waylandSurfaces = WaylandSurfaces::Automatic;
+    std::string output;                          ///< --output: draw on the Wayland output of this name only
     std::vector<SettingOverride> settings;  ///< in the order given
 };
 

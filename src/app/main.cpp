@@ -14,6 +14,7 @@
 #include "app/show_settings.h"
 #include "platform/qt/qt_foreign_window.h"
 #include "platform/qt/qt_host.h"
+#include "platform/wayland/wayland_connection.h"
 
 namespace {
 
@@ -30,6 +31,48 @@ bool displayAvailable() {
     std::string platform = std::getenv("QT_QPA_PLATFORM");
     platform = platform.substr(0, platform.find_first_of(":;"));
     return platform != "xcb" && !platform.starts_with("wayland");
+}
+
+/// Whether Qt would run on a Wayland compositor: one is named, and no other platform is asked for.
+bool onWayland() {
+    if (!isSet("WAYLAND_DISPLAY") && !isSet("WAYLAND_SOCKET")) return false;
+    if (!isSet("QT_QPA_PLATFORM")) return true;
+    return std::string(std::getenv("QT_QPA_PLATFORM")).starts_with("wayland");
+}
+
+/// The full-screen saver on Wayland: a connection of our own when the compositor offers
+/// layer-shell (and the command line allows it), else none and Qt's windows. `note` says which,
+/// for the log. Returns the exit status when neither can be used, or 0.
+int chooseWaylandSurfaces(const app::CommandLine& commandLine,
+                          std::unique_ptr<waylandbackend::WaylandConnection>* connection, std::string* note) {
+    using app::WaylandSurfaces;
+    const bool required =
+        commandLine.mode == app::Mode::Background || commandLine.waylandSurfaces == WaylandSurfaces::LayerShell;
+    if (commandLine.waylandSurfaces == WaylandSurfaces::QtWindows) {
+        *note = "Wayland: full-screen windows through Qt (--no-layer-shell)";
+        return 0;
+    }
+    std::string error;
+    *connection = waylandbackend::WaylandConnection::connect(&error);
+    if (*connection && !(*connection)->globals().layerShell) {
+        connection->reset();
+        error = "the Wayland compositor offers no layer-shell (zwlr_layer_shell_v1)";
+    }
+    if (*connection) {
+        *note = commandLine.mode == app::Mode::Background ? "Wayland: layer-shell surfaces on the background layer"
+                                                         : "Wayland: layer-shell surfaces of our own on every output";
+        return 0;
+    }
+    if (required) {
+        if (commandLine.mode == app::Mode::Background)
+            std::fprintf(stderr, "tavrin: %s; '--background' draws on layer-shell surfaces only\n", error.c_str());
+        else
+            std::fprintf(stderr, "tavrin: %s; without '--layer-shell' full-screen windows are used instead\n",
+                         error.c_str());
+        return 1;
+    }
+    *note = "Wayland: " + error + "; full-screen windows through Qt";
+    return 0;
 }
 
 /// Describes the displays of a headless run and points Qt's offscreen platform at them.
@@ -83,6 +126,20 @@ int main(int argc, char** argv) {
     }
 
     std::string offscreenConfig;
+    std::unique_ptr<waylandbackend::WaylandConnection> layerShell;
+    std::string backendNote;
+    const bool background = commandLine.mode == app::Mode::Background;
+    if ((background || commandLine.waylandSurfaces == app::WaylandSurfaces::LayerShell || !commandLine.output.empty()) &&
+        !onWayland()) {
+        std::fprintf(stderr, "tavrin: '%s' needs a Wayland compositor (WAYLAND_DISPLAY or WAYLAND_SOCKET)\n",
+                     background ? "--background" : !commandLine.output.empty() ? "--output" : "--layer-shell");
+        return 1;
+    }
+    if ((commandLine.mode == app::Mode::FullScreen || background) && onWayland()) {
+        if (const int status = chooseWaylandSurfaces(commandLine, &layerShell, &backendNote)) return status;
+        // Our own surfaces: Qt draws the frames and runs the event loop, and makes no window.
+        if (layerShell) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
     if (commandLine.mode == app::Mode::Render) {
         if (const int status = prepareHeadlessDisplays(commandLine, &offscreenConfig)) return status;
     } else if (commandLine.mode == app::Mode::ForeignWindow) {
@@ -97,7 +154,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-    } else if (!displayAvailable()) {
+    } else if (!layerShell && !displayAvailable()) {
         std::fputs("tavrin: no display available: neither DISPLAY nor WAYLAND_DISPLAY is set "
                    "(use --render DIR --frames N to draw without one)\n",
                    stderr);
@@ -121,11 +178,16 @@ int main(int argc, char** argv) {
         if (!commandLine.settings.empty()) host.host().defaults = &overrides;
         host.install();
         app::setQtMessageLog(&host.log());
-        switch (commandLine.mode) {
-            case app::Mode::Render: status = app::runRender(commandLine, host); break;
-            case app::Mode::Settings: status = app::runSettingsWindow(host); break;
-            case app::Mode::ForeignWindow: status = app::runForeignWindow(commandLine, host); break;
-            default: status = app::runInteractive(commandLine, host); break;
+        if (!backendNote.empty()) host.logLine(host::LogLevel::Default, backendNote);
+        if (layerShell) {
+            status = app::runLayerShell(commandLine, host, std::move(layerShell));
+        } else {
+            switch (commandLine.mode) {
+                case app::Mode::Render: status = app::runRender(commandLine, host); break;
+                case app::Mode::Settings: status = app::runSettingsWindow(host); break;
+                case app::Mode::ForeignWindow: status = app::runForeignWindow(commandLine, host); break;
+                default: status = app::runInteractive(commandLine, host); break;
+            }
         }
         app::setQtMessageLog(nullptr);
     }

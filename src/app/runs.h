@@ -3,8 +3,14 @@
 
 #include "app/command_line.h"
 
+#include <memory>
+#include <string>
+
 namespace qtbackend {
 class QtHost;
+}
+namespace waylandbackend {
+class WaylandConnection;
 }
 
 namespace app {
@@ -19,6 +25,11 @@ int runForeignWindow(const CommandLine& commandLine, qtbackend::QtHost& host);
 /// Steps the views of every display by hand, as fast as they go, and writes pictures (and a
 /// trace). Runs on the offscreen platform.
 int runRender(const CommandLine& commandLine, qtbackend::QtHost& host);
+
+/// Full screen on a Wayland compositor through layer-shell surfaces of our own, on the connection
+/// made to choose the backend, until stopped.
+int runLayerShell(const CommandLine& commandLine, qtbackend::QtHost& host,
+                  std::unique_ptr<waylandbackend::WaylandConnection> connection);
 
 /// A small window with a live preview and a button that opens the options sheet over it, until
 /// the window is closed.

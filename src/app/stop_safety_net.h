@@ -16,6 +16,9 @@ namespace app {
 
 /// How long the program may run on after a stop before the watchdog ends it.
 inline constexpr int kStopSafetyNetMs = 30000;
+/// How long a run that ends at once on SIGTERM or SIGINT (a hack, the layer-shell saver) may
+/// take to end: the front-end that sent the signal may wait for it.
+inline constexpr int kSignalEndsAtOnceMs = 800;
 
 class StopSafetyNet {
 public:

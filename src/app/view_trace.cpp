@@ -22,18 +22,22 @@ int displayIndexOf(const qtbackend::ViewWidget* widget) {
     return static_cast<int>(QGuiApplication::screens().indexOf(widget->screen()));
 }
 
+void writeTraceLine(LiveTrace& trace, qtbackend::QtHost& host, const host::ScreenSaverView* view, int display) {
+    if (!trace.isOpen()) return;
+    const auto* tavrinView = dynamic_cast<const tavrin::Tavrin_ScreenSaverView*>(view);
+    if (!tavrinView) return;
+    std::string error;
+    if (!trace.write(display, *tavrinView, &error)) {
+        host.logLine(host::LogLevel::Error, error);
+        std::fprintf(stderr, "tavrin: %s\n", error.c_str());
+    }
+}
+
 void traceWidget(LiveTrace& trace, qtbackend::ViewWidget* widget, qtbackend::QtHost& host, int display) {
     if (!trace.isOpen()) return;
-    const auto* view = dynamic_cast<const tavrin::Tavrin_ScreenSaverView*>(&widget->view());
-    if (!view) return;
-    QObject::connect(widget, &qtbackend::ViewWidget::frameStepped, widget, [&trace, &host, view, display] {
-        if (!trace.isOpen()) return;
-        std::string error;
-        if (!trace.write(display, *view, &error)) {
-            host.logLine(host::LogLevel::Error, error);
-            std::fprintf(stderr, "tavrin: %s\n", error.c_str());
-        }
-    });
+    const host::ScreenSaverView* view = &widget->view();
+    QObject::connect(widget, &qtbackend::ViewWidget::frameStepped, widget,
+                     [&trace, &host, view, display] { writeTraceLine(trace, host, view, display); });
 }
 
 }  // namespace app

@@ -6,6 +6,9 @@
 
 #include "app/scene_trace.h"
 
+namespace host {
+class ScreenSaverView;
+}
 namespace qtbackend {
 class QtHost;
 class ViewWidget;
@@ -22,6 +25,10 @@ bool openLiveTrace(const std::string& pattern, LiveTrace& trace);
 /// change places. A write error stops the trace and is reported once, in the log and on standard
 /// error; the screen saver runs on.
 void traceWidget(LiveTrace& trace, qtbackend::ViewWidget* widget, qtbackend::QtHost& host, int display);
+
+/// Writes the view's line, numbered `display`. A write error stops the trace and is reported
+/// once, in the log and on standard error.
+void writeTraceLine(LiveTrace& trace, qtbackend::QtHost& host, const host::ScreenSaverView* view, int display);
 
 /// The place of the widget's display in the list of displays, or -1 when it is on none.
 int displayIndexOf(const qtbackend::ViewWidget* widget);

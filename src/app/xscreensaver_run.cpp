@@ -22,9 +22,6 @@
 namespace app {
 namespace {
 
-/// How long a hack may take to end after SIGTERM or SIGINT: the front-end waits for it.
-constexpr int kSignalEndsHackMs = 800;
-
 /// The window to draw into: --window-id, else the daemon's XSCREENSAVER_WINDOW, else the root
 /// window. 0 with a message on standard error when none is usable.
 uint32_t chosenWindow(const CommandLine& commandLine) {
@@ -75,7 +72,7 @@ int runForeignWindow(const CommandLine& commandLine, qtbackend::QtHost& host) {
     // A front-end that sent SIGTERM may wait for its hack to end before it takes the window down
     // (mate-screensaver blocks on it, xsecurelock's saver_multiplex too when the monitors
     // change): the hack ends within a second of the signal, a stuck GUI thread or not.
-    StopSafetyNet safetyNet(host, kSignalEndsHackMs, kStopSafetyNetMs);
+    StopSafetyNet safetyNet(host, kSignalEndsAtOnceMs, kStopSafetyNetMs);
     StopSignals stopSignals;
     if (!stopSignals.install(
             [&session](int signo) {

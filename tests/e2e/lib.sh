@@ -151,3 +151,118 @@ finish() {
 png_pixels() {
     python3 "$(dirname "${BASH_SOURCE[0]}")/png_read.py" "$1"
 }
+
+# start_sway CONFIG-LINES: starts headless sway (pixman, no input devices) with those config lines,
+# as nobody when the tests run as root, in a sandbox folder nobody can read: $SANDBOX with bin/
+# (a copy of the program), resources/, out/ (writable) and runtime/ (XDG_RUNTIME_DIR). Sets
+# SWAY_PID, WAYLAND_SOCKET_NAME and SWAY_ENV, the command prefix that runs a client in sway's
+# environment as its user (`"${SWAY_ENV[@]}" prog &` leaves the program's own pid in $!). The
+# number of headless outputs is the number of "output HEADLESS-" lines.
+start_sway() {
+    local config="$1" source
+    source="${TAVRIN_SOURCE_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
+    SANDBOX="$(mktemp -d /tmp/tavrin-sway.XXXXXX)"
+    chmod 755 "$SANDBOX"
+    mkdir -p "$SANDBOX/bin" "$SANDBOX/resources" "$SANDBOX/out" "$SANDBOX/runtime"
+    cp "$TAVRIN" "$SANDBOX/bin/tavrin"
+    cp -r "$source/resources/." "$SANDBOX/resources/"
+    printf '%s\nxwayland disable\ndefault_border none\n' "$config" >"$SANDBOX/config"
+    chmod -R a+rX "$SANDBOX"
+    chmod 700 "$SANDBOX/runtime"
+    run_unprivileged "$SANDBOX/out" "$SANDBOX/runtime"
+    at_exit 'stop_sway; rm -rf "$SANDBOX"'
+    local outputs
+    outputs=$(grep -c '^output HEADLESS-' "$SANDBOX/config")
+    env -i PATH=/usr/bin:/bin HOME="$SANDBOX/out" XDG_RUNTIME_DIR="$SANDBOX/runtime" WLR_BACKENDS=headless \
+        WLR_HEADLESS_OUTPUTS="$outputs" WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+        "${AS_USER[@]}" sway -c "$SANDBOX/config" >"$WORK/sway.log" 2>&1 &
+    SWAY_PID=$!
+    WAYLAND_SOCKET_NAME=""
+    for _ in $(seq 100); do
+        WAYLAND_SOCKET_NAME=$(cd "$SANDBOX/runtime" && ls wayland-* 2>/dev/null | grep -v lock | head -1)
+        local ipc
+        ipc=$(ls "$SANDBOX"/runtime/sway-ipc.*.sock 2>/dev/null | head -1)
+        if [ -n "$WAYLAND_SOCKET_NAME" ] && [ -n "$ipc" ]; then
+            SWAY_ENV=("${AS_USER[@]}" env -i PATH=/usr/bin:/bin HOME="$SANDBOX/out"
+                XDG_RUNTIME_DIR="$SANDBOX/runtime" WAYLAND_DISPLAY="$WAYLAND_SOCKET_NAME" SWAYSOCK="$ipc"
+                TAVRIN_RESOURCE_DIR="$SANDBOX/resources")
+            return 0
+        fi
+        sleep 0.1
+    done
+    WAYLAND_SOCKET_NAME=""
+    sed 's/^/    sway: /' "$WORK/sway.log" | tail -10
+    return 1
+}
+
+# stop_sway: ends the sway of start_sway, by SIGKILL when it has not ended 5 s after SIGTERM.
+stop_sway() {
+    [ -n "${SWAY_PID:-}" ] || return 0
+    kill -CONT "$SWAY_PID" 2>/dev/null
+    kill "$SWAY_PID" 2>/dev/null
+    wait_exit "$SWAY_PID" 5000
+    [ "$EXIT_STATUS" = running ] && { kill -9 "$SWAY_PID"; wait "$SWAY_PID"; } 2>/dev/null
+    SWAY_PID=""
+}
+
+# sway_run CMD...: runs a client of the sway of start_sway, as its user, in a clean environment.
+sway_run() {
+    "${SWAY_ENV[@]}" "$@"
+}
+
+# wait_for_line FILE PATTERN COUNT SECONDS: waits until FILE has COUNT lines matching PATTERN.
+wait_for_line() {
+    local deadline=$((SECONDS + $4)) n
+    while [ "$SECONDS" -le "$deadline" ]; do
+        n=$(grep -c -- "$2" "$1" 2>/dev/null)
+        [ "${n:-0}" -ge "$3" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# wait_exit PID MILLISECONDS: waits at most that long for the process (a child of this shell) to
+# end. Sets EXIT_STATUS to its status, or "running", and WAITED_MS to the time waited.
+wait_exit() {
+    local pid="$1" start now
+    start=$(date +%s%N)
+    EXIT_STATUS=running
+    while kill -0 "$pid" 2>/dev/null; do
+        now=$(date +%s%N)
+        if [ $(((now - start) / 1000000)) -ge "$2" ]; then
+            WAITED_MS=$(((now - start) / 1000000))
+            return
+        fi
+        sleep 0.02
+    done
+    WAITED_MS=$((($(date +%s%N) - start) / 1000000))
+    wait "$pid"
+    EXIT_STATUS=$?
+}
+
+# hold_pointer: sway gives its seat a pointer only while a pointer device exists, so a virtual
+# pointer is held for the rest of the script; the tool is then $SANDBOX/bin/pointer. Skips
+# without the tool.
+hold_pointer() {
+    [ -x "${TAVRIN_WL_POINTER_MOVE:-}" ] || skip "needs the test tool tavrin_wl_pointer_move (TAVRIN_WL_POINTER_MOVE)"
+    cp "$TAVRIN_WL_POINTER_MOVE" "$SANDBOX/bin/pointer"
+    chmod a+rx "$SANDBOX/bin/pointer"
+    "${SWAY_ENV[@]}" "$SANDBOX/bin/pointer" --hold >"$WORK/hold" 2>&1 &
+    HOLD_PID=$!
+    at_exit 'kill $HOLD_PID 2>/dev/null'
+    wait_for_line "$WORK/hold" holding 1 5
+}
+
+# wait_for_crossings TRACE SECONDS: polls a scene trace until sparks from another display have
+# shown on two displays, at most that long. Sets CROSSINGS to "display:frames ..." and succeeds
+# when both displays had some.
+wait_for_crossings() {
+    local deadline=$((SECONDS + $2))
+    while :; do
+        CROSSINGS=$(python3 "$(dirname "${BASH_SOURCE[0]}")/count_crossed.py" "$1" 2>/dev/null |
+            awk '{ print $2 ":" $4 }' | xargs)
+        [ "$(echo "$CROSSINGS" | tr ' ' '\n' | grep -c ':[1-9]')" -eq 2 ] && return 0
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 1
+    done
+}

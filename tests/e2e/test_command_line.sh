@@ -48,6 +48,11 @@ value missing at the end|--render
 single-dash unknown option|-frobnicate
 single-dash value out of range|-root -star-count 5
 single-dash switch with a value|-no-trails=1
+--layer-shell with --window|--layer-shell --window
+--background with --root|--background --root
+--output without a name|--output
+--output with --window|--output DP-1 --window
+--output with --no-layer-shell|--output DP-1 --no-layer-shell
 CASES
 
 # Single-dash forms, as X programs take them, read like their two-dash forms.
@@ -64,6 +69,13 @@ check "no display is said in one line" test "$(wc -l <"$WORK/err")" -eq 1
 check "no display names the variables" grep -q "DISPLAY" "$WORK/err"
 run_status 1 "no display with --window" env -u QT_QPA_PLATFORM "$TAVRIN" --window
 run_status 1 "X11 platform asked for without a display" env QT_QPA_PLATFORM=xcb "$TAVRIN" --window
+
+# The Wayland modes without a compositor: one line, status 1.
+run_status 1 "--background without Wayland" env -u WAYLAND_DISPLAY -u WAYLAND_SOCKET "$TAVRIN" --background
+check "--background says it needs a compositor" grep -q "'--background' needs a Wayland compositor" "$WORK/err"
+run_status 1 "--layer-shell with a compositor that is not there" \
+    env XDG_RUNTIME_DIR="$WORK" WAYLAND_DISPLAY=nothing-here "$TAVRIN" --layer-shell
+check "--layer-shell says why" grep -q "cannot connect to the Wayland compositor" "$WORK/err"
 
 # An X display that does not answer: Qt's fatal error becomes one line and status 1.
 run_status 1 "unreachable X display" env -u QT_QPA_PLATFORM DISPLAY=:987 "$TAVRIN" --window

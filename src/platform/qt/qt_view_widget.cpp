@@ -17,13 +17,6 @@
 #include "platform/qt/qt_screens.h"
 
 namespace qtbackend {
-namespace {
-
-/// Shortest frame interval the timer accepts, so a view asking for 0 cannot starve the loop.
-constexpr double kMinFrameIntervalMs = 1.0;
-
-}  // namespace
-
 QtWindow::QtWindow(ViewWidget* widget, const QtScreenList& screens) : widget_(widget), screens_(screens) {}
 
 bool QtWindow::isExposed() const {
@@ -49,7 +42,7 @@ double QtWindow::backingScaleFactor() const { return widget_ ? widget_->devicePi
 
 ViewWidget::ViewWidget(std::shared_ptr<host::ScreenSaverView> view, const QtScreenList& screens, QScreen* screen,
                        QWidget* parent)
-    : QWidget(parent), view_(std::move(view)) {
+    : QWidget(parent), view_(std::move(view)), renderer_(*view_) {
     // The view finds its display through the window as soon as it is attached: place the window
     // on its display first, or the view would take the primary display for its own.
     if (screen) setScreen(screen);
@@ -87,8 +80,7 @@ ViewWidget::~ViewWidget() {
 void ViewWidget::startAnimation() {
     view_->startAnimation();
     if (!frameTimerEnabled_) return;
-    clock_.start();
-    nextFrameMs_ = 0;
+    grid_.restart();
     scheduleNextFrame();
 }
 
@@ -97,16 +89,7 @@ void ViewWidget::stopAnimation() {
     view_->stopAnimation();
 }
 
-void ViewWidget::scheduleNextFrame() {
-    const double requested = view_->animationTimeInterval() * 1000.0;
-    const double interval = std::isfinite(requested) ? std::max(requested, kMinFrameIntervalMs) : kMinFrameIntervalMs;
-    const double now = static_cast<double>(clock_.elapsed());
-    // Frames are due on a fixed grid so that the rate averages the interval exactly even though
-    // the timer counts whole milliseconds; after a stall the grid restarts instead of bursting.
-    nextFrameMs_ += interval;
-    if (nextFrameMs_ < now) nextFrameMs_ = now;
-    frameTimer_.start(static_cast<int>(std::ceil(nextFrameMs_ - now)));
-}
+void ViewWidget::scheduleNextFrame() { frameTimer_.start(grid_.nextDelayMs(view_->animationTimeInterval())); }
 
 void ViewWidget::frameTick() {
     if (!view_->isAnimating()) return;
@@ -122,47 +105,23 @@ QSize ViewWidget::devicePixelSize(double dpr) const {
     return {static_cast<int>(std::ceil(width() * dpr)), static_cast<int>(std::ceil(height() * dpr))};
 }
 
-std::vector<QRect>& ViewWidget::sceneBounds(double dpr) {
-    // Where the scene draws now, from a pass over the same drawing calls that draws nothing.
-    damage_.begin(height(), dpr, devicePixelSize(dpr));
-    {
-        const host::CurrentContextScope bounds(&damage_);
-        view_->drawRect(view_->bounds());
-    }
-    std::vector<QRect>& now = damage_.rects();
-    coalesceDamage(now, kMaxDamageRects, kDamageRectCost);
-    return now;
-}
-
-bool ViewWidget::takeDamage(Shown& shown, double dpr) {
-    std::vector<QRect>& now = sceneBounds(dpr);
-    const bool whole = !shown.valid;
-    changed_.clear();
-    if (!whole) {
-        changed_.assign(shown.bounds.begin(), shown.bounds.end());
-        changed_.insert(changed_.end(), now.begin(), now.end());
-        coalesceDamage(changed_, kMaxDamageRects, kDamageRectCost);
-    }
-    shown.bounds.swap(now);
-    shown.valid = true;
-    return whole;
-}
+void ViewWidget::measureScene(double dpr) { renderer_.measure(height(), dpr, devicePixelSize(dpr)); }
 
 QRegion ViewWidget::widgetRegionOfChanges(double dpr) const {
     QRegion region;
     if (dpr == 1) {
-        for (const QRect& r : changed_) region += r;
+        for (const QRect& r : renderer_.changed()) region += r;
     } else {
         // Device pixels to the widget's own units, outwards; a pixel more where they do not divide.
         const int margin = dpr == std::floor(dpr) ? 0 : 1;
-        for (const QRect& r : changed_) {
+        for (const QRect& r : renderer_.changed()) {
             region += QRect(QPoint(static_cast<int>(std::floor(r.left() / dpr)) - margin,
                                    static_cast<int>(std::floor(r.top() / dpr)) - margin),
                             QPoint(static_cast<int>(std::ceil((r.right() + 1) / dpr)) - 1 + margin,
                                    static_cast<int>(std::ceil((r.bottom() + 1) / dpr)) - 1 + margin));
         }
     }
-    if (showFrameRate_) region += frameRateBox_;
+    if (showFrameRate_) region += frameRate_.box();
     return region & rect();
 }
 
@@ -175,7 +134,8 @@ void ViewWidget::showFrame() {
     // The window keeps its pixels between paints: only where the scene changed is drawn again,
     // at once, from the scene whose bounds were just taken.
     const double dpr = devicePixelRatioF();
-    const bool whole = takeDamage(onWindow_, dpr);
+    measureScene(dpr);
+    const bool whole = renderer_.takeDamage(onWindow_);
     view_->setNeedsDisplay(false);
     const QRegion changed = whole ? QRegion(rect()) : widgetRegionOfChanges(dpr);
     if (changed.isEmpty()) return;
@@ -194,27 +154,14 @@ QRegion ViewWidget::renderFrame() {
         inFrame_.valid = false;
     }
 
-    const bool whole = takeDamage(inFrame_, dpr);
+    measureScene(dpr);
+    const bool whole = renderer_.takeDamage(inFrame_);
     if (frame_.isNull()) {
         inFrame_.valid = false;
         view_->setNeedsDisplay(false);
         return QRegion();
     }
-    QRegion changed;  // device pixels
-    for (const QRect& r : changed_) changed += r;
-
-    QPainter painter(&frame_);
-    {
-        std::optional<QPainterContext> context;
-        if (whole) {
-            context.emplace(painter, static_cast<double>(height()));
-        } else {
-            context.emplace(painter, static_cast<double>(height()), changed);
-        }
-        const host::CurrentContextScope drawing(&*context);
-        view_->drawRect(view_->bounds());
-    }
-    painter.end();
+    renderer_.draw(frame_, static_cast<double>(height()), whole);
     view_->setNeedsDisplay(false);
     return whole ? QRegion(rect()) : widgetRegionOfChanges(dpr);
 }
@@ -291,36 +238,12 @@ void ViewWidget::paintEvent(QPaintEvent*) {
     // may come after the scene changed between frames, such as sparks arriving from another
     // display: what it draws is added to what the window shows, so that the next frame clears it.
     if (!showingFrame_ && onWindow_.valid) {
-        std::vector<QRect>& now = sceneBounds(devicePixelRatioF());
-        onWindow_.bounds.insert(onWindow_.bounds.end(), now.begin(), now.end());
-        coalesceDamage(onWindow_.bounds, kMaxDamageRects, kDamageRectCost);
+        measureScene(devicePixelRatioF());
+        renderer_.addMeasured(onWindow_);
     }
     QPainter painter(this);
     drawScene(painter);
-    if (showFrameRate_) drawFrameRate(painter);
-}
-
-void ViewWidget::drawFrameRate(QPainter& painter) {
-    if (!rateClock_.isValid()) rateClock_.start();
-    ++framesThisSecond_;
-    const qint64 elapsed = rateClock_.elapsed();
-    if (elapsed >= 1000) {
-        frameRate_ = static_cast<int>(std::lround(framesThisSecond_ * 1000.0 / static_cast<double>(elapsed)));
-        framesThisSecond_ = 0;
-        rateClock_.restart();
-    }
-    painter.resetTransform();
-    QFont font = painter.font();
-    font.setPixelSize(std::max(10, std::min(height() / 30, 24)));
-    painter.setFont(font);
-    const QString text = QStringLiteral("%1 fps").arg(frameRate_);
-    const QRect box = painter.fontMetrics().boundingRect(text).adjusted(-4, -2, 4, 2);
-    const QRect placed(QPoint(4, height() - box.height() - 4), box.size());
-    // Wide enough for any rate: the next frames repaint it whatever they draw.
-    frameRateBox_ = placed.adjusted(0, 0, box.width(), 0);
-    painter.fillRect(placed, QColor(0, 0, 0, 160));
-    painter.setPen(Qt::white);
-    painter.drawText(placed, Qt::AlignCenter, text);
+    if (showFrameRate_) frameRate_.draw(painter, height());
 }
 
 void ViewWidget::resizeEvent(QResizeEvent*) {

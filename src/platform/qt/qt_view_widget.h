@@ -2,9 +2,9 @@
 // precise timer, paints it through a QPainter context and passes on resizes and changes of pixel
 // density. User input is only reported (signals); what it means is up to the widget's owner.
 //
-// Each frame is drawn into a picture the widget keeps, and only where it changed since the frame
-// before (see qt_frame_damage.h); painting copies the changed rectangles to the window, and only
-// they are handed to the window system.
+// Each frame is drawn only where it changed since the frame before (see qt_frame_renderer.h):
+// straight into the window's pixels on screen, into a picture the widget keeps otherwise; only the
+// changed rectangles are handed to the window system.
 #pragma once
 
 #include <QElapsedTimer>
@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "host/screen_saver_view.h"
-#include "platform/qt/qt_frame_damage.h"
+#include "platform/qt/qt_frame_renderer.h"
 
 class QScreen;
 
@@ -75,7 +75,7 @@ public:
     /// With true, the frames painted per second are drawn over the view's bottom-left corner.
     void setShowFrameRate(bool show) { showFrameRate_ = show; }
     /// The frames painted in the last whole second; 0 before the first second is over.
-    int frameRate() const { return frameRate_; }
+    int frameRate() const { return frameRate_.rate(); }
 
     /// For frames stepped by hand (a headless run): passes on changes of density or display, as
     /// the frame timer does, brings the kept picture up to the scene (renderFrame) and returns
@@ -120,53 +120,36 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
-    /// What a picture that is patched from frame to frame shows: the kept picture, or the
-    /// window's own pixels.
-    struct Shown {
-        std::vector<QRect> bounds;  ///< device rectangles of what it shows beyond black, merged
-        bool valid = false;         ///< it shows the scene it was last drawn from, everywhere
-    };
-
     void frameTick();
     void scheduleNextFrame();
     /// The widget's size in device pixels at `dpr`.
     QSize devicePixelSize(double dpr) const;
-    /// The device rectangles the scene as it is now draws into, merged (valid until the next call).
-    std::vector<QRect>& sceneBounds(double dpr);
-    /// Leaves in changed_ the device rectangles where `shown` differs from the scene as it is now
-    /// and returns false, or returns true when it must be drawn whole; either way `shown` then
-    /// holds the scene's bounds.
-    bool takeDamage(Shown& shown, double dpr);
-    /// changed_ (device pixels) in the widget's own units, outwards.
+    /// Measures the scene as it is now at `dpr` (see FrameRenderer::measure).
+    void measureScene(double dpr);
+    /// The renderer's changed rectangles (device pixels) in the widget's own units, outwards.
     QRegion widgetRegionOfChanges(double dpr) const;
     /// Draws the scene into the painter's device, inside the region being painted.
     void drawScene(QPainter& painter);
     void checkBackingProperties();
-    void drawFrameRate(QPainter& painter);
 
     std::shared_ptr<host::ScreenSaverView> view_;
     std::shared_ptr<QtWindow> window_;
     QTimer frameTimer_;
-    QElapsedTimer clock_;
-    double nextFrameMs_ = 0;  ///< when the next frame is due, on clock_
+    FrameGrid grid_;
     bool frameTimerEnabled_ = true;
     double lastDevicePixelRatio_ = 0;
     QPointer<QScreen> lastScreen_;
     bool watchingWindowHandle_ = false;
     bool showFrameRate_ = false;
-    QElapsedTimer rateClock_;
-    int framesThisSecond_ = 0;
-    int frameRate_ = 0;
-    QRect frameRateBox_;  ///< where the frame rate was drawn last
+    FrameRateOverlay frameRate_;
 
     QImage frame_;        ///< the kept picture, device pixels (frames stepped by hand, hidden widgets)
     QImage opaqueFrame_;  ///< frame_'s pixels read as RGB, for renderImage
     QImage windowPart_;   ///< the widget's part of the window's pixels, while painting on screen
-    Shown inFrame_;       ///< what frame_ shows
-    Shown onWindow_;      ///< what the window shows, drawn there by showFrame and paintEvent
+    ShownFrame inFrame_;  ///< what frame_ shows
+    ShownFrame onWindow_; ///< what the window shows, drawn there by showFrame and paintEvent
     bool showingFrame_ = false;  ///< showFrame's repaint is under way
-    DamageRecorder damage_;
-    std::vector<QRect> changed_;
+    FrameRenderer renderer_;
 };
 
 }  // namespace qtbackend

@@ -1,0 +1,297 @@
+#include "platform/wayland/layer_shell_session.h"
+
+#include <QRect>
+#include <algorithm>
+#include <cmath>
+
+#include "host/host.h"
+#include "platform/qt/qt_host.h"
+#include "platform/qt/qt_screens.h"
+#include "platform/wayland/wayland_connection.h"
+#include "platform/wayland/wayland_output.h"
+#include "platform/wayland/wayland_seat.h"
+
+namespace waylandbackend {
+namespace {
+
+QRect logicalRect(const OutputDescription& d) { return QRect(d.x, d.y, d.width, d.height); }
+
+std::string describe(const WaylandOutput& output) {
+    const OutputDescription& d = output.description();
+    return "output '" + output.label() + "' (" + std::to_string(d.width) + "x" + std::to_string(d.height) + " at " +
+           std::to_string(d.x) + "," + std::to_string(d.y) + ", scale " + std::to_string(d.scale) + ")";
+}
+
+}  // namespace
+
+void WaylandScreenList::refresh(const std::vector<std::unique_ptr<WaylandOutput>>& outputs) {
+    list_.clear();
+    const WaylandOutput* primary = nullptr;
+    for (const auto& output : outputs) {
+        if (!output->isReady()) continue;
+        if (!primary) primary = output.get();
+        output->screen()->setFrame(
+            qtbackend::globalFrameFromQt(logicalRect(primary->description()), logicalRect(output->description())));
+        list_.push_back(output->screen());
+    }
+}
+
+LayerShellSession::LayerShellSession(qtbackend::QtHost& host, WaylandConnection& connection,
+                                     LayerShellOptions options, qtbackend::ViewFactory factory, QObject* parent)
+    : QObject(parent), host_(host), connection_(connection), options_(std::move(options)), factory_(std::move(factory)) {
+    frameTimer_.setSingleShot(true);
+    frameTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&frameTimer_, &QTimer::timeout, this, &LayerShellSession::frameTick);
+}
+
+LayerShellSession::~LayerShellSession() {
+    entries_.clear();
+    if (started_ && &host_.host() == &host::currentHost() && host_.host().screens == &screens_)
+        host_.host().screens = &host_.screens();
+}
+
+bool LayerShellSession::start(std::string* error) {
+    const Globals& g = connection_.globals();
+    if (!g.compositor || !g.shm || !g.layerShell) {
+        *error = !g.layerShell ? "the Wayland compositor offers no layer-shell (zwlr_layer_shell_v1)"
+                               : "the Wayland compositor offers no wl_compositor or wl_shm";
+        return false;
+    }
+    started_ = true;
+    // The views' displays are the outputs, not the screens of Qt's platform (offscreen here).
+    host_.host().screens = &screens_;
+    connect(&connection_, &WaylandConnection::dispatched, this, &LayerShellSession::afterDispatch);
+    connect(&connection_, &WaylandConnection::failed, this,
+            [this](const QString& message, bool protocolError) { emit ended(protocolError ? 1 : 0, message); });
+    // Without input to stop on, no seat is followed (a lock screen's background may have none).
+    connection_.start(options_.stopOnInput);
+    grid_.restart();
+    scheduleNextFrame();
+    afterDispatch();
+    return true;
+}
+
+std::vector<const LayerSurface*> LayerShellSession::surfaces() const {
+    std::vector<const LayerSurface*> result;
+    for (const Entry& e : entries_)
+        if (e.surface->view()) result.push_back(e.surface.get());
+    return result;
+}
+
+void LayerShellSession::logLine(const std::string& line) { host_.logLine(host::LogLevel::Default, line); }
+
+bool LayerShellSession::wantsOutput(const WaylandOutput& output) const {
+    if (std::find(refused_.begin(), refused_.end(), &output) != refused_.end()) return false;
+    if (std::find(refusedSize_.begin(), refusedSize_.end(), &output) != refusedSize_.end()) return false;
+    return options_.onlyOutput.empty() || output.description().name == options_.onlyOutput;
+}
+
+void LayerShellSession::afterDispatch() {
+    if (stopped_ || closedByCompositor_ || connection_.hasFailed()) return;
+    followOutputs();
+    handleConfigures();
+    handleInput();
+    connection_.flush();
+}
+
+void LayerShellSession::followOutputs() {
+    bool changed = false;
+    // Outputs that went away: their surfaces first, while the outputs still exist.
+    std::vector<std::unique_ptr<WaylandOutput>> removed = connection_.takeRemovedOutputs();
+    for (const auto& output : removed) {
+        const auto it = std::find_if(entries_.begin(), entries_.end(),
+                                     [&](const Entry& e) { return &e.surface->output() == output.get(); });
+        if (it != entries_.end()) retire(it, describe(*output) + " removed");
+        std::erase(refused_, output.get());
+        std::erase(refusedSize_, output.get());
+        changed = changed || output->isReady();
+    }
+    removed.clear();
+
+    for (const auto& output : connection_.outputs()) {
+        const bool described = output->takeChanged();
+        if (!output->isReady()) continue;
+        if (described) std::erase(refusedSize_, output.get());
+        changed = changed || described;
+        const bool hasSurface = std::any_of(entries_.begin(), entries_.end(),
+                                            [&](const Entry& e) { return &e.surface->output() == output.get(); });
+        if (hasSurface || !wantsOutput(*output)) continue;
+        logLine(describe(*output) + ": a layer surface");
+        Entry entry;
+        entry.surface = std::make_unique<LayerSurface>(connection_, *output, options_.role);
+        entries_.push_back(std::move(entry));
+        changed = true;
+    }
+    if (changed) displaysChanged();
+    if (!options_.onlyOutput.empty() && entries_.empty() && !missingOutputLogged_ && !screens_.screens().empty()) {
+        missingOutputLogged_ = true;
+        std::string names;
+        for (const auto& output : connection_.outputs())
+            if (output->isReady()) names += (names.empty() ? "'" : ", '") + output->label() + "'";
+        logLine("no output is named '" + options_.onlyOutput + "' (there are " + names + "); waiting for it");
+    }
+}
+
+void LayerShellSession::handleConfigures() {
+    for (auto it = entries_.begin(); it != entries_.end();) {
+        LayerSurface& surface = *it->surface;
+        if (surface.isClosed()) {
+            refused_.push_back(&surface.output());
+            anyClosedByCompositor_ = true;
+            retire(it, "the compositor closed the surface on " + describe(surface.output()));
+            it = entries_.begin();  // retire erased; start over (few entries)
+            continue;
+        }
+        if (surface.hasPendingConfigure()) {
+            const uint32_t askedWidth = surface.pendingWidth(), askedHeight = surface.pendingHeight();
+            // A side beyond int32 is as absurd as any other too large: refused as such, and the
+            // log names the size as the compositor sent it.
+            const auto side = [](uint32_t asked) {
+                return static_cast<int32_t>(std::min<uint32_t>(asked, kMaxSurfaceSide + 1));
+            };
+            const int32_t w = side(askedWidth), h = side(askedHeight);
+            if (surface.geometryFor(w, h).width <= 0) {
+                refusedSize_.push_back(&surface.output());
+                retire(it, describe(surface.output()) + " refused: the compositor asked for a surface of " +
+                               std::to_string(askedWidth) + "x" + std::to_string(askedHeight) +
+                               ", which cannot be drawn (at most " +
+                               std::to_string(kMaxSurfaceSide) + " pixels a side)");
+                it = entries_.begin();
+                continue;
+            }
+            const bool resized = surface.width() != w || surface.height() != h;
+            surface.acceptConfigure();
+            if (!surface.view()) {
+                std::shared_ptr<host::ScreenSaverView> view = factory_(host::NSMakeRect(0, 0, w, h));
+                if (view) {
+                    surface.attachView(view);
+                    it->number = viewsMade_++;
+                    emit viewCreated(view.get(), it->number);
+                    view->startAnimation();
+                }
+            } else if (resized) {
+                surface.view()->setFrameSize({static_cast<double>(w), static_cast<double>(h)});
+            }
+            // A frame of the configured size goes out now, not at the next tick.
+            drawFrame(*it, true);
+        }
+        ++it;
+    }
+    if (entries_.empty() && anyClosedByCompositor_) {
+        // The run is over: it is told so once, and nothing is followed or stepped any more.
+        closedByCompositor_ = true;
+        frameTimer_.stop();
+        emit ended(0, QStringLiteral("the compositor closed every surface of the screen saver"));
+    }
+}
+
+void LayerShellSession::handleInput() {
+    for (const auto& seat : connection_.seats()) {
+        InputRecord& record = seat->record();
+        const char* reason = std::exchange(record.stopReason, nullptr);
+        const bool moved = std::exchange(record.pointerMoved, false);
+        if (!options_.stopOnInput || stopped_) continue;
+        if (reason) {
+            stop(QString::fromLatin1(reason));
+            return;
+        }
+        if (!moved || !record.pointerSurface) continue;
+        const auto it = std::find_if(entries_.begin(), entries_.end(),
+                                     [&](const Entry& e) { return e.surface->surface() == record.pointerSurface; });
+        if (it == entries_.end()) continue;
+        // The layout's coordinates: the output's logical position plus the point on its surface.
+        const OutputDescription& d = it->surface->output().description();
+        const double x = d.x + record.pointerX, y = d.y + record.pointerY;
+        if (!firstPointer_) {
+            firstPointer_.emplace(x, y);
+            continue;
+        }
+        if (std::hypot(x - firstPointer_->first, y - firstPointer_->second) > kPointerJitter) {
+            stop(QStringLiteral("mouse movement"));
+            return;
+        }
+    }
+}
+
+void LayerShellSession::scheduleNextFrame() {
+    double interval = 1.0 / 30.0;
+    for (const Entry& e : entries_)
+        if (e.surface->view()) {
+            interval = e.surface->view()->animationTimeInterval();
+            break;
+        }
+    frameTimer_.start(grid_.nextDelayMs(interval));
+}
+
+void LayerShellSession::frameTick() {
+    if (stopped_ || closedByCompositor_ || connection_.hasFailed()) return;
+    for (Entry& e : entries_) {
+        host::ScreenSaverView* view = e.surface->view();
+        if (!view || !view->isAnimating()) continue;
+        view->animateOneFrame();
+        emit viewStepped(view, e.number);
+        if (stopped_) return;
+        // An output the compositor does not repaint returns no frame callback: nothing is drawn
+        // there until it does.
+        if (view->needsDisplay() && e.surface->isReadyForFrame()) drawFrame(e, false);
+    }
+    connection_.flush();
+    scheduleNextFrame();
+}
+
+void LayerShellSession::drawFrame(Entry& entry, bool force) {
+    LayerSurface& surface = *entry.surface;
+    if (!surface.view() || (!force && !surface.isReadyForFrame())) return;
+    surface.drawFrame(options_.showFrameRate);
+    if (!surface.isMapped()) return;
+    const BufferGeometry g = surface.geometry();
+    const std::string pixels = std::to_string(g.width) + "x" + std::to_string(g.height) + " pixels";
+    const std::string logical = std::to_string(surface.width()) + "x" + std::to_string(surface.height());
+    char scale[32];
+    std::snprintf(scale, sizeof scale, "%g", g.devicePixelRatio);
+    const std::string geometry = pixels + " for " + logical + " logical (scale " + scale +
+                                 (g.viewport ? ", through a viewport)" : ")");
+    if (!entry.firstFrameLogged) {
+        entry.firstFrameLogged = true;
+        logLine(describe(surface.output()) + ": first frame of " + geometry + ", " +
+                std::to_string(surface.sinceConfigure().elapsed()) + " ms after its configure");
+    } else if (g != entry.loggedGeometry) {
+        // A new density or size: said once, so that what the compositor is given can be checked.
+        logLine(describe(surface.output()) + ": frames of " + geometry);
+    }
+    entry.loggedGeometry = g;
+}
+
+void LayerShellSession::retire(std::vector<Entry>::iterator it, const std::string& why) {
+    logLine(why);
+    for (const auto& seat : connection_.seats()) seat->forgetSurface(it->surface->surface());
+    if (host::ScreenSaverView* view = it->surface->view()) view->stopAnimation();
+    entries_.erase(it);
+}
+
+void LayerShellSession::displaysChanged() {
+    screens_.refresh(connection_.outputs());
+    host_.defaultCenter().postNotificationName(host::NSApplicationDidChangeScreenParametersNotification, nullptr,
+                                               nullptr);
+}
+
+void LayerShellSession::stop(const QString& reason) {
+    if (stopped_) return;
+    stopped_ = true;
+    frameTimer_.stop();
+    logLine("stopping the screen saver: " + reason.toStdString());
+    const double seconds = static_cast<double>(grid_.elapsedMs()) / 1000.0;
+    for (Entry& e : entries_) {
+        char rate[64];
+        std::snprintf(rate, sizeof rate, "%.1f", seconds > 0 ? static_cast<double>(e.surface->framesCommitted()) / seconds : 0.0);
+        logLine(describe(e.surface->output()) + ": " + std::to_string(e.surface->framesCommitted()) +
+                " frames committed in " + std::to_string(static_cast<int>(seconds)) + " s (" + rate + " per second)");
+        if (host::ScreenSaverView* view = e.surface->view()) view->stopAnimation();
+        e.surface->unmap();
+    }
+    host_.distributedCenter().postNotificationName(host::ScreenSaverWillStopNotification, nullptr, nullptr);
+    connection_.flush();
+    emit stopped();
+}
+
+}  // namespace waylandbackend
