@@ -33,18 +33,35 @@ Message with(size_t argument, WireValue value) {
     return m;
 }
 
+/// The leak of goodMessage().
+posix::DecodedSparkLeak goodLeak() {
+    posix::DecodedSparkLeak leak;
+    leak.targetScreenFrame = host::NSMakeRect(1920, 0, 1920, 1080);
+    leak.edge = 1;
+    leak.positionFraction = 0.25;
+    leak.sparkCount = 10;
+    leak.angleCenter = -0.5;
+    leak.angleSpread = 1.5;
+    return leak;
+}
+
+void expectGoodLeak(const std::optional<posix::DecodedSparkLeak>& leak) {
+    ASSERT_TRUE(leak);
+    const posix::DecodedSparkLeak good = goodLeak();
+    EXPECT_EQ(leak->targetScreenFrame.origin.x, good.targetScreenFrame.origin.x);
+    EXPECT_EQ(leak->targetScreenFrame.size.height, good.targetScreenFrame.size.height);
+    EXPECT_EQ(leak->edge, good.edge);
+    EXPECT_EQ(leak->positionFraction, good.positionFraction);
+    EXPECT_EQ(leak->sparkCount, good.sparkCount);
+    EXPECT_EQ(leak->angleCenter, good.angleCenter);
+    EXPECT_EQ(leak->angleSpread, good.angleSpread);
+}
+
 }  // namespace
 
 TEST(SparkLeakWire, AWellFormedLeakDecodesToItsValuesWithTheCountClampedToThePool) {
     auto leak = posix::decodeSparkLeak(goodMessage(), kSelf);
-    ASSERT_TRUE(leak);
-    EXPECT_EQ(leak->targetScreenFrame.origin.x, 1920);
-    EXPECT_EQ(leak->targetScreenFrame.size.height, 1080);
-    EXPECT_EQ(leak->edge, 1);
-    EXPECT_EQ(leak->positionFraction, 0.25);
-    EXPECT_EQ(leak->sparkCount, 10);
-    EXPECT_EQ(leak->angleCenter, -0.5);
-    EXPECT_EQ(leak->angleSpread, 1.5);
+    expectGoodLeak(leak);
 
     leak = posix::decodeSparkLeak(with(posix::kArgSparkCount, WireValue::int32(1000000000)), kSelf);
     ASSERT_TRUE(leak);
@@ -120,25 +137,11 @@ TEST(SparkLeakWire, EveryNameOfOneDisplayServerGivesOneIdentityAndOthersDiffer) 
 }
 
 TEST(SparkLeakWire, ADatagramCarriesALeakAndOnlyTheKernelNamesItsSender) {
-    posix::DecodedSparkLeak leak;
-    leak.targetScreenFrame = host::NSMakeRect(1920, 0, 1920, 1080);
-    leak.edge = 1;
-    leak.positionFraction = 0.25;
-    leak.sparkCount = 10;
-    leak.angleCenter = -0.5;
-    leak.angleSpread = 1.5;
+    posix::DecodedSparkLeak leak = goodLeak();
     posix::SparkLeakDatagram d;
     ASSERT_TRUE(posix::encodeSparkLeakDatagram(leak, kDisplay, d));
     const posix::SenderCredentials another{kSelf.uid, 777};
-    auto got = posix::decodeSparkLeakDatagram(d, another, kSelf);
-    ASSERT_TRUE(got);
-    EXPECT_EQ(got->targetScreenFrame.origin.x, 1920);
-    EXPECT_EQ(got->targetScreenFrame.size.height, 1080);
-    EXPECT_EQ(got->edge, 1);
-    EXPECT_EQ(got->positionFraction, 0.25);
-    EXPECT_EQ(got->sparkCount, 10);
-    EXPECT_EQ(got->angleCenter, -0.5);
-    EXPECT_EQ(got->angleSpread, 1.5);
+    expectGoodLeak(posix::decodeSparkLeakDatagram(d, another, kSelf));
 
     EXPECT_FALSE(posix::decodeSparkLeakDatagram(d, {kSelf.uid, kSelf.pid}, kSelf)) << "from this process";
     EXPECT_FALSE(posix::decodeSparkLeakDatagram(d, {0, 777}, kSelf)) << "from another user";
