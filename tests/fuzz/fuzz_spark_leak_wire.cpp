@@ -1,20 +1,27 @@
 // The decoder of spark leaks from other processes: messages of any shape (any number of
 // arguments of any type and value, often close to the real layout so that the later checks are
-// reached), and display identities from any text. Whatever the decoder lets through must be a
-// leak a view can take as it is: from another process of this user and display server, with
-// finite numbers inside their limits and a spark count the pool can hold.
+// reached), the same bytes as a datagram, and display identities from any text. Whatever the
+// decoder lets through must be a leak a view can take as it is: from another process of this user
+// and display server, with finite numbers inside their limits and a spark count the pool can hold.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "spark_leak_checks.h"
+#include "platform/posix/spark_leak_wire.h"
 
 namespace {
 
-using fuzzcheck::check;
 using posix::WireValue;
+
+void check(bool ok, const char* what) {
+    if (ok) return;
+    std::fprintf(stderr, "broken: %s\n", what);
+    std::abort();
+}
 
 constexpr WireValue::Kind kLayout[] = {
     WireValue::Kind::UInt32, WireValue::Kind::String, WireValue::Kind::UInt32, WireValue::Kind::UInt32,
@@ -50,9 +57,41 @@ WireValue value(FuzzedDataProvider& in, WireValue::Kind kind, std::vector<std::s
     }
 }
 
+/// What every decoded leak must be.
+void checkLeak(const posix::DecodedSparkLeak& leak) {
+    const host::CGRect& f = leak.targetScreenFrame;
+    for (double v : {f.origin.x, f.origin.y, f.size.width, f.size.height, leak.positionFraction,
+                     leak.angleCenter, leak.angleSpread})
+        check(std::isfinite(v), "a number that is not finite");
+    check(std::fabs(f.origin.x) <= posix::kMaxFrameOrigin && std::fabs(f.origin.y) <= posix::kMaxFrameOrigin,
+          "a frame far away");
+    check(f.size.width >= 1 && f.size.width <= posix::kMaxFrameSide && f.size.height >= 1 &&
+              f.size.height <= posix::kMaxFrameSide,
+          "a frame of absurd size");
+    check(leak.edge >= 0 && leak.edge <= 3, "an unknown edge");
+    check(leak.positionFraction >= 0 && leak.positionFraction <= 1, "a fraction off the stretch");
+    check(leak.sparkCount >= 1 && leak.sparkCount <= posix::kMaxLeakSparks, "a count the pool cannot hold");
+    check(std::fabs(leak.angleCenter) <= posix::kMaxAngleCenter, "an absurd heading");
+    check(leak.angleSpread >= 0 && leak.angleSpread <= posix::kMaxAngleSpread, "an absurd fan");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // The bytes as a datagram, after a first byte that picks what the kernel says of the sender.
+    const posix::LeakReceiverIdentity self{kSelfDisplay, kSelfUid, kSelfPid};
+    if (size > 0) {
+        const posix::SenderCredentials from{data[0] & 1 ? kSelfUid + 1 : kSelfUid,
+                                            data[0] & 2 ? kSelfPid : (data[0] & 4 ? 0u : 777u)};
+        if (const auto leak = posix::decodeSparkLeakDatagram({data + 1, size - 1}, from, self)) {
+            check(size - 1 == posix::kSparkLeakDatagramSize, "a datagram of another size");
+            check(from.uid == kSelfUid && from.pid != kSelfPid && from.pid != 0, "another sender's datagram");
+            check(data[5] == kSelfDisplay.size() && std::string_view(reinterpret_cast<const char*>(data) + 9,
+                                                                     kSelfDisplay.size()) == kSelfDisplay,
+                  "another display server's datagram");
+            checkLeak(*leak);
+        }
+    }
     FuzzedDataProvider in(data, size);
     std::vector<std::string> texts;
     texts.reserve(32);  // the values point into these strings
@@ -66,13 +105,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         arguments.push_back(value(in, kind, texts));
     }
 
-    const posix::LeakReceiverIdentity self{kSelfDisplay, kSelfUid, kSelfPid};
     if (const auto leak = posix::decodeSparkLeak(arguments, self)) {
         check(arguments.size() == posix::kSparkLeakArgumentCount, "a message of the wrong length");
         check(arguments[posix::kArgDisplay].text == kSelfDisplay, "another display server's message");
         check(arguments[posix::kArgUid].integer == kSelfUid, "another user's message");
         check(arguments[posix::kArgPid].integer != kSelfPid, "its own message");
-        fuzzcheck::checkDecodedLeak(*leak);
+        checkLeak(*leak);
     }
 
     // The identity of a display server from any environment: never more than its parts.
