@@ -4,7 +4,6 @@
 #include <array>
 #include <gtest/gtest.h>
 #include <limits>
-#include <vector>
 
 #include "module/view/scene_model.h"
 #include "platform/posix/spark_leak_wire.h"
@@ -145,24 +144,9 @@ TEST(SparkLeakWire, ADatagramCarriesALeakAndOnlyTheKernelNamesItsSender) {
 
     EXPECT_FALSE(posix::decodeSparkLeakDatagram(d, {kSelf.uid, kSelf.pid}, kSelf)) << "from this process";
     EXPECT_FALSE(posix::decodeSparkLeakDatagram(d, {0, 777}, kSelf)) << "from another user";
-    // This layout only: a byte more or less, or a display length past its field or not its own.
-    std::vector<uint8_t> longer(d.begin(), d.end());
-    longer.push_back(0);
-    EXPECT_FALSE(posix::decodeSparkLeakDatagram(longer, another, kSelf));
-    EXPECT_FALSE(posix::decodeSparkLeakDatagram(std::span(d).first(d.size() - 1), another, kSelf));
-    posix::SparkLeakDatagram bad = d;
-    bad[5] = 0x02;  // length 8 + 512
-    EXPECT_FALSE(posix::decodeSparkLeakDatagram(bad, another, kSelf));
-    bad = d;
-    bad[4] = 3;  // "x11"
-    EXPECT_FALSE(posix::decodeSparkLeakDatagram(bad, another, kSelf));
-
-    // Values past 32 bits are clamped by the sender and still judged by the receiver.
+    // A count past 32 bits is clamped by the sender, not wrapped.
     leak.sparkCount = int64_t(1) << 40;
     ASSERT_TRUE(posix::encodeSparkLeakDatagram(leak, kDisplay, d));
     EXPECT_EQ(posix::decodeSparkLeakDatagram(d, another, kSelf)->sparkCount, posix::kMaxLeakSparks);
-    leak.edge = (int64_t(1) << 32) + 1;
-    ASSERT_TRUE(posix::encodeSparkLeakDatagram(leak, kDisplay, d));
-    EXPECT_FALSE(posix::decodeSparkLeakDatagram(d, another, kSelf));
     EXPECT_FALSE(posix::encodeSparkLeakDatagram(leak, std::string(posix::kMaxDisplayIdentity + 1, 'x'), d));
 }
