@@ -61,9 +61,9 @@ crossed() {
     for side in 0 1; do python3 "$HERE/count_crossed.py" "$WORK/trace$side.jsonl" | awk '{ print $4 }'; done | xargs
 }
 # crossing_grows BEFORE SIDE...: true once the count of each SIDE (0 left, 1 right) is above its
-# value in BEFORE (an output of crossed), waiting at most 30 s.
+# value in BEFORE (an output of crossed), waiting at most 40 s (fewer frames on a loaded machine).
 crossing_grows() {
-    local before=($1) side now grown deadline=$((SECONDS + 30))
+    local before=($1) side now grown deadline=$((SECONDS + 40))
     shift
     while [ "$SECONDS" -lt "$deadline" ]; do
         now=($(crossed)) grown=1
