@@ -245,6 +245,8 @@ void LayerShellSession::drawFrame(Entry& entry, bool force) {
     surface.drawFrame(options_.showFrameRate);
     if (!surface.isMapped()) return;
     const BufferGeometry g = surface.geometry();
+    // Said once at the first frame and again only when the buffers change: a frame builds no text.
+    if (entry.firstFrameLogged && g == entry.loggedGeometry) return;
     const std::string pixels = std::to_string(g.width) + "x" + std::to_string(g.height) + " pixels";
     const std::string logical = std::to_string(surface.width()) + "x" + std::to_string(surface.height());
     char scale[32];
