@@ -112,6 +112,34 @@ std::optional<uint64_t> parseWindowId(std::string_view text) {
     return id;
 }
 
+std::optional<int64_t> parseIdleAfter(std::string_view text) {
+    const bool seconds = text.ends_with('s');
+    if (seconds) text.remove_suffix(1);
+    const auto n = parseDecimal<int64_t>(text);
+    if (!n || *n < 1 || *n > kMaxIdleAfterSeconds / (seconds ? 1 : 60)) return std::nullopt;
+    return seconds ? *n : *n * 60;
+}
+
+std::vector<std::string> saverArguments(const CommandLine& line) {
+    std::vector<std::string> arguments;
+    for (const SettingOverride& o : line.settings) {
+        for (const auto& s : tavrin::kBoolSettings)
+            if (s.key == o.key) arguments.push_back((o.value ? "--" : "--no-") + std::string(s.flag));
+        for (const auto& s : tavrin::kIntegerSettings)
+            if (s.key == o.key) {
+                arguments.push_back("--" + std::string(s.flag));
+                arguments.push_back(std::to_string(o.value));
+            }
+    }
+    if (!line.traceFile.empty()) arguments.insert(arguments.end(), {"--trace", line.traceFile});
+    if (line.seed) arguments.insert(arguments.end(), {"--seed", std::to_string(*line.seed)});
+    if (line.showFrameRate) arguments.push_back("--fps");
+    if (line.logToStderr) arguments.push_back("--log-stderr");
+    if (line.waylandSurfaces == WaylandSurfaces::LayerShell) arguments.push_back("--layer-shell");
+    if (line.waylandSurfaces == WaylandSurfaces::QtWindows) arguments.push_back("--no-layer-shell");
+    return arguments;
+}
+
 std::optional<PixelSize> parsePixelSize(std::string_view text) {
     const size_t x = text.find('x');
     if (x == std::string_view::npos) return std::nullopt;
@@ -129,7 +157,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
         return result;
     };
     bool help = false, version = false, window = false, render = false, showSettings = false, settingsWindow = false;
-    bool background = false;
+    bool background = false, idleWatch = false;
     bool framesGiven = false, everyGiven = false;
 
     ArgumentReader reader(arguments);
@@ -139,7 +167,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
         const bool takesValue = number != nullptr || option == "--render" || option == "--frames" || option == "--every" ||
                                 option == "--size" || option == "--screens" || option == "--seed" ||
                                 option == "--trace" || option == "--window" || option == "--window-id" ||
-                                option == "--output";
+                                option == "--output" || option == "--after";
         if (!takesValue && reader.hasAttachedValue()) return fail("option " + quoted(option) + " takes no value");
 
         if (option == "--help" || option == "-h") {
@@ -152,6 +180,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
             settingsWindow = true;
         } else if (option == "--background") {
             background = true;
+        } else if (option == "--idle-watch") {
+            idleWatch = true;
         } else if (option == "--log-stderr") {
             line.logToStderr = true;
         } else if (option == "--fps") {
@@ -211,6 +241,12 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
                 const auto id = parseWindowId(*text);
                 if (!id) return fail("invalid window id " + quoted(*text) + " (expected 0x1234abcd or a decimal number)");
                 line.foreignWindowId = *id;
+            } else if (option == "--after") {
+                const auto seconds = parseIdleAfter(*text);
+                if (!seconds)
+                    return fail("invalid time " + quoted(*text) +
+                                " for '--after' (expected minutes, or seconds with an 's': 10, 90s; at most a day)");
+                line.idleAfterSeconds = *seconds;
             } else if (option == "--seed") {
                 const auto seed = parseDecimal<uint64_t>(*text);
                 if (!seed) return fail("invalid seed " + quoted(*text) + " (expected a whole number from 0 to 2^64-1)");
@@ -232,9 +268,14 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
         return result;
     }
     const bool foreign = line.root || line.foreignWindowId;
-    if (int(window) + int(render) + int(showSettings) + int(foreign) + int(settingsWindow) + int(background) > 1)
+    if (int(window) + int(render) + int(showSettings) + int(foreign) + int(settingsWindow) + int(background) +
+            int(idleWatch) >
+        1)
         return fail("choose one of '--window', '--root' (or '--window-id'), '--render', '--show-settings', "
-                    "'--settings' and '--background'");
+                    "'--settings', '--background' and '--idle-watch'");
+    if (line.idleAfterSeconds && !idleWatch) return fail("'--after' goes with '--idle-watch'");
+    if (idleWatch && !line.output.empty())
+        return fail("'--output' cannot be passed on by '--idle-watch': the saver covers every display");
     if (line.showFrameRate && (render || showSettings)) return fail("'--fps' needs a view on a display");
     const bool renderOnly = framesGiven || everyGiven || line.renderSize || !line.screensFile.empty();
     if (renderOnly && !render) return fail("'--frames', '--every', '--size' and '--screens' need '--render'");
@@ -261,6 +302,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
                 : foreign        ? Mode::ForeignWindow
                 : settingsWindow ? Mode::Settings
                 : background     ? Mode::Background
+                : idleWatch      ? Mode::IdleWatch
                                  : Mode::FullScreen;
     return result;
 }
@@ -300,6 +342,12 @@ std::string usageText() {
            "                         root window (X only; how XScreenSaver runs its hacks)\n"
            "  --window-id ID         draw into the X window ID (0x... or decimal); a small\n"
            "                         window, or --root with --window-id, is a preview\n"
+           "  --idle-watch           stay in the session and start the screen saver full screen\n"
+           "                         when the user has been idle for the time in the settings\n"
+           "                         (10 minutes unless set); the saver's options given with it\n"
+           "                         are passed on to every saver it starts\n"
+           "      --after T          this time instead, for this run: minutes, or seconds with\n"
+           "                         an 's' (--after 5, --after 30s)\n"
            "\n"
            "On Wayland, full screen uses layer-shell surfaces where the compositor offers them\n"
            "(sway, Hyprland, KDE Plasma...), else full-screen windows:\n"

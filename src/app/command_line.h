@@ -22,6 +22,7 @@ enum class Mode {
     ForeignWindow,  ///< draws into an X window made by someone else (--root, --window-id)
     Settings,       ///< the settings window with a live preview
     Background,     ///< layer-shell background surfaces on Wayland (a lock screen's background)
+    IdleWatch,      ///< stays in the session and starts the full-screen saver when the user is idle
 };
 
 /// How the full-screen saver is shown on a Wayland desktop.
@@ -40,6 +41,8 @@ inline constexpr int kMaxSide = 16384;       ///< largest window or display side
 inline constexpr int64_t kMaxFrames = 100000000;
 inline constexpr PixelSize kDefaultWindowSize{960, 540};
 inline constexpr PixelSize kDefaultRenderSize{1920, 1080};
+/// Longest idle timeout --after takes: a day.
+inline constexpr int64_t kMaxIdleAfterSeconds = 24 * 60 * 60;
 
 struct CommandLine {
     Mode mode = Mode::FullScreen;
@@ -58,6 +61,7 @@ struct CommandLine {
     WaylandSurfaces waylandSurfaces = WaylandSurfaces::Automatic;
     std::string output;                          ///< --output: draw on the Wayland output of this name only
     std::vector<SettingOverride> settings;  ///< in the order given
+    std::optional<int64_t> idleAfterSeconds;     ///< --after: the idle watcher's timeout for this run
 };
 
 struct ParseResult {
@@ -73,6 +77,13 @@ std::optional<PixelSize> parsePixelSize(std::string_view text);
 
 /// An X window id: hexadecimal with 0x, or decimal; from 1 to 2^32-1.
 std::optional<uint64_t> parseWindowId(std::string_view text);
+
+/// --after's value: whole minutes ("10"), or seconds with an "s" ("90s"); from 1 s to a day.
+std::optional<int64_t> parseIdleAfter(std::string_view text);
+
+/// The options of the full-screen saver the idle watcher starts: what `line` says of the saver's
+/// settings, trace, seed, frame-rate overlay, log and Wayland surfaces, as arguments for it.
+std::vector<std::string> saverArguments(const CommandLine& line);
 
 /// The text printed by --help.
 std::string usageText();

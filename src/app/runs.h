@@ -35,4 +35,8 @@ int runLayerShell(const CommandLine& commandLine, qtbackend::QtHost& host,
 /// the window is closed.
 int runSettingsWindow(qtbackend::QtHost& host);
 
+/// Stays in the session and starts the full-screen saver whenever the user has been idle long
+/// enough, until the session ends or SIGTERM; runs its own (non-GUI) application.
+int runIdleWatch(const CommandLine& commandLine, char* argv0);
+
 }  // namespace app

@@ -123,6 +123,14 @@ std::string settingsFilePath(std::string_view moduleName) {
 
 FileDefaultsStore::FileDefaultsStore(std::string path, std::function<void(const std::string&)> log)
     : path_(std::move(path)), log_(std::move(log)) {
+    load();
+}
+
+void FileDefaultsStore::load() {
+    lines_.clear();
+    endsWithNewline_ = true;
+    fileExisted_ = false;
+    readError_.clear();
     const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         if (errno != ENOENT) {
@@ -204,7 +212,13 @@ int64_t FileDefaultsStore::integerForKey(std::string_view key) {
     return 0;
 }
 
+const std::string* FileDefaultsStore::valueForKey(std::string_view key) const {
+    const Line* line = find(key);
+    return line ? &line->value : nullptr;
+}
+
 void FileDefaultsStore::set(std::string_view key, std::string value) {
+    changed_[std::string(key)] = value;
     Line* line = const_cast<Line*>(find(key));
     if (!line) {
         lines_.push_back({});
@@ -222,6 +236,11 @@ void FileDefaultsStore::setInteger(int64_t value, std::string_view key) { set(ke
 
 bool FileDefaultsStore::synchronize() {
     if (!dirty_) return true;
+    // Another writer (a second window, another process, the user's editor) may have changed the
+    // file since it was read: what it wrote is kept, and only the keys set here are written over.
+    const std::map<std::string, std::string, std::less<>> changed = std::move(changed_);
+    load();
+    for (const auto& [key, value] : changed) set(key, value);
     if (!readError_.empty()) {
         log_("cannot save settings: " + path_ + " could not be read (" + readError_ + "), so it is left as it is");
         return false;
@@ -269,6 +288,7 @@ bool FileDefaultsStore::synchronize() {
         ::close(dir);
     }
     dirty_ = false;
+    changed_.clear();
     fileExisted_ = true;
     endsWithNewline_ = true;
     return true;

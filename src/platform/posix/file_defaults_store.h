@@ -2,8 +2,8 @@
 // ~/.config), named after the module, with one "Key=value" line per setting.
 //
 // Loading never changes the file. Saving is atomic (a temporary file in the same folder, flushed
-// to disk, then renamed over the old one), keeps every line it does not own (comments, unknown
-// keys, even lines it cannot parse) and follows a symbolic link to write the file it names. A
+// to disk, then renamed over the old one), reads the file afresh so that what others wrote since
+// is kept, keeps every line it does not own (comments, unknown keys, even lines it cannot parse) and follows a symbolic link to write the file it names. A
 // file that could not be read is never overwritten; a save that cannot write leaves the old file
 // as it was and logs one line.
 #pragma once
@@ -34,6 +34,8 @@ public:
     bool synchronize() override;
 
     const std::string& path() const { return path_; }
+    /// The value of a key's line as written in the file (trimmed), or null without one.
+    const std::string* valueForKey(std::string_view key) const;
     /// Why the file could not be read, or empty (a missing file is not an error).
     const std::string& readError() const { return readError_; }
 
@@ -46,6 +48,7 @@ private:
         std::string key;   ///< empty for comments, blank and unparsable lines
         std::string value;
     };
+    void load();
     const Line* find(std::string_view key) const;
     void set(std::string_view key, std::string value);
 
@@ -57,6 +60,8 @@ private:
     std::string readError_;
     bool dirty_ = false;
     std::map<std::string, host::DefaultValue, std::less<>> registered_;
+    /// The values set since the last save; a save reads the file afresh and writes these over it.
+    std::map<std::string, std::string, std::less<>> changed_;
 };
 
 /// Reads a value the way the store does: integers in decimal with an optional sign; "true",

@@ -1,0 +1,93 @@
+#include "idle/session_lock.h"
+
+#include "platform/posix/spark_leak_socket.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace idle {
+namespace {
+
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+/// A 64-bit FNV-1a hash of the session's identity in hexadecimal: a file name for any text.
+std::string hashName(const std::string& text) {
+    uint64_t hash = 14695981039346656037ull;
+    for (const char c : text) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string name;
+    for (int shift = 60; shift >= 0; shift -= 4) name += kHex[(hash >> shift) & 0xf];
+    return name;
+}
+
+}  // namespace
+
+std::string privateLockFolder(uint32_t uid, std::string* why) {
+    const std::string runtime = environment("XDG_RUNTIME_DIR");
+    struct stat info {};
+    if (!runtime.empty() && runtime.front() == '/' && ::lstat(runtime.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+        info.st_uid == uid && (info.st_mode & 077) == 0)
+        return runtime;
+    const std::string fallback = "/tmp/tavrin-" + std::to_string(uid);
+    if (posix::ensurePrivateFolder(fallback, uid, why)) return fallback;
+    return {};
+}
+
+std::string sessionIdentity() {
+    const std::string wayland = environment("WAYLAND_DISPLAY");
+    if (!wayland.empty()) {
+        if (wayland.front() == '/') return "wayland:" + wayland;
+        return "wayland:" + environment("XDG_RUNTIME_DIR") + "/" + wayland;
+    }
+    std::string display = environment("DISPLAY");
+    if (display.empty()) return {};
+    // ":0" and ":0.0" are one server: the screen number does not count.
+    const size_t colon = display.rfind(':');
+    const size_t dot = display.find('.', colon == std::string::npos ? 0 : colon);
+    if (dot != std::string::npos) display.erase(dot);
+    return "x11:" + display;
+}
+
+SessionLock::~SessionLock() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+SessionLock::Result SessionLock::take(const std::string& folder, const std::string& identity, long* holder,
+                                      std::string* why) {
+    const std::string kind = identity.substr(0, identity.find(':'));
+    path_ = folder + "/tavrin-idle-watch-" + kind + "-" + hashName(identity) + ".lock";
+    fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd_ < 0) {
+        *why = "cannot open " + path_ + ": " + std::strerror(errno);
+        return Result::Failed;
+    }
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        char text[32] = {};
+        const ssize_t n = ::pread(fd_, text, sizeof text - 1, 0);
+        *holder = n > 0 ? std::strtol(text, nullptr, 10) : 0;
+        ::close(fd_);
+        fd_ = -1;
+        if (error == EWOULDBLOCK) return Result::Held;
+        *why = "cannot lock " + path_ + ": " + std::strerror(error);
+        return Result::Failed;
+    }
+    const std::string pid = std::to_string(::getpid()) + "\n";
+    if (::ftruncate(fd_, 0) != 0 || ::pwrite(fd_, pid.data(), pid.size(), 0) < 0) {
+        // The lock holds without the process id; a second watcher just cannot name this one.
+    }
+    return Result::Taken;
+}
+
+}  // namespace idle

@@ -1,0 +1,42 @@
+// One idle watcher per user and session: a lock file in the user's private runtime folder, named
+// after the session's display server, held (flock) for the watcher's life. The kernel drops the
+// lock when the process ends, however it ends, so a crashed watcher never blocks the next one.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace idle {
+
+class SessionLock {
+public:
+    SessionLock() = default;
+    ~SessionLock();
+    SessionLock(const SessionLock&) = delete;
+    SessionLock& operator=(const SessionLock&) = delete;
+
+    enum class Result {
+        Taken,    ///< this process holds the lock
+        Held,     ///< another watcher holds it: `holder` is its process id
+        Failed,   ///< no lock could be made: `why` says why
+    };
+    /// Takes the lock of the session `sessionIdentity` (the display server's kind and name) in
+    /// `folder`, a folder private to this user.
+    Result take(const std::string& folder, const std::string& sessionIdentity, long* holder, std::string* why);
+
+    const std::string& path() const { return path_; }
+
+private:
+    int fd_ = -1;
+    std::string path_;
+};
+
+/// The folder of the lock: this user's runtime folder when it is private to the user, else
+/// /tmp/tavrin-<uid>, made private. Empty with the reason in `why` when neither will do.
+std::string privateLockFolder(uint32_t uid, std::string* why);
+
+/// The session the watcher belongs to: "wayland:<socket path>" on a Wayland session, else
+/// "x11:<host>:<display number>", else empty.
+std::string sessionIdentity();
+
+}  // namespace idle
