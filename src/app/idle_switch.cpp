@@ -19,9 +19,11 @@ constexpr int kSaveMinutesAfterMs = 600;
 
 }  // namespace
 
-IdleSwitch::IdleSwitch(QString program, std::function<void(const std::string&)> log, QWidget* parent)
+IdleSwitch::IdleSwitch(QString program, bool logToStderr, std::function<void(const std::string&)> log,
+                       QWidget* parent)
     : QWidget(parent),
       program_(std::move(program)),
+      logToStderr_(logToStderr),
       log_(std::move(log)),
       settingsPath_(posix::settingsFilePath(TAVRIN_BUNDLE_IDENTIFIER)) {
     const idle::IdleSettings settings = idle::readIdleSettings(settingsPath_);
@@ -72,7 +74,9 @@ void IdleSwitch::turn(bool on) {
     if (!idle::writeAutostartEntry(program_.toStdString(), &why)) log_(why);
     // Started now, not at the next login; a watcher that already runs in this session lets the
     // new one end at once.
-    if (!QProcess::startDetached(program_, {QStringLiteral("--idle-watch")}))
+    QStringList arguments{QStringLiteral("--idle-watch")};
+    if (logToStderr_) arguments.push_back(QStringLiteral("--log-stderr"));
+    if (!QProcess::startDetached(program_, arguments))
         log_("cannot start the idle watcher " + program_.toStdString() + " --idle-watch");
 }
 

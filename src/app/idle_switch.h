@@ -18,9 +18,11 @@ namespace app {
 
 class IdleSwitch : public QWidget {
 public:
-    /// `program` is started as `program --idle-watch` when the switch is turned on; `log` gets a
-    /// line for each failure (a file that cannot be written, a watcher that cannot start).
-    IdleSwitch(QString program, std::function<void(const std::string&)> log, QWidget* parent = nullptr);
+    /// `program` is started as `program --idle-watch` when the switch is turned on (with
+    /// `--log-stderr` when `logToStderr`, so that its lines follow the window's); `log` gets a line
+    /// for each failure (a file that cannot be written, a watcher that cannot start).
+    IdleSwitch(QString program, bool logToStderr, std::function<void(const std::string&)> log,
+               QWidget* parent = nullptr);
     ~IdleSwitch() override;
 
 private:
@@ -28,6 +30,7 @@ private:
     void saveMinutes();
 
     QString program_;
+    bool logToStderr_;
     std::function<void(const std::string&)> log_;
     std::string settingsPath_;
     QCheckBox* enabled_;

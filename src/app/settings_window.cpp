@@ -57,7 +57,7 @@ int runSettingsWindow(qtbackend::QtHost& host) {
     buttons->addWidget(caption);
     buttons->addStretch(1);
     buttons->addWidget(options);
-    auto* idleSwitch = new IdleSwitch(QCoreApplication::applicationFilePath(),
+    auto* idleSwitch = new IdleSwitch(QCoreApplication::applicationFilePath(), host.log().alsoStderr(),
                                       [&host](const std::string& line) { host.logLine(host::LogLevel::Error, line); },
                                       &window);
     auto* layout = new QVBoxLayout(&window);
