@@ -54,21 +54,22 @@ int runInteractive(const CommandLine& commandLine, qtbackend::QtHost& host) {
         traceWidget(trace, widget, host, viewsMade++);
     });
 
-    // The module retires the stopped process a few seconds after the stop, signal or input.
-    StopSafetyNet safetyNet(host, kStopSafetyNetMs, kStopSafetyNetMs);
+    // After input the module retires the stopped process a few seconds after the stop. A signal
+    // ends it as soon as the will-stop notification's work has run, whether it finds the saver
+    // running or already stopped and retiring: whoever sent it (the idle watcher when the user is
+    // back, a session that ends) does not wait out the retirement; within a second, a stuck GUI
+    // thread or not.
+    StopSafetyNet safetyNet(host, kSignalEndsAtOnceMs, kStopSafetyNetMs);
     StopSignals stopSignals;
     if (!stopSignals.install(
             [&session, &host](int signo) {
                 const char* name = signo == SIGTERM ? "SIGTERM" : "SIGINT";
-                // A stopped saver has hidden its windows and only waits for the module to retire
-                // it: a signal then ends it at once, so that whoever sent it need not wait.
-                if (session.isStopped()) {
+                if (session.isStopped())
                     host.logLine(host::LogLevel::Default,
                                  std::string(name) + " while the stopped screen saver retires: ending now");
-                    QCoreApplication::exit(0);
-                    return;
-                }
-                session.stop(QString::fromLatin1(name));
+                else
+                    session.stop(QString::fromLatin1(name));
+                QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
             },
             safetyNet.signalFd()))
         host.logLine(host::LogLevel::Error, "cannot watch for SIGTERM and SIGINT; they end the program at once");
