@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake make git pkg-config python3 file
-  qt6-base-dev qt6-svg-dev qt6-wayland libxcb1-dev fonts-dejavu-core
+  qt6-base-dev qt6-svg-dev qt6-wayland libxcb1-dev libxcb-screensaver0-dev libxcb-xinput-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev clang libfuzzer-14-dev
   xvfb x11-utils x11-xserver-utils x11-apps xauth xscreensaver dbus-daemon sway
   dpkg-dev lintian desktop-file-utils xsecurelock mate-screensaver dbus
