@@ -131,7 +131,11 @@ void X11IdleSource::selectRawInput(bool on) {
 void X11IdleSource::checkIdle() {
     if (idle_ || inhibited() || ended_) return;
     const std::optional<milliseconds> idleFor = idleTime();
-    if (!idleFor) return;
+    if (!idleFor) {
+        // The server refused an answer but the connection stands: it is asked again a timeout later.
+        if (!ended_) scheduleCheck(timeout_);
+        return;
+    }
     if (*idleFor < timeout_) {
         scheduleCheck(timeout_ - *idleFor);
         return;
@@ -141,10 +145,10 @@ void X11IdleSource::checkIdle() {
     selectRawInput(true);
     const std::optional<std::pair<int, int>> pointer = pointerPosition();
     const std::optional<milliseconds> idleStill = idleTime();
-    if (!pointer || !idleStill) return;
-    if (*idleStill < *idleFor) {
+    if (!pointer || !idleStill || *idleStill < *idleFor) {
+        if (ended_) return;
         selectRawInput(false);
-        scheduleCheck(timeout_ - *idleStill);
+        scheduleCheck(timeout_ - idleStill.value_or(milliseconds(0)));
         return;
     }
     idlePointer_ = *pointer;
