@@ -9,8 +9,8 @@ set -euo pipefail
 # Building and running.
 run_packages=(
   g++ cmake make pkg-config
-  qt6-base-dev qt6-svg-dev qt6-wayland libxcb1-dev fonts-dejavu-core
-  libwayland-dev wayland-protocols libwayland-bin
+  qt6-base-dev qt6-svg-dev qt6-wayland libxcb1-dev libxcb-screensaver0-dev libxcb-xinput-dev
+  fonts-dejavu-core libwayland-dev wayland-protocols libwayland-bin
 )
 
 # The tests' tools.
@@ -20,7 +20,7 @@ test_packages=(
   xvfb x11-utils x11-xserver-utils x11-apps xauth xscreensaver dbus-daemon sway
   dpkg-dev lintian desktop-file-utils xsecurelock mate-screensaver dbus
   swayidle grim wtype python3-dbus dbus-x11
-  kwin-wayland qtwayland5 libkf5screen-bin plasma-wayland-protocols
+  kwin-wayland qtwayland5 libkf5screen-bin plasma-wayland-protocols xdotool
 )
 
 case "${1:-test}" in
