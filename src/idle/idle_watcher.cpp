@@ -139,6 +139,8 @@ void IdleWatcher::onSaverError(QProcess::ProcessError error) {
 void IdleWatcher::endSaver() {
     userBackTimer_.stop();
     if (!saverRunning()) return;
+    // The saver this ends is no crash: its end is logged as one the watcher asked for.
+    terminating_ = true;
     saver_->terminate();
     if (!saver_->waitForFinished(static_cast<int>(kTerminateGrace.count()))) {
         saver_->kill();
