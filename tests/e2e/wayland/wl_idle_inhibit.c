@@ -4,22 +4,17 @@
  *   wl_idle_inhibit   shows a small xdg-shell toplevel with a grey buffer, holds a
  *                     zwp_idle_inhibitor_v1 on its surface, and prints "inhibiting" once the
  *                     compositor has shown the window (its first frame callback came back);
- *                     SIGUSR1 destroys the inhibitor, leaving the window, and prints "released"
- *                     once the compositor has handled that; SIGTERM or SIGINT end it.
+ *                     it holds them until it is killed, which releases both.
  *
  * Compositors apply an inhibitor only while its surface is visible, hence the window.
  *
- * Status: 0 ended by a signal, 1 failure (no display, protocol error, lost connection),
- * 2 the compositor lacks a protocol. */
+ * Status: 1 failure (no display, protocol error, lost connection), 2 the compositor lacks a
+ * protocol; it never ends by itself otherwise. */
 #define _GNU_SOURCE
-#include <errno.h>
-#include <poll.h>
-#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/mman.h>
-#include <sys/signalfd.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
@@ -75,28 +70,6 @@ static void on_surface_configure(void *data, struct xdg_surface *surface, uint32
 
 static const struct xdg_surface_listener surface_listener = {on_surface_configure};
 
-/* The toplevel's size and close are ignored: the buffer keeps its size, and only a signal ends
- * the tool. */
-static void on_toplevel_configure(void *data, struct xdg_toplevel *toplevel, int32_t width,
-                                  int32_t height, struct wl_array *states)
-{
-    (void)data;
-    (void)toplevel;
-    (void)width;
-    (void)height;
-    (void)states;
-}
-
-static void on_toplevel_close(void *data, struct xdg_toplevel *toplevel)
-{
-    (void)data;
-    (void)toplevel;
-}
-
-/* Version 1 is bound: the later events never come. */
-static const struct xdg_toplevel_listener toplevel_listener = {.configure = on_toplevel_configure,
-                                                               .close = on_toplevel_close};
-
 static void on_frame_done(void *data, struct wl_callback *callback, uint32_t time)
 {
     (void)data;
@@ -145,20 +118,6 @@ static int fail_display(struct wl_display *display, const char *what)
 
 int main(void)
 {
-    /* The signals are read from a descriptor, beside the display's, so none interrupts a
-     * request half-sent. */
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGUSR1);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGINT);
-    sigprocmask(SIG_BLOCK, &signals, NULL);
-    int signal_fd = signalfd(-1, &signals, SFD_CLOEXEC);
-    if (signal_fd < 0) {
-        perror("wl_idle_inhibit: signalfd");
-        return 1;
-    }
-
     struct wl_display *display = wl_display_connect(NULL);
     if (!display) {
         fprintf(stderr, "wl_idle_inhibit: cannot connect to the Wayland display\n");
@@ -181,10 +140,9 @@ int main(void)
     struct xdg_surface *xdg_surface = xdg_wm_base_get_xdg_surface(wm_base, surface);
     xdg_surface_add_listener(xdg_surface, &surface_listener, NULL);
     struct xdg_toplevel *toplevel = xdg_surface_get_toplevel(xdg_surface);
-    xdg_toplevel_add_listener(toplevel, &toplevel_listener, NULL);
+    /* The toplevel's configure and close need no answer: the buffer keeps its size. */
     xdg_toplevel_set_title(toplevel, "idle inhibitor");
-    struct zwp_idle_inhibitor_v1 *inhibitor =
-        zwp_idle_inhibit_manager_v1_create_inhibitor(inhibit_manager, surface);
+    zwp_idle_inhibit_manager_v1_create_inhibitor(inhibit_manager, surface);
     wl_surface_commit(surface);
     while (!configured)
         if (wl_display_dispatch(display) < 0)
@@ -205,50 +163,8 @@ int main(void)
     printf("inhibiting\n");
     fflush(stdout);
 
-    for (;;) {
-        while (wl_display_prepare_read(display) != 0)
-            if (wl_display_dispatch_pending(display) < 0)
-                return fail_display(display, "handling events");
-        if (wl_display_flush(display) < 0 && errno != EAGAIN) {
-            wl_display_cancel_read(display);
-            return fail_display(display, "sending requests");
-        }
-        struct pollfd fds[2] = {{wl_display_get_fd(display), POLLIN, 0}, {signal_fd, POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0 && errno != EINTR) {
-            wl_display_cancel_read(display);
-            perror("wl_idle_inhibit: poll");
-            return 1;
-        }
-        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
-            if (wl_display_read_events(display) < 0 || wl_display_dispatch_pending(display) < 0)
-                return fail_display(display, "reading events");
-        } else {
-            wl_display_cancel_read(display);
-        }
-        if (!(fds[1].revents & POLLIN))
-            continue;
-        struct signalfd_siginfo info;
-        if (read(signal_fd, &info, sizeof info) != (ssize_t)sizeof info)
-            continue;
-        if (info.ssi_signo != SIGUSR1)
-            break;
-        if (inhibitor) {
-            zwp_idle_inhibitor_v1_destroy(inhibitor);
-            inhibitor = NULL;
-            if (wl_display_roundtrip(display) < 0)
-                return fail_display(display, "releasing the inhibitor");
-        }
-        printf("released\n");
-        fflush(stdout);
+    while (wl_display_dispatch(display) >= 0) {
     }
-
-    if (inhibitor)
-        zwp_idle_inhibitor_v1_destroy(inhibitor);
-    xdg_toplevel_destroy(toplevel);
-    xdg_surface_destroy(xdg_surface);
-    wl_surface_destroy(surface);
     wl_buffer_destroy(buffer);
-    wl_display_flush(display);
-    wl_display_disconnect(display);
-    return 0;
+    return fail_display(display, "holding the inhibitor");
 }
