@@ -58,8 +58,17 @@ int runInteractive(const CommandLine& commandLine, qtbackend::QtHost& host) {
     StopSafetyNet safetyNet(host, kStopSafetyNetMs, kStopSafetyNetMs);
     StopSignals stopSignals;
     if (!stopSignals.install(
-            [&session](int signo) {
-                session.stop(signo == SIGTERM ? QStringLiteral("SIGTERM") : QStringLiteral("SIGINT"));
+            [&session, &host](int signo) {
+                const char* name = signo == SIGTERM ? "SIGTERM" : "SIGINT";
+                // A stopped saver has hidden its windows and only waits for the module to retire
+                // it: a signal then ends it at once, so that whoever sent it need not wait.
+                if (session.isStopped()) {
+                    host.logLine(host::LogLevel::Default,
+                                 std::string(name) + " while the stopped screen saver retires: ending now");
+                    QCoreApplication::exit(0);
+                    return;
+                }
+                session.stop(QString::fromLatin1(name));
             },
             safetyNet.signalFd()))
         host.logLine(host::LogLevel::Error, "cannot watch for SIGTERM and SIGINT; they end the program at once");

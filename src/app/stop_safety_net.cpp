@@ -34,7 +34,9 @@ StopSafetyNet::StopSafetyNet(qtbackend::QtHost& host, int afterSignalMs, int aft
       afterSignalLine_("the screen saver was still running " + std::to_string(afterSignalMs) +
                        " ms after SIGTERM or SIGINT - exiting"),
       afterStopLine_("the screen saver was still running " + std::to_string(afterStopMs / 1000) +
-                     " s after the stop - exiting") {
+                     " s after the stop - exiting"),
+      afterRetiringSignalLine_("the stopped screen saver was still running " +
+                               std::to_string(kSignalEndsAtOnceMs) + " ms after SIGTERM or SIGINT - exiting") {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
         host_.logLine(host::LogLevel::Error, "cannot start the stop watchdog: no pipe");
@@ -59,6 +61,7 @@ void StopSafetyNet::arm() { writeByte(writeEnd_, kStopByte); }
 void StopSafetyNet::watch() {
     Clock::time_point deadline = Clock::time_point::max();
     const std::string* line = nullptr;
+    bool stopped = false;
     for (;;) {
         int timeoutMs = -1;
         if (deadline != Clock::time_point::max()) {
@@ -75,11 +78,15 @@ void StopSafetyNet::watch() {
             if (bytes[i] == kQuitByte) return;
             // Anything else is a stop: the GUI thread's, or a signal's number from its handler.
             const bool signal = bytes[i] != kStopByte;
-            const Clock::time_point due =
-                Clock::now() + std::chrono::milliseconds(signal ? afterSignalMs_ : afterStopMs_);
+            // A signal after the stop ends a program that is only retiring: it goes within the
+            // time a signal always gets, whatever the first signal was allowed.
+            const bool retiring = signal && stopped && afterSignalMs_ > kSignalEndsAtOnceMs;
+            stopped = stopped || !signal;
+            const int ms = retiring ? kSignalEndsAtOnceMs : signal ? afterSignalMs_ : afterStopMs_;
+            const Clock::time_point due = Clock::now() + std::chrono::milliseconds(ms);
             if (due < deadline) {
                 deadline = due;
-                line = signal ? &afterSignalLine_ : &afterStopLine_;
+                line = retiring ? &afterRetiringSignalLine_ : signal ? &afterSignalLine_ : &afterStopLine_;
             }
         }
     }

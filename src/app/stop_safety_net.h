@@ -30,7 +30,8 @@ public:
     StopSafetyNet(const StopSafetyNet&) = delete;
     StopSafetyNet& operator=(const StopSafetyNet&) = delete;
 
-    /// Starts the wait for a stop of the GUI thread's (input, or a handled signal).
+    /// Starts the wait for a stop of the GUI thread's (input, or a handled signal). A signal
+    /// after it gets at most kSignalEndsAtOnceMs.
     void arm();
     /// For the signal handler (StopSignals::install): a byte written here starts the wait for a
     /// signal. -1 when the watchdog could not be started.
@@ -45,6 +46,7 @@ private:
     int afterStopMs_;
     std::string afterSignalLine_;
     std::string afterStopLine_;
+    std::string afterRetiringSignalLine_;
     int readEnd_ = -1;
     int writeEnd_ = -1;
     std::thread thread_;

@@ -109,8 +109,6 @@ void IdleWatcher::terminateSaver(const char* why) {
 void IdleWatcher::onSaverFinished(int exitCode, QProcess::ExitStatus exitStatus) {
     killTimer_.stop();
     userBackTimer_.stop();
-    const qint64 pid = saver_->processId();
-    (void)pid;
     if (exitStatus == QProcess::CrashExit) {
         // A saver the watcher ended is no failure; any other signal is.
         log_(terminating_ ? host::LogLevel::Default : host::LogLevel::Error,

@@ -1,5 +1,7 @@
 # SIGTERM and SIGINT stop a running screen saver, which then ends by itself with status 0: the
-# module retires the idle process five seconds after the stop.
+# module retires the idle process five seconds after the stop. A signal that finds the saver
+# already stopped and retiring ends it at once: whoever sent it (the idle watcher, a session that
+# ends) does not wait out the retirement.
 . "$(dirname "$0")/lib.sh"
 
 export QT_QPA_PLATFORM=offscreen
@@ -58,14 +60,28 @@ check_ending() {
 # full-screen saver stopped by SIGINT.
 start_saver window --window 320x200 --seed 3
 start_saver fullscreen --seed 4
+start_saver retiring --seed 5
 sleep 2
 signal_saver window TERM
 signal_saver fullscreen INT
+signal_saver retiring INT
+sleep 0.3
+signal_saver retiring TERM
 wait
 check_ending window TERM
 check_ending fullscreen INT
+if [ -f "$WORK/retiring.status" ]; then
+    seconds=$(python3 -c "print(round($(cat "$WORK/retiring.end") - $(cat "$WORK/retiring.start"), 2))")
+    check "retiring: exit status 0 after SIGTERM" test "$(cat "$WORK/retiring.status")" -eq 0
+    check "retiring: ended ${seconds}s after a SIGTERM during its retirement (at most 1)" \
+        python3 -c "import sys; sys.exit(0 if $seconds <= 1.0 else 1)"
+    check "retiring: the early end is logged" grep -q "SIGTERM while the stopped screen saver retires" \
+        "$WORK/retiring.err"
+else
+    fail "retiring: still running"
+fi
 if [ "$FAILURES" -gt 0 ]; then
-    for name in window fullscreen; do sed "s/^/    $name stderr: /" "$WORK/$name.err" | tail -6; done
+    for name in window fullscreen retiring; do sed "s/^/    $name stderr: /" "$WORK/$name.err" | tail -6; done
 fi
 
 finish
