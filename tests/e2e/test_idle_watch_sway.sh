@@ -44,7 +44,7 @@ saver_comes 1 "$(stamp_of 'watching for' 1)" "first idle period"
 key_ends_saver 1
 saver_comes 2 "$LAST_INPUT" "next idle period"
 key_ends_saver 2
-inhibitor_holds_off 3
+inhibitor_holds_off
 compositor_killed "$SWAY_PID"
 
 show_log
