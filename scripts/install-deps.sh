@@ -20,7 +20,7 @@ test_packages=(
   xvfb x11-utils x11-xserver-utils x11-apps xauth xscreensaver dbus-daemon sway
   dpkg-dev lintian desktop-file-utils xsecurelock mate-screensaver dbus
   swayidle grim wtype python3-dbus dbus-x11
-  kwin-wayland qtwayland5 libkf5screen-bin plasma-wayland-protocols xdotool
+  kwin-wayland qtwayland5 libkf5screen-bin plasma-wayland-protocols xdotool weston
 )
 
 case "${1:-test}" in
