@@ -58,7 +58,7 @@ int runInteractive(const CommandLine& commandLine, qtbackend::QtHost& host) {
     // ends it as soon as the will-stop notification's work has run, whether it finds the saver
     // running or already stopped and retiring: whoever sent it (the idle watcher when the user is
     // back, a session that ends) does not wait out the retirement; within a second, a stuck GUI
-    // thread or not.
+    // thread or not. It ends the way the retirement would have: at once, without exit handlers.
     StopSafetyNet safetyNet(host, kSignalEndsAtOnceMs, kStopSafetyNetMs);
     StopSignals stopSignals;
     if (!stopSignals.install(
@@ -69,7 +69,7 @@ int runInteractive(const CommandLine& commandLine, qtbackend::QtHost& host) {
                                  std::string(name) + " while the stopped screen saver retires: ending now");
                 else
                     session.stop(QString::fromLatin1(name));
-                QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+                QTimer::singleShot(0, [&host] { host.host().process->exitImmediately(0); });
             },
             safetyNet.signalFd()))
         host.logLine(host::LogLevel::Error, "cannot watch for SIGTERM and SIGINT; they end the program at once");

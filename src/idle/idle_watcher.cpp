@@ -66,9 +66,17 @@ bool IdleWatcher::saverRunning() const { return saver_ && saver_->state() != QPr
 void IdleWatcher::onIdle() {
     userBackTimer_.stop();
     if (saverRunning()) {
-        log_(host::LogLevel::Default, "idle again while the last screen saver still runs: none is started");
+        // The last saver still retires after the user's short return: the next one starts as it
+        // ends, unless the user comes back first.
+        idleWhileRunning_ = true;
+        log_(host::LogLevel::Default, "idle again while the last screen saver still runs: the next starts when it ends");
         return;
     }
+    idleWhileRunning_ = false;
+    startSaver();
+}
+
+void IdleWatcher::startSaver() {
     saver_ = std::make_unique<QProcess>();
     saver_->setProgram(command_.program);
     saver_->setArguments(command_.arguments);
@@ -91,6 +99,7 @@ void IdleWatcher::onIdle() {
 }
 
 void IdleWatcher::onActive() {
+    idleWhileRunning_ = false;
     if (!saverRunning()) return;
     // The saver ends itself on input; when it has not within the grace, something else took the
     // input (a lock screen, another client) and the user must not be left behind a saver.
@@ -124,6 +133,10 @@ void IdleWatcher::onSaverFinished(int exitCode, QProcess::ExitStatus exitStatus)
         emit saverEnded(0);
     }
     terminating_ = false;
+    if (idleWhileRunning_) {
+        idleWhileRunning_ = false;
+        startSaver();
+    }
 }
 
 void IdleWatcher::onSaverError(QProcess::ProcessError error) {

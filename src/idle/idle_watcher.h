@@ -55,6 +55,7 @@ signals:
 private:
     void onIdle();
     void onActive();
+    void startSaver();
     void onSaverFinished(int exitCode, QProcess::ExitStatus exitStatus);
     void onSaverError(QProcess::ProcessError error);
     void terminateSaver(const char* why);
@@ -67,6 +68,7 @@ private:
     QTimer userBackTimer_;   ///< armed when the user is back while a saver runs
     QTimer killTimer_;       ///< armed when SIGTERM was sent
     bool terminating_ = false;
+    bool idleWhileRunning_ = false;  ///< the source said idle while the last saver still ran
 };
 
 }  // namespace idle

@@ -70,6 +70,24 @@ TEST(IdleWatcher, StartsOneSaverAtATimeAndEndsOneThatOutlivesTheUsersReturn) {
     ASSERT_TRUE(spinUntil([&] { return run.started == 2; }));
 }
 
+TEST(IdleWatcher, AnIdlePeriodThatBeginsWhileTheLastSaverRetiresStartsTheNextWhenItEnds) {
+    WatcherRun run(QStringLiteral("sleep 0.5"));
+    run.source.goIdle();
+    ASSERT_TRUE(spinUntil([&] { return run.started == 1; }));
+    run.source.comeBack();
+    run.source.goIdle();
+    ASSERT_TRUE(spinUntil([&] { return run.started == 2; }));
+    EXPECT_EQ(run.ended.size(), 1u) << "one saver at a time";
+
+    // Back again before the saver ended: nothing starts after it.
+    run.source.comeBack();
+    run.source.goIdle();
+    run.source.comeBack();
+    ASSERT_TRUE(spinUntil([&] { return run.ended.size() == 2; }));
+    qttest::spinFor(300);
+    EXPECT_EQ(run.started, 2);
+}
+
 TEST(IdleWatcher, ASaverThatEndsItselfIsLeftAloneAndOneThatIgnoresSigtermIsKilled) {
     WatcherRun quick(QStringLiteral("sleep 0.2"));
     quick.source.goIdle();
