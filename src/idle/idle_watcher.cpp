@@ -139,6 +139,7 @@ void IdleWatcher::onSaverError(QProcess::ProcessError error) {
 void IdleWatcher::endSaver() {
     userBackTimer_.stop();
     if (!saverRunning()) return;
+    terminating_ = true;  // a saver ended here is no crash
     saver_->terminate();
     if (!saver_->waitForFinished(static_cast<int>(kTerminateGrace.count()))) {
         saver_->kill();
