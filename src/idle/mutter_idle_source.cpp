@@ -31,7 +31,8 @@ bool replyNumber(const QDBusMessage& reply, Number* value) {
 }
 
 std::string replyError(const QDBusMessage& reply) {
-    if (reply.type() == QDBusMessage::ErrorMessage) return (reply.errorName() + ": " + reply.errorMessage()).toStdString();
+    if (reply.type() == QDBusMessage::ErrorMessage)
+        return (reply.errorName() + ": " + reply.errorMessage()).toStdString();
     return "an answer of the wrong type (" + reply.signature().toStdString() + ")";
 }
 
@@ -79,7 +80,9 @@ MutterIdleSource::~MutterIdleSource() {
     QDBusConnection::disconnectFromBus(connectionName_);
 }
 
-QString MutterIdleSource::name() const { return QStringLiteral("Mutter's idle monitor (org.gnome.Mutter.IdleMonitor)"); }
+QString MutterIdleSource::name() const {
+    return QStringLiteral("Mutter's idle monitor (org.gnome.Mutter.IdleMonitor)");
+}
 
 bool MutterIdleSource::watch(std::chrono::milliseconds timeout, std::string* why) {
     if (timeout.count() <= 0) {
@@ -126,7 +129,9 @@ void MutterIdleSource::onWatchFired(uint id) {
     // Any other id is a watch that was replaced or belonged to a Mutter that has gone.
 }
 
-void MutterIdleSource::onBusDisconnected() { end(0, QStringLiteral("the session bus has gone: the session has ended")); }
+void MutterIdleSource::onBusDisconnected() {
+    end(0, QStringLiteral("the session bus has gone: the session has ended"));
+}
 
 void MutterIdleSource::onOwnerChanged(const QString& newOwner) {
     // A new owner knows none of the old one's watches, and their ids mean nothing to it.
