@@ -10,6 +10,7 @@ packages=(
   dpkg-dev lintian desktop-file-utils xsecurelock mate-screensaver dbus
   libwayland-dev wayland-protocols libwayland-bin swayidle grim wtype python3-dbus dbus-x11
   kwin-wayland qtwayland5 libkf5screen-bin plasma-wayland-protocols
+  gnome-shell python3-gi
 )
 
 missing=()
