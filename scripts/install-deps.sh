@@ -1,17 +1,34 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that Tavrin needs to build, run and test: only those missing.
+# Installs the Debian 12 packages that Tavrin needs, only those missing:
+#   install-deps.sh run    what building and running the program needs (scripts/run.sh);
+#   install-deps.sh test   that, and the tools of the tests: GoogleTest, clang and libFuzzer, the
+#                          X servers, compositors and front-ends the end-to-end tests run, the
+#                          package checks (scripts/test.sh).
 set -euo pipefail
 
-packages=(
-  g++ cmake make git pkg-config python3 file
-  qt6-base-dev qt6-svg-dev qt6-wayland libxcb1-dev fonts-dejavu-core
+# Building and running.
+run_packages=(
+  g++ cmake make pkg-config
+  qt6-base-dev qt6-svg-dev qt6-wayland libxcb1-dev libxcb-screensaver0-dev libxcb-xinput-dev
+  fonts-dejavu-core libwayland-dev wayland-protocols libwayland-bin
+)
+
+# The tests' tools.
+test_packages=(
+  git python3 file
   libgtest-dev libgmock-dev libbenchmark-dev clang libfuzzer-14-dev
   xvfb x11-utils x11-xserver-utils x11-apps xauth xscreensaver dbus-daemon sway
   dpkg-dev lintian desktop-file-utils xsecurelock mate-screensaver dbus
-  libwayland-dev wayland-protocols libwayland-bin swayidle grim wtype python3-dbus dbus-x11
-  kwin-wayland qtwayland5 libkf5screen-bin plasma-wayland-protocols
+  swayidle grim wtype python3-dbus dbus-x11
+  kwin-wayland qtwayland5 libkf5screen-bin plasma-wayland-protocols xdotool weston
   gnome-shell python3-gi
 )
+
+case "${1:-test}" in
+  run) packages=("${run_packages[@]}") ;;
+  test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -21,7 +38,7 @@ for p in "${packages[@]}"; do
 done
 
 if ((${#missing[@]} == 0)); then
-  echo "All build and test packages are installed."
+  echo "All the packages needed are installed."
   exit 0
 fi
 

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 start=$(date +%s)
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh test
 
 echo "== Release build and tests"
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DTAVRIN_BUILD_TESTS=ON -DTAVRIN_BUILD_BENCH=ON >/dev/null

@@ -54,12 +54,22 @@ int runInteractive(const CommandLine& commandLine, qtbackend::QtHost& host) {
         traceWidget(trace, widget, host, viewsMade++);
     });
 
-    // The module retires the stopped process a few seconds after the stop, signal or input.
-    StopSafetyNet safetyNet(host, kStopSafetyNetMs, kStopSafetyNetMs);
+    // After input the module retires the stopped process a few seconds after the stop. A signal
+    // ends it as soon as the will-stop notification's work has run, whether it finds the saver
+    // running or already stopped and retiring: whoever sent it (the idle watcher when the user is
+    // back, a session that ends) does not wait out the retirement; within a second, a stuck GUI
+    // thread or not.
+    StopSafetyNet safetyNet(host, kSignalEndsAtOnceMs, kStopSafetyNetMs);
     StopSignals stopSignals;
     if (!stopSignals.install(
-            [&session](int signo) {
-                session.stop(signo == SIGTERM ? QStringLiteral("SIGTERM") : QStringLiteral("SIGINT"));
+            [&session, &host](int signo) {
+                const char* name = signo == SIGTERM ? "SIGTERM" : "SIGINT";
+                if (session.isStopped())
+                    host.logLine(host::LogLevel::Default,
+                                 std::string(name) + " while the stopped screen saver retires: ending now");
+                else
+                    session.stop(QString::fromLatin1(name));
+                QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
             },
             safetyNet.signalFd()))
         host.logLine(host::LogLevel::Error, "cannot watch for SIGTERM and SIGINT; they end the program at once");

@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <csignal>
 
+#include "app/idle_switch.h"
 #include "app/runs.h"
 #include "app/signal_pipe.h"
 #include "platform/qt/qt_controls.h"
@@ -56,10 +57,14 @@ int runSettingsWindow(qtbackend::QtHost& host) {
     buttons->addWidget(caption);
     buttons->addStretch(1);
     buttons->addWidget(options);
+    auto* idleSwitch = new IdleSwitch(QCoreApplication::applicationFilePath(), host.log().alsoStderr(),
+                                      [&host](const std::string& line) { host.logLine(host::LogLevel::Error, line); },
+                                      &window);
     auto* layout = new QVBoxLayout(&window);
     layout->addWidget(preview, 1);
     layout->addLayout(buttons);
-    window.resize(kPreviewWidth + 24, kPreviewHeight + 64);
+    layout->addWidget(idleSwitch);
+    window.resize(kPreviewWidth + 24, kPreviewHeight + 96);
 
     QObject::connect(options, &QPushButton::clicked, &window, [&] {
         options->setEnabled(false);

@@ -109,8 +109,6 @@ void IdleWatcher::terminateSaver(const char* why) {
 void IdleWatcher::onSaverFinished(int exitCode, QProcess::ExitStatus exitStatus) {
     killTimer_.stop();
     userBackTimer_.stop();
-    const qint64 pid = saver_->processId();
-    (void)pid;
     if (exitStatus == QProcess::CrashExit) {
         // A saver the watcher ended is no failure; any other signal is.
         log_(terminating_ ? host::LogLevel::Default : host::LogLevel::Error,
@@ -139,7 +137,7 @@ void IdleWatcher::onSaverError(QProcess::ProcessError error) {
 void IdleWatcher::endSaver() {
     userBackTimer_.stop();
     if (!saverRunning()) return;
-    terminating_ = true;  // a saver ended here is no crash
+    terminating_ = true;  // the saver the watcher ends is no crash
     saver_->terminate();
     if (!saver_->waitForFinished(static_cast<int>(kTerminateGrace.count()))) {
         saver_->kill();

@@ -53,6 +53,12 @@ single-dash switch with a value|-no-trails=1
 --output without a name|--output
 --output with --window|--output DP-1 --window
 --output with --no-layer-shell|--output DP-1 --no-layer-shell
+--after without --idle-watch|--after 5
+--after 0|--idle-watch --after 0
+--after not a time|--idle-watch --after 5m
+--after beyond a day|--idle-watch --after 1441
+--idle-watch with --window|--idle-watch --window
+--idle-watch with --output|--idle-watch --output DP-1
 CASES
 
 # Single-dash forms, as X programs take them, read like their two-dash forms.
@@ -76,6 +82,10 @@ check "--background says it needs a compositor" grep -q "'--background' needs a 
 run_status 1 "--layer-shell with a compositor that is not there" \
     env XDG_RUNTIME_DIR="$WORK" WAYLAND_DISPLAY=nothing-here "$TAVRIN" --layer-shell
 check "--layer-shell says why" grep -q "cannot connect to the Wayland compositor" "$WORK/err"
+
+# The idle watcher outside a desktop session: one line, status 1.
+run_status 1 "--idle-watch without a session" env -u WAYLAND_DISPLAY -u DISPLAY "$TAVRIN" --idle-watch --after 5s
+check "--idle-watch says it needs a session" grep -q "no session to watch" "$WORK/err"
 
 # An X display that does not answer: Qt's fatal error becomes one line and status 1.
 run_status 1 "unreachable X display" env -u QT_QPA_PLATFORM DISPLAY=:987 "$TAVRIN" --window

@@ -116,6 +116,24 @@ TEST_F(SettingsFile, CommentsUnknownKeysAndOddLinesSurviveASave) {
               "EnableBallCurve=true\n");
 }
 
+TEST_F(SettingsFile, ASaveKeepsWhatAnotherWriterSavedSinceTheFileWasRead) {
+    // The settings window's sheet and its idle switch, or two processes, each hold a store read
+    // at their start: neither save may lose the other's value.
+    FileDefaultsStore sheet = open();
+    FileDefaultsStore idleSwitch = open();
+    idleSwitch.setBool(true, "StartOnIdle");
+    ASSERT_TRUE(idleSwitch.synchronize());
+    writeFile(path, readFile(path) + "# a comment typed in meanwhile\n");
+    sheet.setInteger(7, "TrailLength");
+    ASSERT_TRUE(sheet.synchronize());
+    FileDefaultsStore reread = open();
+    EXPECT_TRUE(reread.boolForKey("StartOnIdle"));
+    EXPECT_EQ(reread.integerForKey("TrailLength"), 7);
+    EXPECT_NE(readFile(path).find("# a comment typed in meanwhile"), std::string::npos);
+    EXPECT_EQ(sheet.integerForKey("TrailLength"), 7);
+    EXPECT_TRUE(sheet.boolForKey("StartOnIdle")) << "the saving store sees what it kept";
+}
+
 TEST_F(SettingsFile, HostileContentReadsAsFallbacksAndIsNeverChangedByReading) {
     static const char kBinary[] = "\x00\xff\x13\nTrailLength=\x00\x01\nEnableNeonGlow=\xfe";
     struct Case {

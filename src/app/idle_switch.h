@@ -1,0 +1,41 @@
+// The settings window's row for starting on idle: "Start Tavrin after [10] minutes of
+// inactivity". The switch applies at once, without the options sheet's OK: on, it saves the
+// setting, writes the autostart entry and starts the idle watcher; off, it saves the setting
+// (which ends a running watcher, since the watcher follows the settings file) and removes the
+// entry. The minutes are saved as they change and a running watcher takes them up.
+#pragma once
+
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <string>
+
+class QCheckBox;
+class QSpinBox;
+
+namespace app {
+
+class IdleSwitch : public QWidget {
+public:
+    /// `program` is started as `program --idle-watch` when the switch is turned on (with
+    /// `--log-stderr` when `logToStderr`, so that its lines follow the window's); `log` gets a line
+    /// for each failure (a file that cannot be written, a watcher that cannot start).
+    IdleSwitch(QString program, bool logToStderr, std::function<void(const std::string&)> log,
+               QWidget* parent = nullptr);
+    ~IdleSwitch() override;
+
+private:
+    void turn(bool on);
+    void saveMinutes();
+
+    QString program_;
+    bool logToStderr_;
+    std::function<void(const std::string&)> log_;
+    std::string settingsPath_;
+    QCheckBox* enabled_;
+    QSpinBox* minutes_;
+    QTimer saveMinutesLater_;
+};
+
+}  // namespace app

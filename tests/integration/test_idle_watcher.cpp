@@ -1,0 +1,166 @@
+// The idle watcher's loop against a source the test drives and savers that are small shell
+// commands: one saver at a time, a saver that outlives the user's return is ended (and killed when
+// it ignores SIGTERM), a failing saver is logged and tried again at the next idle period. Also the
+// settings that fall back and the one-watcher-per-session lock.
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include "idle/idle_settings.h"
+#include "idle/idle_watcher.h"
+#include "idle/session_lock.h"
+#include "qt_host_test_support.h"
+#include "support/temporary_folder.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using qttest::spinUntil;
+
+class ScriptedSource : public idle::IdleSource {
+public:
+    QString name() const override { return QStringLiteral("a scripted source"); }
+    bool watch(std::chrono::milliseconds timeout, std::string*) override {
+        watched = timeout;
+        return true;
+    }
+    void goIdle() { emit idle(); }
+    void comeBack() { emit active(); }
+    void end() { emit ended(0, QStringLiteral("the session ended")); }
+    std::chrono::milliseconds watched{0};
+};
+
+struct WatcherRun {
+    explicit WatcherRun(const QString& script)
+        : watcher(source, {QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script}},
+                  [this](host::LogLevel, const std::string& line) { log.push_back(line); }) {
+        QObject::connect(&watcher, &idle::IdleWatcher::saverStarted, [this](qint64) { ++started; });
+        QObject::connect(&watcher, &idle::IdleWatcher::saverEnded, [this](int status) { ended.push_back(status); });
+        std::string why;
+        EXPECT_TRUE(watcher.start(2s, &why));
+    }
+    bool logged(const std::string& part) const {
+        for (const std::string& line : log)
+            if (line.find(part) != std::string::npos) return true;
+        return false;
+    }
+    ScriptedSource source;
+    std::vector<std::string> log;
+    int started = 0;
+    std::vector<int> ended;
+    idle::IdleWatcher watcher;
+};
+
+TEST(IdleWatcher, StartsOneSaverAtATimeAndEndsOneThatOutlivesTheUsersReturn) {
+    WatcherRun run(QStringLiteral("sleep 30"));
+    EXPECT_EQ(run.source.watched, 2s);
+    run.source.goIdle();
+    ASSERT_TRUE(spinUntil([&] { return run.watcher.saverRunning(); }));
+    run.source.goIdle();
+    EXPECT_EQ(run.started, 1) << "a second idle period while the saver runs starts none";
+
+    // The saver did not see the input: after the grace, SIGTERM.
+    run.source.comeBack();
+    qttest::spinFor(static_cast<int>(idle::IdleWatcher::kUserBackGrace.count()) - 300);
+    EXPECT_TRUE(run.watcher.saverRunning()) << "the saver gets its grace to end by itself";
+    ASSERT_TRUE(spinUntil([&] { return !run.watcher.saverRunning(); }, 2000));
+    EXPECT_TRUE(run.logged("the user is back"));
+
+    run.source.goIdle();
+    ASSERT_TRUE(spinUntil([&] { return run.started == 2; }));
+}
+
+TEST(IdleWatcher, ASaverThatEndsItselfIsLeftAloneAndOneThatIgnoresSigtermIsKilled) {
+    WatcherRun quick(QStringLiteral("sleep 0.2"));
+    quick.source.goIdle();
+    ASSERT_TRUE(spinUntil([&] { return quick.ended.size() == 1; }));
+    quick.source.comeBack();
+    qttest::spinFor(static_cast<int>(idle::IdleWatcher::kUserBackGrace.count()) + 200);
+    EXPECT_FALSE(quick.logged("SIGTERM"));
+    EXPECT_EQ(quick.ended, std::vector<int>{0});
+
+    WatcherRun stubborn(QStringLiteral("trap '' TERM; sleep 30"));
+    stubborn.source.goIdle();
+    ASSERT_TRUE(spinUntil([&] { return stubborn.watcher.saverRunning(); }));
+    stubborn.source.comeBack();
+    const int allowed = static_cast<int>((idle::IdleWatcher::kUserBackGrace + idle::IdleWatcher::kTerminateGrace).count());
+    ASSERT_TRUE(spinUntil([&] { return !stubborn.watcher.saverRunning(); }, allowed + 2000));
+    EXPECT_TRUE(stubborn.logged("killing it"));
+}
+
+TEST(IdleWatcher, AFailingOrMissingSaverIsLoggedAndTriedAgainAtTheNextIdlePeriod) {
+    WatcherRun failing(QStringLiteral("exit 3"));
+    failing.source.goIdle();
+    ASSERT_TRUE(spinUntil([&] { return failing.ended.size() == 1; }));
+    EXPECT_EQ(failing.ended[0], 3);
+    EXPECT_TRUE(failing.logged("exit status 3"));
+    failing.source.comeBack();
+    failing.source.goIdle();
+    ASSERT_TRUE(spinUntil([&] { return failing.ended.size() == 2; }));
+
+    ScriptedSource source;
+    std::vector<std::string> log;
+    idle::IdleWatcher missing(source, {QStringLiteral("/nonexistent/tavrin"), {}},
+                              [&log](host::LogLevel, const std::string& line) { log.push_back(line); });
+    std::string why;
+    ASSERT_TRUE(missing.start(1s, &why));
+    source.goIdle();
+    EXPECT_FALSE(missing.saverRunning());
+    ASSERT_FALSE(log.empty());
+    EXPECT_NE(log.back().find("cannot start the screen saver /nonexistent/tavrin"), std::string::npos) << log.back();
+
+    // The source's end ends the watcher and its saver.
+    int finished = -1;
+    WatcherRun ending(QStringLiteral("sleep 30"));
+    QObject::connect(&ending.watcher, &idle::IdleWatcher::finished, [&finished](int status) { finished = status; });
+    ending.source.goIdle();
+    ASSERT_TRUE(spinUntil([&] { return ending.watcher.saverRunning(); }));
+    ending.source.end();
+    EXPECT_EQ(finished, 0);
+    EXPECT_FALSE(ending.watcher.saverRunning());
+}
+
+TEST(IdleSettings, UnusableValuesFallBackWithALineAndWritesKeepTheRest) {
+    TemporaryFolder folder;
+    const std::string path = folder.filePath("settings.conf");
+    EXPECT_EQ(idle::readIdleSettings(path).minutes, idle::kDefaultIdleMinutes) << "a missing file";
+
+    for (const char* bad : {"0", "121", "ten", "99999999999999999999999"}) {
+        std::FILE* f = std::fopen(path.c_str(), "w");
+        std::fprintf(f, "StartOnIdle=maybe\nIdleMinutes=%s\n", bad);
+        std::fclose(f);
+        const idle::IdleSettings s = idle::readIdleSettings(path);
+        EXPECT_EQ(s.minutes, idle::kDefaultIdleMinutes) << bad;
+        EXPECT_FALSE(s.startOnIdle);
+        EXPECT_EQ(s.problems.size(), 2u) << bad;
+    }
+
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    std::fputs("# mine\nTrailLength=9\n", f);
+    std::fclose(f);
+    ASSERT_TRUE(idle::writeIdleSettings(path, true, 45, [](const std::string&) {}));
+    const idle::IdleSettings s = idle::readIdleSettings(path);
+    EXPECT_TRUE(s.startOnIdle);
+    EXPECT_EQ(s.minutes, 45);
+    EXPECT_TRUE(s.problems.empty());
+    posix::FileDefaultsStore store(path, [](const std::string&) {});
+    ASSERT_NE(store.valueForKey("TrailLength"), nullptr);
+    EXPECT_EQ(*store.valueForKey("TrailLength"), "9");
+}
+
+TEST(SessionLock, OneWatcherPerSessionAndTheHolderIsNamed) {
+    TemporaryFolder folder;
+    idle::SessionLock first, second, other;
+    long holder = 0;
+    std::string why;
+    ASSERT_EQ(first.take(folder.path(), "x11::5", &holder, &why), idle::SessionLock::Result::Taken) << why;
+    EXPECT_EQ(second.take(folder.path(), "x11::5", &holder, &why), idle::SessionLock::Result::Held);
+    EXPECT_EQ(holder, ::getpid());
+    EXPECT_EQ(other.take(folder.path(), "wayland:/run/user/1/wayland-1", &holder, &why),
+              idle::SessionLock::Result::Taken)
+        << "another session has a lock of its own";
+    EXPECT_EQ(idle::SessionLock().take(folder.path() + "/missing", "x11::5", &holder, &why),
+              idle::SessionLock::Result::Failed);
+}
+
+}  // namespace
