@@ -1,0 +1,151 @@
+#!/usr/bin/python3
+"""What the GNOME Shell tests ask of the shell's session bus (DBUS_SESSION_BUS_ADDRESS).
+
+usage: gnome_bus.py overview-off
+           leaves the overview GNOME Shell starts in
+       gnome_bus.py input FIFO
+           input through org.gnome.Mutter.RemoteDesktop: a line "key" in the FIFO presses and
+           releases Shift, "move" moves the pointer; each is answered "done" on stdout. The virtual devices
+           appear with their first event, which no client gets, so one of each is sent before
+           "ready" is printed. The session lasts as long as this process.
+       gnome_bus.py session-manager
+           a stand-in of org.gnome.SessionManager's inhibitors, which Mutter follows through the
+           InhibitedActions property: Inhibit(app_id, toplevel_xid, reason, flags) -> cookie and
+           Uninhibit(cookie), as a video player calls them
+       gnome_bus.py shot X Y WIDTH HEIGHT FILE.png
+           a screenshot of that area by org.gnome.Shell.Screenshot, which answers only a caller
+           that owns org.gnome.Screenshot
+       gnome_bus.py first-frame TRACE-GLOB SECONDS
+           waits for the first line of a scene trace, then prints Mutter's idle time in ms
+"""
+import glob
+import os
+import sys
+import time
+
+import dbus
+import dbus.service
+
+SHIFT = 42  # evdev KEY_LEFTSHIFT: ends the saver and types nothing
+
+
+def overview_off(bus):
+    shell = bus.get_object("org.gnome.Shell", "/org/gnome/Shell")
+    shell.Set("org.gnome.Shell", "OverviewActive", False, dbus_interface=dbus.PROPERTIES_IFACE)
+
+
+def run_input(bus, fifo):
+    desktop = bus.get_object("org.gnome.Mutter.RemoteDesktop", "/org/gnome/Mutter/RemoteDesktop")
+    path = desktop.CreateSession(dbus_interface="org.gnome.Mutter.RemoteDesktop")
+    session = dbus.Interface(bus.get_object("org.gnome.Mutter.RemoteDesktop", path),
+                             "org.gnome.Mutter.RemoteDesktop.Session")
+    session.Start()
+
+    def key():
+        session.NotifyKeyboardKeycode(dbus.UInt32(SHIFT), True)
+        session.NotifyKeyboardKeycode(dbus.UInt32(SHIFT), False)
+
+    key()
+    session.NotifyPointerMotionRelative(0.0, 0.0)
+    print("ready", flush=True)
+    # Opened for writing as well, so that the commands of one writer after another never end it.
+    for line in os.fdopen(os.open(fifo, os.O_RDWR)):
+        if line.strip() == "key":
+            key()
+        elif line.strip() == "move":
+            session.NotifyPointerMotionRelative(20.0, 10.0)
+        print("done", flush=True)
+
+
+class SessionManager(dbus.service.Object):
+    IDLE = 8  # the inhibitor flag Mutter's idle watches honour
+
+    def __init__(self, bus):
+        super().__init__(bus, "/org/gnome/SessionManager")
+        self.inhibitors, self.next_cookie = {}, 1
+
+    def _changed(self):
+        self.PropertiesChanged("org.gnome.SessionManager",
+                               {"InhibitedActions": dbus.UInt32(self._actions())}, [])
+
+    def _actions(self):
+        actions = 0
+        for flags in self.inhibitors.values():
+            actions |= flags
+        return actions
+
+    @dbus.service.method("org.gnome.SessionManager", in_signature="susu", out_signature="u")
+    def Inhibit(self, app_id, toplevel_xid, reason, flags):
+        cookie, self.next_cookie = self.next_cookie, self.next_cookie + 1
+        self.inhibitors[cookie] = int(flags)
+        self._changed()
+        return cookie
+
+    @dbus.service.method("org.gnome.SessionManager", in_signature="u")
+    def Uninhibit(self, cookie):
+        self.inhibitors.pop(int(cookie), None)
+        self._changed()
+
+    @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="ss", out_signature="v")
+    def Get(self, interface, name):
+        return self.GetAll(interface)[name]
+
+    @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="s", out_signature="a{sv}")
+    def GetAll(self, interface):
+        return {"InhibitedActions": dbus.UInt32(self._actions())}
+
+    @dbus.service.signal(dbus.PROPERTIES_IFACE, signature="sa{sv}as")
+    def PropertiesChanged(self, interface, changed, invalidated):
+        pass
+
+
+def run_session_manager():
+    from dbus.mainloop.glib import DBusGMainLoop
+    from gi.repository import GLib
+    DBusGMainLoop(set_as_default=True)
+    bus = dbus.SessionBus()
+    manager = SessionManager(bus)
+    name = dbus.service.BusName("org.gnome.SessionManager", bus)
+    print("ready", flush=True)
+    GLib.MainLoop().run()
+    del manager, name
+
+
+def shot(bus, x, y, width, height, path):
+    bus.request_name("org.gnome.Screenshot")
+    screenshot = bus.get_object("org.gnome.Shell.Screenshot", "/org/gnome/Shell/Screenshot")
+    ok, _ = screenshot.ScreenshotArea(x, y, width, height, False, path,
+                                      dbus_interface="org.gnome.Shell.Screenshot")
+    sys.exit(0 if ok else 1)
+
+
+def first_frame(bus, pattern, seconds):
+    deadline = time.monotonic() + seconds
+    while not any(os.path.getsize(f) > 0 for f in glob.glob(pattern)):
+        if time.monotonic() > deadline:
+            sys.exit(1)
+        time.sleep(0.01)
+    monitor = bus.get_object("org.gnome.Mutter.IdleMonitor", "/org/gnome/Mutter/IdleMonitor/Core")
+    print(monitor.GetIdletime(dbus_interface="org.gnome.Mutter.IdleMonitor"))
+
+
+def main():
+    command, args = sys.argv[1], sys.argv[2:]
+    if command == "session-manager":
+        run_session_manager()
+        return
+    bus = dbus.SessionBus()
+    if command == "overview-off":
+        overview_off(bus)
+    elif command == "input":
+        run_input(bus, args[0])
+    elif command == "shot":
+        shot(bus, *[int(a) for a in args[:4]], os.path.abspath(args[4]))
+    elif command == "first-frame":
+        first_frame(bus, args[0], float(args[1]))
+    else:
+        sys.exit(f"unknown command {command}")
+
+
+if __name__ == "__main__":
+    main()
