@@ -83,7 +83,7 @@ after_restart=$(crossed)
 
 # What a hostile process of the user might send, at the right hack.
 RIGHT=${HACK[1]}
-SOCKET=$(ls -d "$XDG_RUNTIME_DIR"/tavrin-sparks/x11-*/"$RIGHT")
+SOCKET=$(ls -d "$XDG_RUNTIME_DIR"/tavrin-sparks/x11-*/"$RIGHT"-*)
 peak() { awk '/VmHWM/ { print $2 }' "/proc/$RIGHT/status"; }
 descriptors() { ls "/proc/$RIGHT/fd" | wc -l; }
 peak_before=$(peak) descriptors_before=$(descriptors)
