@@ -23,10 +23,14 @@ else
     echo "note: no pid namespaces on this machine; the hacks keep their own process ids"
 fi
 
-W=960 H=540 JUNK=1000 STALE=150 SILENT=50
-start_xvfb server "$((2 * W))x$H" -noreset
-xrandr --setmonitor LEFT "$W/254x$H/143+0+0" screen >/dev/null
-xrandr --setmonitor RIGHT "$W/254x$H/143+$W+0" none >/dev/null
+# Three monitors in a row, hacks on the left and the middle one: the middle hack sends a leak for
+# each of its two shared edges, and a hack gives up on a peer that is full at two sends a second
+# apart.
+W=640 H=360 JUNK=1000 STALE=150 SILENT=50
+start_xvfb server "$((3 * W))x$H" -noreset
+xrandr --setmonitor LEFT "$W/169x$H/95+0+0" screen >/dev/null
+xrandr --setmonitor MIDDLE "$W/169x$H/95+$W+0" none >/dev/null
+xrandr --setmonitor RIGHT "$W/169x$H/95+$((2 * W))+0" none >/dev/null
 export XDG_RUNTIME_DIR="$WORK/run"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 PIDS=()
@@ -40,9 +44,11 @@ for side in 0 1; do
     disown
     for _ in $(seq 50); do [ -s "$WORK/window$side" ] && break; sleep 0.1; done
 done
-# start_hack SIDE: the hack of that monitor, in a pid namespace of its own.
+# start_hack SIDE SEED: the hack of that monitor, in a pid namespace of its own. With seed 11 the
+# left hack's sprites meet its right edge at frames 168 and 330; with seed 10 the middle hack's meet
+# its right edge at frame 53 and its left one at 236.
 start_hack() {
-    XSCREENSAVER_WINDOW="$(head -1 "$WORK/window$1")" "${NS[@]}" "$TAVRIN" --root --seed 10 --log-stderr \
+    XSCREENSAVER_WINDOW="$(head -1 "$WORK/window$1")" "${NS[@]}" "$TAVRIN" --root --seed "$2" --log-stderr \
         --trace "$WORK/trace$1.jsonl" 2>"$WORK/hack$1.err" &
     PIDS+=($!)
     disown
@@ -57,7 +63,7 @@ poll() {
     done
 }
 
-start_hack 0
+start_hack 0 11
 poll 30 grep -qs "go through the sockets in" "$WORK/hack0.err"
 FOLDER=$(grep -o "$XDG_RUNTIME_DIR/tavrin-sparks/x11-[0-9a-f]*" "$WORK/hack0.err" | head -1)
 [ -n "$FOLDER" ] || { fail "the left hack uses a folder in the runtime folder"; cat "$WORK/hack0.err"; finish; }
@@ -67,7 +73,7 @@ disown
 poll 60 grep -q ready "$WORK/hostile.out"
 
 started=$(date +%s)
-start_hack 1
+start_hack 1 10
 poll 30 grep -qs "go through the sockets in" "$WORK/hack1.err"
 if [ ${#NS[@]} -gt 0 ]; then
     check "both hacks are process 1, each with a socket of its own ($(ls "$FOLDER" | grep '^1-' | xargs))" \
