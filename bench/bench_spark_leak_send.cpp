@@ -100,8 +100,11 @@ void BM_FirstSendOverHostileFolder(benchmark::State& state) {
         f.drainLive();
         state.ResumeTiming();
     }
-    state.counters["delivered"] = benchmark::Counter(static_cast<double>(delivered), benchmark::Counter::kAvgIterations);
-    state.counters["stale"] = benchmark::Counter(static_cast<double>(stale), benchmark::Counter::kAvgIterations);
+    const auto perSend = [](uint64_t n) {
+        return benchmark::Counter(static_cast<double>(n), benchmark::Counter::kAvgIterations);
+    };
+    state.counters["delivered"] = perSend(delivered);
+    state.counters["stale"] = perSend(stale);
 }
 BENCHMARK(BM_FirstSendOverHostileFolder)->Unit(benchmark::kMicrosecond)->Iterations(30);
 
@@ -128,7 +131,8 @@ void BM_LaterSend(benchmark::State& state) {
         }
     }
     f.drainLive();
-    state.counters["delivered"] = benchmark::Counter(static_cast<double>(delivered), benchmark::Counter::kAvgIterations);
+    state.counters["delivered"] =
+        benchmark::Counter(static_cast<double>(delivered), benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_LaterSend)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
 

@@ -1,10 +1,10 @@
 # Sparks between two hacks through a folder that a careless or hostile process of the same user
 # has filled: 1,000 junk entries, 150 sockets of ended processes and 50 sockets that never read,
-# their queues full from the start. Each hack runs in a pid namespace of its own, so both are process 1 and each
-# sees the other as process 0: both sockets are there, sparks cross both ways, the stale sockets
-# are removed and the junk is left, and each hack names every socket that never reads once in its
-# log. Last, a hack given another user's runtime folder, open to all, says why it passes it over
-# and uses /tmp/tavrin-<uid> instead, and takes its socket away when it ends.
+# their queues full from the start. Each hack runs in a pid namespace of its own, so both are
+# process 1 and each sees the other as process 0: both sockets are there, sparks cross both ways,
+# the stale sockets are removed and the junk is left, and each hack names every socket that never
+# reads once in its log. Last, a hack given another user's runtime folder, open to all, says why it
+# passes it over, uses /tmp/tavrin-<uid> instead, and takes its socket away when it ends.
 . "$(dirname "$0")/lib.sh"
 
 HERE="$(cd "$(dirname "$0")" && pwd)"
@@ -86,9 +86,13 @@ crossed() {
 }
 both_crossed() { crossed | awk '{ exit !($1 > 0 && $2 > 0) }'; }
 poll 40 both_crossed
-check "sparks cross both ways through the folder, as each hack's datagrams come from process 0 (frames with them: $(crossed), after $(($(date +%s) - started)) s)" \
-    both_crossed
-left() { while read -r name; do [ -e "$FOLDER/$name" ] || [ -L "$FOLDER/$name" ] && echo "$name"; done <"$WORK/$1.names" | wc -l; }
+check "sparks cross both ways, each hack's datagrams coming from process 0 (frames with them: $(crossed), \
+after $(($(date +%s) - started)) s)" both_crossed
+# left KIND: how many of the entries of that kind hostile_folder.py made are still there.
+left() {
+    while read -r name; do [ -e "$FOLDER/$name" ] || [ -L "$FOLDER/$name" ] && echo "$name"; done <"$WORK/$1.names" |
+        wc -l
+}
 check "the $STALE stale sockets are removed ($(left stale) left)" test "$(left stale)" -eq 0
 check "the $JUNK junk entries are left alone ($(left junk) left)" test "$(left junk)" -eq "$JUNK"
 
@@ -98,8 +102,8 @@ given_up() { grep -c "are given up" "$WORK/hack$1.err"; }
 all_given_up() { [ "$(given_up 0)" -ge "$SILENT" ] && [ "$(given_up 1)" -ge "$SILENT" ]; }
 poll 40 all_given_up
 for side in 0 1; do
-    once=$(while read -r name; do grep -c "socket $name are given up" "$WORK/hack$side.err"; done <"$WORK/silent.names" |
-        grep -cx 1)
+    once=$(while read -r name; do grep -c "socket $name are given up" "$WORK/hack$side.err"; done \
+        <"$WORK/silent.names" | grep -cx 1)
     check "hack $side names each socket that never reads once ($once of $SILENT, $(given_up "$side") lines)" \
         test "$once" -eq "$SILENT" -a "$(given_up "$side")" -eq "$SILENT"
 done
@@ -114,9 +118,11 @@ XDG_RUNTIME_DIR="$OPEN" XSCREENSAVER_WINDOW="$(head -1 "$WORK/window0")" "$TAVRI
 HACK=$!
 PIDS+=($HACK)
 poll 30 grep -qs "go through the sockets in\|sparks stay" "$WORK/hack2.err"
+reason="it \(belongs to another user\|is open to other users\)"
 check "a runtime folder open to others is passed over, in one line saying why" \
-    test "$(grep -c "sparks: XDG_RUNTIME_DIR $OPEN is passed over: it \(belongs to another user\|is open to other users\)" "$WORK/hack2.err")" -eq 1
-check "... and the sockets are in /tmp/tavrin-$uid" grep -q "go through the sockets in /tmp/tavrin-$uid/tavrin-sparks/x11-" "$WORK/hack2.err"
+    test "$(grep -c "sparks: XDG_RUNTIME_DIR $OPEN is passed over: $reason" "$WORK/hack2.err")" -eq 1
+check "... and the sockets are in /tmp/tavrin-$uid" \
+    grep -q "go through the sockets in /tmp/tavrin-$uid/tavrin-sparks/x11-" "$WORK/hack2.err"
 check "... and nothing is made in the open folder" test -z "$(ls -A "$OPEN")"
 socket=$(ls -d /tmp/tavrin-"$uid"/tavrin-sparks/x11-*/"$HACK"-* 2>/dev/null | head -1)
 kill -TERM "$HACK"

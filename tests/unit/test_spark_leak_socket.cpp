@@ -141,7 +141,7 @@ TEST(SparkLeakSocket, ASendReachesEveryLivePeerWhateverElseTheFolderHoldsAndGive
             ASSERT_EQ(peer->receive(got, &from), SparkLeakSocket::Received::Datagram) << send;
             EXPECT_EQ(got, sent);
             EXPECT_EQ(from.uid, ::getuid());
-            EXPECT_EQ(peer->receive(got, &from), SparkLeakSocket::Received::Nothing) << "one datagram, not one per link";
+            EXPECT_EQ(peer->receive(got, &from), SparkLeakSocket::Received::Nothing) << "one, not one per link";
         }
         r = a.sendToPeers(sent, 0);
     }

@@ -153,8 +153,8 @@ void SparkLeakExchange::sendWaiting() {
     // Said once per peer, never per datagram.
     socket_.reportGivenUp([this](std::string_view name) {
         addNote("sparks for the socket " + std::string(name) + " are given up: its queue stayed full for " +
-                std::to_string(SparkLeakSocket::kGiveUpMs) + " ms (a process that does not read); it is tried again every " +
-                std::to_string(SparkLeakSocket::kRetryMs / 1000) + " s");
+                std::to_string(SparkLeakSocket::kGiveUpMs) + " ms (a process that does not read); it is tried again " +
+                "every " + std::to_string(SparkLeakSocket::kRetryMs / 1000) + " s");
     });
     if (socket_.peersLeftOut() && !notedLeftOut_) {
         notedLeftOut_ = true;
