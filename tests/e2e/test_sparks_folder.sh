@@ -23,14 +23,15 @@ else
     echo "note: no pid namespaces on this machine; the hacks keep their own process ids"
 fi
 
-# Three monitors in a row, hacks on the left and the middle one: the middle hack sends a leak for
-# each of its two shared edges, and a hack gives up on a peer that is full at two sends a second
-# apart.
+# Four monitors in a row, hacks on the middle two: a hack sends a leak whenever a sprite meets an
+# edge with a neighbour, and gives up on a peer that is full at two sends a second apart. With seed
+# 102 the left hack's sprites meet its right edge at frames 7 and 43; with seed 155 the right
+# hack's meet its left edge at frame 134 and its right one at 171.
 W=640 H=360 JUNK=1000 STALE=150 SILENT=50
-start_xvfb server "$((3 * W))x$H" -noreset
-xrandr --setmonitor LEFT "$W/169x$H/95+0+0" screen >/dev/null
-xrandr --setmonitor MIDDLE "$W/169x$H/95+$W+0" none >/dev/null
-xrandr --setmonitor RIGHT "$W/169x$H/95+$((2 * W))+0" none >/dev/null
+start_xvfb server "$((4 * W))x$H" -noreset
+for m in 0 1 2 3; do
+    xrandr --setmonitor "M$m" "$W/169x$H/95+$((m * W))+0" "$([ $m -eq 0 ] && echo screen || echo none)" >/dev/null
+done
 export XDG_RUNTIME_DIR="$WORK/run"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 PIDS=()
@@ -39,14 +40,12 @@ at_exit 'kill -9 "${PIDS[@]}" 2>/dev/null'
 mkfifo "$WORK/windows.in" "$WORK/hostile.in"
 exec 8<>"$WORK/windows.in" 9<>"$WORK/hostile.in"
 for side in 0 1; do
-    python3 "$HERE/x11_window.py" "$W" "$H" "$((side * W))" 0 <&8 >"$WORK/window$side" &
+    python3 "$HERE/x11_window.py" "$W" "$H" "$(((side + 1) * W))" 0 <&8 >"$WORK/window$side" &
     PIDS+=($!)
     disown
     for _ in $(seq 50); do [ -s "$WORK/window$side" ] && break; sleep 0.1; done
 done
-# start_hack SIDE SEED: the hack of that monitor, in a pid namespace of its own. With seed 11 the
-# left hack's sprites meet its right edge at frames 168 and 330; with seed 10 the middle hack's meet
-# its right edge at frame 53 and its left one at 236.
+# start_hack SIDE SEED: the hack of that monitor, in a pid namespace of its own.
 start_hack() {
     XSCREENSAVER_WINDOW="$(head -1 "$WORK/window$1")" "${NS[@]}" "$TAVRIN" --root --seed "$2" --log-stderr \
         --trace "$WORK/trace$1.jsonl" 2>"$WORK/hack$1.err" &
@@ -63,17 +62,23 @@ poll() {
     done
 }
 
-start_hack 0 11
-poll 30 grep -qs "go through the sockets in" "$WORK/hack0.err"
-FOLDER=$(grep -o "$XDG_RUNTIME_DIR/tavrin-sparks/x11-[0-9a-f]*" "$WORK/hack0.err" | head -1)
-[ -n "$FOLDER" ] || { fail "the left hack uses a folder in the runtime folder"; cat "$WORK/hack0.err"; finish; }
+# A first hack makes the display's folder and ends; the folder is filled before the two start.
+XSCREENSAVER_WINDOW="$(head -1 "$WORK/window0")" "$TAVRIN" --root --log-stderr 2>"$WORK/probe.err" &
+probe=$!
+poll 30 grep -qs "go through the sockets in" "$WORK/probe.err"
+kill -TERM "$probe"
+wait_exit "$probe" 5000
+FOLDER=$(grep -o "$XDG_RUNTIME_DIR/tavrin-sparks/x11-[0-9a-f]*" "$WORK/probe.err" | head -1)
+[ -n "$FOLDER" ] || { fail "a hack uses a folder in the runtime folder"; cat "$WORK/probe.err"; finish; }
 python3 "$HERE/hostile_folder.py" "$FOLDER" "$WORK" "$JUNK" "$STALE" "$SILENT" <&9 >"$WORK/hostile.out" &
 PIDS+=($!)
 disown
 poll 60 grep -q ready "$WORK/hostile.out"
 
 started=$(date +%s)
-start_hack 1 10
+start_hack 0 102
+poll 30 grep -qs "go through the sockets in" "$WORK/hack0.err"
+start_hack 1 155
 poll 30 grep -qs "go through the sockets in" "$WORK/hack1.err"
 if [ ${#NS[@]} -gt 0 ]; then
     check "both hacks are process 1, each with a socket of its own ($(ls "$FOLDER" | grep '^1-' | xargs))" \
@@ -100,7 +105,7 @@ check "the $JUNK junk entries are left alone ($(left junk) left)" test "$(left j
 # once, by name.
 given_up() { grep -c "are given up" "$WORK/hack$1.err"; }
 all_given_up() { [ "$(given_up 0)" -ge "$SILENT" ] && [ "$(given_up 1)" -ge "$SILENT" ]; }
-poll 40 all_given_up
+poll 60 all_given_up
 for side in 0 1; do
     once=$(while read -r name; do grep -c "socket $name are given up" "$WORK/hack$side.err"; done \
         <"$WORK/silent.names" | grep -cx 1)
