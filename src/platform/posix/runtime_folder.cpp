@@ -80,7 +80,8 @@ std::string privateRuntimeFolder(std::string_view runtimeDir, uint32_t uid, size
             return runtime;
         }
     }
-    passedOver->push_back("XDG_RUNTIME_DIR" + (runtime.empty() ? "" : " " + runtime) + " is passed over: " + reason);
+    if (passedOver)
+        passedOver->push_back("XDG_RUNTIME_DIR" + (runtime.empty() ? "" : " " + runtime) + " is passed over: " + reason);
 
     // /tmp whatever TMPDIR says: every process of the user must find the same folder.
     const std::string fallback = "/tmp/tavrin-" + std::to_string(uid);

@@ -14,8 +14,8 @@ namespace posix {
 
 /// This user's private runtime folder: XDG_RUNTIME_DIR (`runtimeDir`) when it is an absolute
 /// folder (not a link) of `uid`, closed to group and others and no longer than `maxLength`; else
-/// /tmp/tavrin-<uid>, made with mode 0700 and checked the same way. `passedOver` gets one line per
-/// folder passed over saying why. Empty with the reason in `why` when neither will do.
+/// /tmp/tavrin-<uid>, made with mode 0700 and checked the same way. `passedOver` (if not null) gets
+/// one line per folder passed over saying why. Empty with the reason in `why` when neither will do.
 std::string privateRuntimeFolder(std::string_view runtimeDir, uint32_t uid, size_t maxLength,
                                  std::vector<std::string>* passedOver, std::string* why);
 
