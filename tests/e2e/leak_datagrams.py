@@ -11,9 +11,9 @@ import struct
 import sys
 
 
-def datagram(display, frame, edge=1, count=10, spread=1.0, version=2, length=None):
+def datagram(display, frame, edge=1, count=10, spread=1.0, version=3, length=None, token=0x7e57):
     name = display.encode()
-    return (struct.pack("<II", version, len(name) if length is None else length) + name.ljust(512, b"\0")
+    return (struct.pack("<IQI", version, token, len(name) if length is None else length) + name.ljust(504, b"\0")
             + struct.pack("<4didi2d", *frame, edge, 0.5, count, 0.0, spread))
 
 
@@ -35,7 +35,8 @@ while True:  # the largest the kernel takes
         size = size * 3 // 4
 for _ in range(19):
     sender.sendto(b"\xff" * size, path)
-broken = [datagram(display, frame, version=1), datagram(display, frame, length=513), good[:-1], good + b"\0",
+broken = [datagram(display, frame, version=2), datagram(display, frame, length=505), datagram(display, frame, token=0),
+          good[:-1], good + b"\0",
           datagram("x11:elsewhere:0.0", frame), datagram(display, frame, edge=9), datagram(display, frame, count=0),
           datagram(display, (float("nan"), 0.0, 1.0, 1.0)), datagram(display, frame, spread=float("inf"))]
 random.seed(7)

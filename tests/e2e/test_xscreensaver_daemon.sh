@@ -174,12 +174,12 @@ check "without a runtime folder each process shows sparks from the other one (fr
     test "$(crossed | awk '$2 > 0' | wc -l)" -eq 2
 uid=$([ ${#AS_USER[@]} -gt 0 ] && echo 65534 || id -u)
 for pid in $pids; do
-    check "process $pid says once that its sparks go through /tmp/tavrin-sparks-$uid" \
-        test "$(grep -c "org.tavrin.screensaver\[$pid\] host: sparks for displays of other processes go through the sockets in /tmp/tavrin-sparks-$uid/x11-" "$WORK/daemon.log")" -eq 1
+    check "process $pid says once that its sparks go through /tmp/tavrin-$uid/tavrin-sparks" \
+        test "$(grep -c "org.tavrin.screensaver\[$pid\] host: sparks for displays of other processes go through the sockets in /tmp/tavrin-$uid/tavrin-sparks/x11-" "$WORK/daemon.log")" -eq 1
 done
 [ "$FAILURES" -gt 0 ] && sed 's/^/    daemon: /' "$WORK/daemon.log" | grep -v ' view=' | tail -20
 stop_daemon
 # This display's folder goes with the test; the user's folder may serve others.
-folder=$(grep -o "/tmp/tavrin-sparks-$uid/x11-[0-9a-f]*" "$WORK/daemon.log" | head -1)
+folder=$(grep -o "/tmp/tavrin-$uid/tavrin-sparks/x11-[0-9a-f]*" "$WORK/daemon.log" | head -1)
 [ -n "$folder" ] && rm -rf "$folder"
 finish

@@ -1,7 +1,7 @@
 // The decoder of spark leaks from other processes: messages of any shape (any number of
 // arguments of any type and value, often close to the real layout so that the later checks are
 // reached), the same bytes as a datagram, and display identities from any text. Whatever the
-// decoder lets through must be a leak a view can take as it is: from another process of this user
+// decoder lets through must be a leak a view can take as it is: from another exchange of this user
 // and display server, with finite numbers inside their limits and a spark count the pool can hold.
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -24,7 +24,7 @@ void check(bool ok, const char* what) {
 }
 
 constexpr WireValue::Kind kLayout[] = {
-    WireValue::Kind::UInt32, WireValue::Kind::String, WireValue::Kind::UInt32, WireValue::Kind::UInt32,
+    WireValue::Kind::UInt32, WireValue::Kind::String, WireValue::Kind::UInt32, WireValue::Kind::UInt64,
     WireValue::Kind::Double, WireValue::Kind::Double, WireValue::Kind::Double, WireValue::Kind::Double,
     WireValue::Kind::Int32,  WireValue::Kind::Double, WireValue::Kind::Int32,  WireValue::Kind::Double,
     WireValue::Kind::Double};
@@ -32,7 +32,7 @@ static_assert(std::size(kLayout) == posix::kSparkLeakArgumentCount);
 
 constexpr std::string_view kSelfDisplay = "x11::0.0";
 constexpr uint32_t kSelfUid = 1000;
-constexpr uint32_t kSelfPid = 4242;
+constexpr uint64_t kSelfToken = 0x5eed5eed5eed5eedull;
 
 /// A number of any bit pattern, or one near the limits the decoder draws.
 double number(FuzzedDataProvider& in) {
@@ -46,8 +46,12 @@ WireValue value(FuzzedDataProvider& in, WireValue::Kind kind, std::vector<std::s
     switch (kind) {
         case WireValue::Kind::Int32: return WireValue::int32(in.ConsumeIntegral<int32_t>());
         case WireValue::Kind::UInt32: {
-            static constexpr uint32_t kNear[] = {0, 1, posix::kSparkLeakWireVersion, kSelfUid, kSelfPid, 500, 501};
+            static constexpr uint32_t kNear[] = {0, 1, posix::kSparkLeakWireVersion, kSelfUid, 500, 501};
             return WireValue::uint32(in.ConsumeBool() ? in.PickValueInArray(kNear) : in.ConsumeIntegral<uint32_t>());
+        }
+        case WireValue::Kind::UInt64: {
+            static constexpr uint64_t kNear[] = {0, 1, kSelfToken, kSelfToken ^ 1, kSelfToken & 0xffffffffu};
+            return WireValue::uint64(in.ConsumeBool() ? in.PickValueInArray(kNear) : in.ConsumeIntegral<uint64_t>());
         }
         case WireValue::Kind::Double: return WireValue::number(number(in));
         case WireValue::Kind::String:
@@ -79,15 +83,17 @@ void checkLeak(const posix::DecodedSparkLeak& leak) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The bytes as a datagram, after a first byte that picks what the kernel says of the sender.
-    const posix::LeakReceiverIdentity self{kSelfDisplay, kSelfUid, kSelfPid};
+    const posix::LeakReceiverIdentity self{kSelfDisplay, kSelfUid, kSelfToken};
     if (size > 0) {
-        const posix::SenderCredentials from{data[0] & 1 ? kSelfUid + 1 : kSelfUid,
-                                            data[0] & 2 ? kSelfPid : (data[0] & 4 ? 0u : 777u)};
+        const posix::SenderCredentials from{data[0] & 1 ? kSelfUid + 1 : kSelfUid};
         if (const auto leak = posix::decodeSparkLeakDatagram({data + 1, size - 1}, from, self)) {
             check(size - 1 == posix::kSparkLeakDatagramSize, "a datagram of another size");
-            check(from.uid == kSelfUid && from.pid != kSelfPid && from.pid != 0, "another sender's datagram");
-            check(data[5] == kSelfDisplay.size() && std::string_view(reinterpret_cast<const char*>(data) + 9,
-                                                                     kSelfDisplay.size()) == kSelfDisplay,
+            uint64_t token = 0;
+            for (int i = 0; i < 8; ++i) token |= static_cast<uint64_t>(data[5 + i]) << (8 * i);
+            check(from.uid == kSelfUid, "another user's datagram");
+            check(token != kSelfToken && token != 0, "its own datagram, or one of no sender");
+            check(data[13] == kSelfDisplay.size() && std::string_view(reinterpret_cast<const char*>(data) + 17,
+                                                                      kSelfDisplay.size()) == kSelfDisplay,
                   "another display server's datagram");
             checkLeak(*leak);
         }
@@ -101,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; i < count && texts.size() < 30; ++i) {
         const auto kind = shaped && in.ConsumeProbability<double>() >= 0.05
                               ? kLayout[i]
-                              : static_cast<WireValue::Kind>(in.ConsumeIntegralInRange<int>(0, 4));
+                              : static_cast<WireValue::Kind>(in.ConsumeIntegralInRange<int>(0, 5));
         arguments.push_back(value(in, kind, texts));
     }
 
@@ -109,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         check(arguments.size() == posix::kSparkLeakArgumentCount, "a message of the wrong length");
         check(arguments[posix::kArgDisplay].text == kSelfDisplay, "another display server's message");
         check(arguments[posix::kArgUid].integer == kSelfUid, "another user's message");
-        check(arguments[posix::kArgPid].integer != kSelfPid, "its own message");
+        check(static_cast<uint64_t>(arguments[posix::kArgSenderToken].integer) != kSelfToken, "its own message");
         checkLeak(*leak);
     }
 

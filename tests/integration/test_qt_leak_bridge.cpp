@@ -21,16 +21,13 @@
 namespace {
 
 constexpr char kDisplay[] = "x11:test:0.0";
-// Socket names above any process id: the kernel names this process as the sender of every
-// datagram of the test, and neither bridge takes it for itself.
-constexpr uint32_t kNameA = 4000000001u, kNameReceiver = 4000000002u;
-
-qtbackend::SparkLeakBridgeOptions options(const std::string& folder, uint32_t name) {
+// Both bridges live in this process: each knows its own datagrams by its exchange's token.
+qtbackend::SparkLeakBridgeOptions options(const std::string& folder) {
     qtbackend::SparkLeakBridgeOptions o;
     o.folder = folder;
     o.displayIdentity = kDisplay;
     o.uid = static_cast<uint32_t>(::getuid());
-    o.pid = name;
+    o.pid = static_cast<uint32_t>(::getpid());
     return o;
 }
 
@@ -89,9 +86,9 @@ TEST(SparkLeakBridge, OnlyLeaksForUncoveredDisplaysCrossAndAFloodNeitherStallsNo
     host::LocalNotificationCenter centerA, center;
     std::vector<std::string> logA;
     qtbackend::SparkLeakBridge a(centerA, [](const host::CGRect& f) { return sameFrame(f, kLeft); },
-                                 [&logA](const std::string& l) { logA.push_back(l); }, options(folder.path(), kNameA));
+                                 [&logA](const std::string& l) { logA.push_back(l); }, options(folder.path()));
     qtbackend::SparkLeakBridge receiver(center, [](const host::CGRect& f) { return sameFrame(f, kRight); },
-                                        [](const std::string&) {}, options(folder.path(), kNameReceiver));
+                                        [](const std::string&) {}, options(folder.path()));
     ASSERT_TRUE(a.start());
     ASSERT_TRUE(receiver.start());
     ASSERT_EQ(logA.size(), 1u);
@@ -138,7 +135,7 @@ TEST(SparkLeakBridge, OnlyLeaksForUncoveredDisplaysCrossAndAFloodNeitherStallsNo
             leak.sparkCount = kind == 5 ? -5 : kind == 6 ? 1000000000 : 10;
             leak.angleSpread = 1;
             posix::SparkLeakDatagram d;
-            posix::encodeSparkLeakDatagram(leak, kind == 4 ? "x11:test:1.0" : kDisplay, d);
+            posix::encodeSparkLeakDatagram(leak, kind == 4 ? "x11:test:1.0" : kDisplay, 42, d);
             const size_t size = kind == 1 ? d.size() - 8 : d.size();
             const void* bytes = kind == 7 ? static_cast<const void*>(large.data()) : d.data();
             ::sendto(fd, bytes, kind == 7 ? large.size() : size, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);

@@ -15,13 +15,14 @@ static_assert(posix::kMaxLeakSparks == tavrin::kParticleCapacity, "a leak asks f
 namespace {
 
 constexpr std::string_view kDisplay = "x11::0.0";
-const posix::LeakReceiverIdentity kSelf{kDisplay, 1000, 4242};
+const posix::LeakReceiverIdentity kSelf{kDisplay, 1000, 0x5eed5eed5eed5eedull};
+constexpr uint64_t kOtherToken = 0xfeedfacecafef00dull;
 using Message = std::array<WireValue, posix::kSparkLeakArgumentCount>;
 
-/// A leak from process 777 through its right side, into the display at (1920, 0).
+/// A leak from another exchange through its right side, into the display at (1920, 0).
 Message goodMessage() {
     return {WireValue::uint32(posix::kSparkLeakWireVersion), WireValue::string(kDisplay), WireValue::uint32(1000),
-            WireValue::uint32(777), WireValue::number(1920), WireValue::number(0), WireValue::number(1920),
+            WireValue::uint64(kOtherToken), WireValue::number(1920), WireValue::number(0), WireValue::number(1920),
             WireValue::number(1080), WireValue::int32(1), WireValue::number(0.25), WireValue::int32(10),
             WireValue::number(-0.5), WireValue::number(1.5)};
 }
@@ -78,8 +79,8 @@ TEST(SparkLeakWire, ForeignMalformedAndUnbelievableMessagesAreRejected) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     const std::pair<const char*, Message> cases[] = {
-        {"its own message", with(kArgPid, WireValue::uint32(kSelf.pid))},
-        {"no sender", with(kArgPid, WireValue::uint32(0))},
+        {"its own message", with(kArgSenderToken, WireValue::uint64(kSelf.token))},
+        {"no sender", with(kArgSenderToken, WireValue::uint64(0))},
         {"another user", with(kArgUid, WireValue::uint32(0))},
         {"another display server", with(kArgDisplay, WireValue::string("x11::1.0"))},
         {"another layout", with(kArgVersion, WireValue::uint32(kSparkLeakWireVersion + 1))},
@@ -98,7 +99,7 @@ TEST(SparkLeakWire, ForeignMalformedAndUnbelievableMessagesAreRejected) {
         {"spread past a turn", with(kArgAngleSpread, WireValue::number(7))},
     };
     for (const auto& [what, message] : cases) EXPECT_FALSE(decodeSparkLeak(message, kSelf)) << what;
-    EXPECT_FALSE(decodeSparkLeak(goodMessage(), {"", kSelf.uid, kSelf.pid})) << "a receiver of no display server";
+    EXPECT_FALSE(decodeSparkLeak(goodMessage(), {"", kSelf.uid, kSelf.token})) << "a receiver of no display server";
 
     // Every number that is not finite, and every argument of a type it must not have.
     const Message good = goodMessage();
@@ -135,18 +136,23 @@ TEST(SparkLeakWire, EveryNameOfOneDisplayServerGivesOneIdentityAndOthersDiffer) 
     EXPECT_EQ(displayServerIdentity("offscreen", ":0", "wayland-0", "/run/user/1000"), "");
 }
 
-TEST(SparkLeakWire, ADatagramCarriesALeakAndOnlyTheKernelNamesItsSender) {
+TEST(SparkLeakWire, ADatagramCarriesALeakAndItsSendersTokenAndOnlyTheKernelNamesItsUser) {
     posix::DecodedSparkLeak leak = goodLeak();
     posix::SparkLeakDatagram d;
-    ASSERT_TRUE(posix::encodeSparkLeakDatagram(leak, kDisplay, d));
-    const posix::SenderCredentials another{kSelf.uid, 777};
-    expectGoodLeak(posix::decodeSparkLeakDatagram(d, another, kSelf));
+    ASSERT_TRUE(posix::encodeSparkLeakDatagram(leak, kDisplay, kOtherToken, d));
+    const posix::SenderCredentials sameUser{kSelf.uid};
+    expectGoodLeak(posix::decodeSparkLeakDatagram(d, sameUser, kSelf));
+    EXPECT_FALSE(posix::decodeSparkLeakDatagram(d, {0}, kSelf)) << "from another user";
+    // All 64 bits of the token count: one that differs from its own in the top bit only is another's.
+    ASSERT_TRUE(posix::encodeSparkLeakDatagram(leak, kDisplay, kSelf.token, d));
+    EXPECT_FALSE(posix::decodeSparkLeakDatagram(d, sameUser, kSelf)) << "from this exchange";
+    ASSERT_TRUE(posix::encodeSparkLeakDatagram(leak, kDisplay, kSelf.token ^ (uint64_t(1) << 63), d));
+    EXPECT_TRUE(posix::decodeSparkLeakDatagram(d, sameUser, kSelf)) << "another exchange's token";
 
-    EXPECT_FALSE(posix::decodeSparkLeakDatagram(d, {kSelf.uid, kSelf.pid}, kSelf)) << "from this process";
-    EXPECT_FALSE(posix::decodeSparkLeakDatagram(d, {0, 777}, kSelf)) << "from another user";
     // A count past 32 bits is clamped by the sender, not wrapped.
     leak.sparkCount = int64_t(1) << 40;
-    ASSERT_TRUE(posix::encodeSparkLeakDatagram(leak, kDisplay, d));
-    EXPECT_EQ(posix::decodeSparkLeakDatagram(d, another, kSelf)->sparkCount, posix::kMaxLeakSparks);
-    EXPECT_FALSE(posix::encodeSparkLeakDatagram(leak, std::string(posix::kMaxDisplayIdentity + 1, 'x'), d));
+    ASSERT_TRUE(posix::encodeSparkLeakDatagram(leak, kDisplay, kOtherToken, d));
+    EXPECT_EQ(posix::decodeSparkLeakDatagram(d, sameUser, kSelf)->sparkCount, posix::kMaxLeakSparks);
+    EXPECT_FALSE(
+        posix::encodeSparkLeakDatagram(leak, std::string(posix::kMaxDisplayIdentity + 1, 'x'), kOtherToken, d));
 }

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
+#include <utility>
 
 namespace posix {
 namespace {
@@ -19,6 +21,12 @@ void signalFd(int fd) {
 void clearFd(int fd) {
     uint64_t count;
     [[maybe_unused]] const ssize_t n = ::read(fd, &count, sizeof count);
+}
+
+int64_t monotonicMs() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
 }  // namespace
@@ -51,13 +59,14 @@ size_t SparkLeakQueue::take(DecodedSparkLeak* out, size_t capacity, size_t* rema
 
 // --- The exchange ---
 
-bool SparkLeakExchange::start(const std::string& folder, const LeakReceiverIdentity& self, std::string* why) {
+bool SparkLeakExchange::start(const std::string& folder, std::string_view display, uint32_t uid, uint32_t pid,
+                              std::string* why) {
     if (isRunning()) return true;
-    if (self.display.size() > kMaxDisplayIdentity) {
+    if (display.size() > kMaxDisplayIdentity) {
         *why = "the display server's name is too long";
         return false;
     }
-    if (!socket_.open(folder, self.pid, why)) return false;
+    if (!socket_.open(folder, pid, why)) return false;
     wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     readyFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (wakeFd_ < 0 || readyFd_ < 0) {
@@ -65,8 +74,10 @@ bool SparkLeakExchange::start(const std::string& folder, const LeakReceiverIdent
         stop();
         return false;
     }
-    display_ = std::string(self.display);
-    self_ = {display_, self.uid, self.pid};
+    display_ = std::string(display);
+    token_ = randomToken();
+    self_ = {display_, uid, token_};
+    notedLeftOut_ = false;
     stopping_ = false;
     thread_ = std::thread([this] { run(); });
     return true;
@@ -96,6 +107,20 @@ bool SparkLeakExchange::send(const DecodedSparkLeak& leak) {
 
 void SparkLeakExchange::acknowledge() { clearFd(readyFd_); }
 
+std::vector<std::string> SparkLeakExchange::takeNotes() {
+    std::lock_guard lock(notesMutex_);
+    return std::exchange(notes_, {});
+}
+
+void SparkLeakExchange::addNote(std::string note) {
+    {
+        std::lock_guard lock(notesMutex_);
+        if (notes_.size() == kMaxNotes) return;
+        notes_.push_back(std::move(note));
+    }
+    signalFd(readyFd_);
+}
+
 SparkLeakExchange::Counts SparkLeakExchange::counts() const {
     return {sent_.load(), unsent_.load(), accepted_.load(), rejected_.load(), received_.dropped()};
 }
@@ -119,11 +144,22 @@ void SparkLeakExchange::sendWaiting() {
     while (remaining > 0 && !stopping_) {
         const size_t n = outgoing_.take(batch, &remaining);
         for (size_t i = 0; i < n; ++i) {
-            if (!encodeSparkLeakDatagram(batch[i], display_, datagram)) continue;
-            const SparkLeakSocket::SendResult r = socket_.sendToPeers(datagram);
+            if (!encodeSparkLeakDatagram(batch[i], display_, token_, datagram)) continue;
+            const SparkLeakSocket::SendResult r = socket_.sendToPeers(datagram, monotonicMs());
             sent_.fetch_add(r.delivered, std::memory_order_relaxed);
             unsent_.fetch_add(r.full, std::memory_order_relaxed);
         }
+    }
+    // Said once per peer, never per datagram.
+    socket_.reportGivenUp([this](std::string_view name) {
+        addNote("sparks for the socket " + std::string(name) + " are given up: its queue stayed full for " +
+                std::to_string(SparkLeakSocket::kGiveUpMs) + " ms (a process that does not read); it is tried again " +
+                "every " + std::to_string(SparkLeakSocket::kRetryMs / 1000) + " s");
+    });
+    if (socket_.peersLeftOut() && !notedLeftOut_) {
+        notedLeftOut_ = true;
+        addNote("the folder holds more than " + std::to_string(SparkLeakSocket::kMaxPeers) +
+                " sockets of other processes; sparks go to the first of them only");
     }
 }
 

@@ -2,7 +2,8 @@
 // thread of its own: it sends what the program hands it to every other socket of the folder, and
 // decodes what arrives into a small queue of fixed size for the program's own thread, which it
 // wakes through a file descriptor. Neither side ever waits for the other, and nothing is
-// allocated per datagram.
+// allocated per datagram. Its datagrams carry a random token of its own, by which it knows and
+// drops its own.
 #pragma once
 
 #include <array>
@@ -11,7 +12,9 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <vector>
 
 #include "platform/posix/spark_leak_socket.h"
 #include "platform/posix/spark_leak_wire.h"
@@ -54,10 +57,14 @@ public:
     SparkLeakExchange(const SparkLeakExchange&) = delete;
     SparkLeakExchange& operator=(const SparkLeakExchange&) = delete;
 
-    /// Binds this process's socket in `folder` under the name `self.pid` and starts the thread.
-    /// Leaks are taken only as `self` would: from its user and display server, not from itself.
-    /// False with the reason in `why`.
-    bool start(const std::string& folder, const LeakReceiverIdentity& self, std::string* why);
+    /// Most log lines kept for the consumer; more are dropped. A note is made once for each peer
+    /// given up on, and that many are remembered at most.
+    static constexpr size_t kMaxNotes = SparkLeakSocket::kMaxGivenUp;
+
+    /// Binds this process's socket in `folder`, named after `pid` and a random part, and starts
+    /// the thread. Leaks are taken only from the user `uid` and the display server `display`, and
+    /// not from this exchange. False with the reason in `why`.
+    bool start(const std::string& folder, std::string_view display, uint32_t uid, uint32_t pid, std::string* why);
     /// Ends the thread and removes the socket.
     void stop();
     bool isRunning() const { return thread_.joinable(); }
@@ -67,9 +74,11 @@ public:
     /// still to send is full (the leak is dropped) or the exchange is not running.
     bool send(const DecodedSparkLeak& leak);
 
-    /// Readable while received leaks wait to be taken; acknowledge() before taking them.
+    /// Readable while received leaks or notes wait to be taken; acknowledge() before taking them.
     int readyFd() const { return readyFd_; }
     void acknowledge();
+    /// Lines for the log from the exchange's thread (a peer given up on, by its name), oldest first.
+    std::vector<std::string> takeNotes();
     /// The received leaks, as SparkLeakQueue::take.
     template <size_t N>
     size_t take(std::array<DecodedSparkLeak, N>& out, size_t* remaining) {
@@ -89,10 +98,15 @@ private:
     void run();
     void sendWaiting();
     void receiveWaiting();
+    void addNote(std::string note);
 
     SparkLeakSocket socket_;
     std::string display_;
+    uint64_t token_ = 0;
     LeakReceiverIdentity self_;
+    std::mutex notesMutex_;
+    std::vector<std::string> notes_;
+    bool notedLeftOut_ = false;
     SparkLeakQueue outgoing_;
     SparkLeakQueue received_;
     int wakeFd_ = -1;   ///< tells the thread: leaks to send, or stop

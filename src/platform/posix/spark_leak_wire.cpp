@@ -25,6 +25,9 @@ public:
     void u32(uint32_t v) {
         for (int i = 0; i < 4; ++i) out_[at_++] = static_cast<uint8_t>(v >> (8 * i));
     }
+    void u64(uint64_t v) {
+        for (int i = 0; i < 8; ++i) out_[at_++] = static_cast<uint8_t>(v >> (8 * i));
+    }
     void i32(int64_t v) {
         u32(static_cast<uint32_t>(static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX))));
     }
@@ -53,9 +56,13 @@ public:
         return v;
     }
     int32_t i32() { return static_cast<int32_t>(u32()); }
+    uint64_t u64() {
+        uint64_t v = 0;
+        for (int i = 0; i < 8; ++i) v |= static_cast<uint64_t>(in_[at_++]) << (8 * i);
+        return v;
+    }
     double f64() {
-        uint64_t bits = 0;
-        for (int i = 0; i < 8; ++i) bits |= static_cast<uint64_t>(in_[at_++]) << (8 * i);
+        const uint64_t bits = u64();
         double v;
         std::memcpy(&v, &bits, sizeof v);
         return v;
@@ -73,10 +80,12 @@ private:
 
 }  // namespace
 
-bool encodeSparkLeakDatagram(const DecodedSparkLeak& leak, std::string_view display, SparkLeakDatagram& out) {
+bool encodeSparkLeakDatagram(const DecodedSparkLeak& leak, std::string_view display, uint64_t token,
+                             SparkLeakDatagram& out) {
     if (display.size() > kMaxDisplayIdentity) return false;
     DatagramWriter w(out);
     w.u32(kSparkLeakWireVersion);
+    w.u64(token);
     w.u32(static_cast<uint32_t>(display.size()));
     w.text(display, kMaxDisplayIdentity);
     const host::CGRect& f = leak.targetScreenFrame;
@@ -95,11 +104,11 @@ std::optional<DecodedSparkLeak> decodeSparkLeakDatagram(std::span<const uint8_t>
     DatagramReader r(bytes);
     std::array<WireValue, kSparkLeakArgumentCount> a;
     a[kArgVersion] = WireValue::uint32(r.u32());
+    a[kArgSenderToken] = WireValue::uint64(r.u64());
     const uint32_t displayLength = r.u32();
     if (displayLength > kMaxDisplayIdentity) return std::nullopt;
     a[kArgDisplay] = WireValue::string(r.text(displayLength, kMaxDisplayIdentity));
     a[kArgUid] = WireValue::uint32(from.uid);
-    a[kArgPid] = WireValue::uint32(from.pid);
     for (size_t i : {kArgTargetX, kArgTargetY, kArgTargetWidth, kArgTargetHeight}) a[i] = WireValue::number(r.f64());
     a[kArgEdge] = WireValue::int32(r.i32());
     a[kArgPositionFraction] = WireValue::number(r.f64());
@@ -115,13 +124,14 @@ std::optional<DecodedSparkLeak> decodeSparkLeak(std::span<const WireValue> argum
     if (arguments.size() != kSparkLeakArgumentCount) return std::nullopt;
     const auto& a = arguments;
 
-    // Who sent it: the same layout, display server and user, and another process.
+    // Who sent it: the same layout, display server and user, and another exchange.
     if (a[kArgVersion].kind != Kind::UInt32 || a[kArgVersion].integer != kSparkLeakWireVersion) return std::nullopt;
     if (a[kArgDisplay].kind != Kind::String || a[kArgDisplay].text.size() > kMaxDisplayIdentity ||
         self.display.empty() || a[kArgDisplay].text != self.display)
         return std::nullopt;
     if (a[kArgUid].kind != Kind::UInt32 || a[kArgUid].integer != self.uid) return std::nullopt;
-    if (a[kArgPid].kind != Kind::UInt32 || a[kArgPid].integer == 0 || a[kArgPid].integer == self.pid)
+    if (a[kArgSenderToken].kind != Kind::UInt64 || a[kArgSenderToken].integer == 0 ||
+        static_cast<uint64_t>(a[kArgSenderToken].integer) == self.token)
         return std::nullopt;
 
     // What it asks for.

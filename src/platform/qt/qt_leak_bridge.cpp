@@ -30,7 +30,7 @@ SparkLeakBridgeOptions SparkLeakBridgeOptions::fromEnvironment() {
         return options;
     }
     options.folder = posix::sparkLeakFolder(environment("XDG_RUNTIME_DIR"), options.uid, options.displayIdentity,
-                                            &options.whyNoFolder);
+                                            &options.passedOver, &options.whyNoFolder);
     return options;
 }
 
@@ -50,15 +50,17 @@ SparkLeakBridge::~SparkLeakBridge() {
 
 bool SparkLeakBridge::start() {
     if (isExchanging()) return true;
+    for (const std::string& line : options_.passedOver) log_("sparks: " + line);
     std::string why = options_.whyNoFolder;
     if (options_.folder.empty() ||
-        !exchange_.start(options_.folder, {options_.displayIdentity, options_.uid, options_.pid}, &why)) {
+        !exchange_.start(options_.folder, options_.displayIdentity, options_.uid, options_.pid, &why)) {
         log_("sparks stay on this display: " + why);
         return false;
     }
     ready_ = std::make_unique<QSocketNotifier>(exchange_.readyFd(), QSocketNotifier::Read);
     QObject::connect(ready_.get(), &QSocketNotifier::activated, [this] {
         exchange_.acknowledge();
+        for (const std::string& note : exchange_.takeNotes()) log_(note);
         wake();
     });
     center_.addObserver(this, host::TavrinSparkLeakNotification, nullptr,

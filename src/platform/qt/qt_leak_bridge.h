@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/notifications.h"
 #include "platform/posix/spark_leak_exchange.h"
@@ -26,9 +27,10 @@ namespace qtbackend {
 struct SparkLeakBridgeOptions {
     std::string folder;           ///< the folder of the sockets; empty: sparks stay in the process
     std::string whyNoFolder;      ///< with no folder: what the log line says
+    std::vector<std::string> passedOver;  ///< why each runtime folder passed over was, one line each
     std::string displayIdentity;  ///< posix::displayServerIdentity() of this process
     uint32_t uid = 0;
-    uint32_t pid = 0;             ///< also the name of this process's socket
+    uint32_t pid = 0;             ///< the first part of this process's socket's name
 
     /// The folder of this process's user and display server (posix::sparkLeakFolder(), made
     /// when missing), the display server Qt runs on, and this process's user and id.
@@ -53,8 +55,9 @@ public:
     SparkLeakBridge(const SparkLeakBridge&) = delete;
     SparkLeakBridge& operator=(const SparkLeakBridge&) = delete;
 
-    /// Binds this process's socket and starts watching the default centre. Logs one line: where
-    /// sparks go, or why they stay on this display. True when leaks are exchanged.
+    /// Binds this process's socket and starts watching the default centre. Logs a line for each
+    /// runtime folder passed over, then one: where sparks go, or why they stay on this display;
+    /// later, what the exchange notes (a peer given up on). True when leaks are exchanged.
     bool start();
     bool isExchanging() const { return exchange_.isRunning(); }
     const std::string& socketPath() const { return exchange_.socketPath(); }
