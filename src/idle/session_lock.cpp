@@ -1,13 +1,10 @@
 #include "idle/session_lock.h"
 
-#include "platform/posix/spark_leak_socket.h"
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace idle {
@@ -32,17 +29,6 @@ std::string hashName(const std::string& text) {
 }
 
 }  // namespace
-
-std::string privateLockFolder(uint32_t uid, std::string* why) {
-    const std::string runtime = environment("XDG_RUNTIME_DIR");
-    struct stat info {};
-    if (!runtime.empty() && runtime.front() == '/' && ::lstat(runtime.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
-        info.st_uid == uid && (info.st_mode & 077) == 0)
-        return runtime;
-    const std::string fallback = "/tmp/tavrin-" + std::to_string(uid);
-    if (posix::ensurePrivateFolder(fallback, uid, why)) return fallback;
-    return {};
-}
 
 std::string sessionIdentity() {
     const std::string wayland = environment("WAYLAND_DISPLAY");

@@ -31,10 +31,6 @@ private:
     std::string path_;
 };
 
-/// The folder of the lock: this user's runtime folder when it is private to the user, else
-/// /tmp/tavrin-<uid>, made private. Empty with the reason in `why` when neither will do.
-std::string privateLockFolder(uint32_t uid, std::string* why);
-
 /// The session the watcher belongs to: "wayland:<socket path>" on a Wayland session, else
 /// "x11:<host>:<display number>", else empty.
 std::string sessionIdentity();
