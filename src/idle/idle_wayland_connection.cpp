@@ -1,9 +1,7 @@
 #include "idle/idle_wayland_connection.h"
 
-#include <poll.h>
 #include <wayland-client.h>
 
-#include <QElapsedTimer>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -38,7 +36,17 @@ std::unique_ptr<IdleWaylandConnection> IdleWaylandConnection::connect(std::strin
     return connection;
 }
 
-IdleWaylandConnection::IdleWaylandConnection(wl_display* display) : display_(display) {
+IdleWaylandConnection::IdleWaylandConnection(wl_display* display)
+    : display_(display), pump_(std::make_unique<waylandbackend::DisplayPump>(display)) {
+    QObject::connect(pump_.get(), &waylandbackend::DisplayPump::dispatched, this,
+                     &IdleWaylandConnection::afterDispatch);
+    QObject::connect(pump_.get(), &waylandbackend::DisplayPump::failed, this,
+                     [this](const QString& message, bool protocolError, int error) {
+                         // The compositor closed the socket (it ended or was killed): the session
+                         // is over, which is no failure of the watcher's.
+                         const bool ended = !protocolError && (error == 0 || error == EPIPE || error == ECONNRESET);
+                         emit failed(ended ? 0 : 1, message);
+                     });
     registry_ = wl_display_get_registry(display_);
     static const wl_registry_listener listener = {&IdleWaylandConnection::handleGlobal,
                                                   &IdleWaylandConnection::handleGlobalRemove};
@@ -46,12 +54,10 @@ IdleWaylandConnection::IdleWaylandConnection(wl_display* display) : display_(dis
 }
 
 IdleWaylandConnection::~IdleWaylandConnection() {
-    readNotifier_.reset();
-    writeNotifier_.reset();
     for (const Seat& seat : removedSeats_) releaseSeat(seat);
     for (const Seat& seat : seats_) releaseSeat(seat);
     wl_registry_destroy(registry_);
-    if (!failed_) wl_display_flush(display_);
+    pump_.reset();  // sends the releases
     wl_display_disconnect(display_);
 }
 
@@ -88,80 +94,19 @@ void IdleWaylandConnection::releaseSeat(const Seat& seat) {
 }
 
 void IdleWaylandConnection::start() {
-    if (readNotifier_ || failed_) return;
+    if (started_ || pump_->hasFailed()) return;
+    started_ = true;
     seatAnnounced_ = seat();
-    readNotifier_ = std::make_unique<QSocketNotifier>(wl_display_get_fd(display_), QSocketNotifier::Read);
-    QObject::connect(readNotifier_.get(), &QSocketNotifier::activated, this, [this] { readEvents(); });
-    writeNotifier_ = std::make_unique<QSocketNotifier>(wl_display_get_fd(display_), QSocketNotifier::Write);
-    writeNotifier_->setEnabled(false);
-    QObject::connect(writeNotifier_.get(), &QSocketNotifier::activated, this, [this] { flush(); });
-    flush();
+    pump_->start();
 }
 
-void IdleWaylandConnection::flush() {
-    if (failed_) return;
-    if (wl_display_flush(display_) >= 0) {
-        if (writeNotifier_) writeNotifier_->setEnabled(false);
-        return;
-    }
-    if (errno == EAGAIN) {
-        // The socket is full: the rest goes out when it can take more, never by spinning here.
-        if (writeNotifier_) writeNotifier_->setEnabled(true);
-        return;
-    }
-    checkFailure();
-}
+void IdleWaylandConnection::flush() { pump_->flush(); }
 
-bool IdleWaylandConnection::roundtrip(int timeoutMs) {
-    // wl_display_roundtrip would wait for ever on a compositor that stalls: the same, with a limit.
-    wl_callback* done = wl_display_sync(display_);
-    bool answered = false;
-    static const wl_callback_listener listener = {
-        [](void* data, wl_callback*, uint32_t) { *static_cast<bool*>(data) = true; }};
-    wl_callback_add_listener(done, &listener, &answered);
-    QElapsedTimer clock;
-    clock.start();
-    for (;;) {
-        if (wl_display_dispatch_pending(display_) < 0) break;
-        if (answered) break;
-        if (wl_display_prepare_read(display_) != 0) continue;  // more events queued meanwhile
-        if (wl_display_flush(display_) < 0 && errno != EAGAIN) {
-            wl_display_cancel_read(display_);
-            break;
-        }
-        const int left = timeoutMs - static_cast<int>(clock.elapsed());
-        pollfd fd{wl_display_get_fd(display_), POLLIN, 0};
-        if (left <= 0 || ::poll(&fd, 1, left) <= 0) {
-            wl_display_cancel_read(display_);
-            break;
-        }
-        if (wl_display_read_events(display_) < 0) break;
-    }
-    wl_callback_destroy(done);
-    return answered;
-}
+bool IdleWaylandConnection::roundtrip(int timeoutMs) { return pump_->roundtrip(timeoutMs); }
 
-void IdleWaylandConnection::readEvents() {
-    if (failed_) return;
-    // Events already in the queue are dispatched first: prepare_read refuses until it is empty.
-    while (wl_display_prepare_read(display_) != 0) {
-        if (wl_display_dispatch_pending(display_) < 0) {
-            checkFailure();
-            return;
-        }
-    }
-    if (wl_display_read_events(display_) < 0) {
-        checkFailure();
-        return;
-    }
-    dispatchPending();
-}
+bool IdleWaylandConnection::hasFailed() const { return pump_->hasFailed(); }
 
-void IdleWaylandConnection::dispatchPending() {
-    if (wl_display_dispatch_pending(display_) < 0) {
-        checkFailure();
-        return;
-    }
+void IdleWaylandConnection::afterDispatch() {
     if (seat() != seatAnnounced_) {
         seatAnnounced_ = seat();
         emit seatChanged();
@@ -169,32 +114,6 @@ void IdleWaylandConnection::dispatchPending() {
     // The owner has destroyed what it made on a removed seat: the seat itself goes last.
     for (const Seat& seat : std::exchange(removedSeats_, {})) releaseSeat(seat);
     emit dispatched();
-    flush();
-}
-
-void IdleWaylandConnection::checkFailure() {
-    if (failed_) return;
-    failed_ = true;
-    if (readNotifier_) readNotifier_->setEnabled(false);
-    if (writeNotifier_) writeNotifier_->setEnabled(false);
-    const int error = wl_display_get_error(display_);
-    if (error == EPROTO) {
-        const wl_interface* interface = nullptr;
-        uint32_t id = 0;
-        const uint32_t code = wl_display_get_protocol_error(display_, &interface, &id);
-        emit failed(1, QStringLiteral("the Wayland compositor reported a protocol error on %1 (object %2, code %3)")
-                           .arg(QString::fromUtf8(interface ? interface->name : "an unknown interface"))
-                           .arg(id)
-                           .arg(code));
-        return;
-    }
-    // The compositor closed the socket (it ended or was killed): the session is over.
-    if (error == 0 || error == EPIPE || error == ECONNRESET) {
-        emit failed(0, QStringLiteral("lost the connection to the Wayland compositor"));
-        return;
-    }
-    emit failed(1, QStringLiteral("the connection to the Wayland compositor failed: %1")
-                       .arg(QString::fromUtf8(std::strerror(error))));
 }
 
 }  // namespace idle

@@ -7,12 +7,13 @@
 #pragma once
 
 #include <QObject>
-#include <QSocketNotifier>
 #include <QString>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/wayland/display_pump.h"
 
 struct wl_display;
 struct wl_registry;
@@ -48,7 +49,7 @@ public:
     void start();
     /// Sends the requests made so far; a full socket is flushed as soon as it can take more.
     void flush();
-    bool hasFailed() const { return failed_; }
+    bool hasFailed() const;
 
 signals:
     /// A batch of events was dispatched.
@@ -56,8 +57,8 @@ signals:
     /// The seat watched changed (it went away, or one came where there was none), after a batch
     /// of events; the old seat's objects are to be destroyed now.
     void seatChanged();
-    /// The connection ended: status 0 when the compositor went away, 1 on a protocol error,
-    /// which `why` names.
+    /// The connection ended: status 0 when the compositor went away, 1 on a protocol error or
+    /// another failure, which `why` names.
     void failed(int status, const QString& why);
 
 private:
@@ -72,20 +73,17 @@ private:
     static void handleGlobalRemove(void* data, wl_registry* registry, uint32_t name);
     static void releaseSeat(const Seat& seat);
     bool roundtrip(int timeoutMs);
-    void readEvents();
-    void dispatchPending();
-    void checkFailure();
+    void afterDispatch();
 
     wl_display* display_ = nullptr;
+    std::unique_ptr<waylandbackend::DisplayPump> pump_;
     wl_registry* registry_ = nullptr;
     Offer extIdleNotifier_, kdeIdle_;
     std::vector<Seat> seats_;
     /// Seats the compositor removed, released once their objects are gone.
     std::vector<Seat> removedSeats_;
     wl_seat* seatAnnounced_ = nullptr;  ///< seat() as the owner last heard of it
-    bool failed_ = false;
-    std::unique_ptr<QSocketNotifier> readNotifier_;
-    std::unique_ptr<QSocketNotifier> writeNotifier_;
+    bool started_ = false;
 };
 
 }  // namespace idle

@@ -1,9 +1,7 @@
 #include "platform/wayland/wayland_connection.h"
 
-#include <poll.h>
 #include <wayland-client.h>
 
-#include <QElapsedTimer>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -54,7 +52,11 @@ std::unique_ptr<WaylandConnection> WaylandConnection::connect(std::string* error
     return connection;
 }
 
-WaylandConnection::WaylandConnection(wl_display* display) : display_(display) {
+WaylandConnection::WaylandConnection(wl_display* display)
+    : display_(display), pump_(std::make_unique<DisplayPump>(display)) {
+    QObject::connect(pump_.get(), &DisplayPump::dispatched, this, &WaylandConnection::dispatched);
+    QObject::connect(pump_.get(), &DisplayPump::failed, this,
+                     [this](const QString& message, bool protocolError, int) { emit failed(message, protocolError); });
     registry_ = wl_display_get_registry(display_);
     static const wl_registry_listener listener = {&WaylandConnection::handleGlobal,
                                                   &WaylandConnection::handleGlobalRemove};
@@ -62,8 +64,6 @@ WaylandConnection::WaylandConnection(wl_display* display) : display_(display) {
 }
 
 WaylandConnection::~WaylandConnection() {
-    readNotifier_.reset();
-    writeNotifier_.reset();
     removedOutputs_.clear();
     outputs_.clear();
     seats_.clear();
@@ -79,7 +79,7 @@ WaylandConnection::~WaylandConnection() {
     if (globals_.shm) wl_shm_destroy(globals_.shm);
     if (globals_.compositor) wl_compositor_destroy(globals_.compositor);
     if (registry_) wl_registry_destroy(registry_);
-    if (!failed_) wl_display_flush(display_);
+    pump_.reset();  // sends the destructions
     wl_display_disconnect(display_);
 }
 
@@ -152,121 +152,19 @@ std::vector<std::unique_ptr<WaylandOutput>> WaylandConnection::takeRemovedOutput
 }
 
 void WaylandConnection::start(bool withSeats) {
-    if (started_ || failed_) return;
+    if (started_ || pump_->hasFailed()) return;
     started_ = true;
     withSeats_ = withSeats;
     for (const auto& [name, version] : std::exchange(pendingOutputs_, {})) bindOutput(name, version);
     for (const auto& [name, version] : std::exchange(pendingSeats_, {}))
         if (withSeats_) bindSeat(name, version);
-    readNotifier_ = std::make_unique<QSocketNotifier>(wl_display_get_fd(display_), QSocketNotifier::Read);
-    QObject::connect(readNotifier_.get(), &QSocketNotifier::activated, this, [this] { readEvents(); });
-    writeNotifier_ = std::make_unique<QSocketNotifier>(wl_display_get_fd(display_), QSocketNotifier::Write);
-    writeNotifier_->setEnabled(false);
-    QObject::connect(writeNotifier_.get(), &QSocketNotifier::activated, this, [this] { flush(); });
-    flush();
+    pump_->start();
 }
 
-void WaylandConnection::flush() {
-    if (failed_) return;
-    if (wl_display_flush(display_) >= 0) {
-        if (writeNotifier_) writeNotifier_->setEnabled(false);
-        return;
-    }
-    if (errno == EAGAIN) {
-        // The socket is full: the rest goes out when it can take more, never by spinning here.
-        if (writeNotifier_) writeNotifier_->setEnabled(true);
-        return;
-    }
-    checkFailure();
-}
+void WaylandConnection::flush() { pump_->flush(); }
 
-bool WaylandConnection::roundtrip(int timeoutMs) {
-    if (failed_) return false;
-    // wl_display_roundtrip would wait for ever on a compositor that stalls: the same, with a limit.
-    wl_callback* done = wl_display_sync(display_);
-    bool answered = false;
-    static const wl_callback_listener listener = {
-        [](void* data, wl_callback*, uint32_t) { *static_cast<bool*>(data) = true; }};
-    wl_callback_add_listener(done, &listener, &answered);
-    QElapsedTimer clock;
-    clock.start();
-    bool ok = false;
-    for (;;) {
-        if (wl_display_dispatch_pending(display_) < 0) {
-            checkFailure();
-            break;
-        }
-        if (answered) {
-            ok = true;
-            break;
-        }
-        if (wl_display_prepare_read(display_) != 0) continue;  // more events queued meanwhile
-        if (wl_display_flush(display_) < 0 && errno != EAGAIN) {
-            wl_display_cancel_read(display_);
-            checkFailure();
-            break;
-        }
-        const int left = timeoutMs - static_cast<int>(clock.elapsed());
-        pollfd fd{wl_display_get_fd(display_), POLLIN, 0};
-        if (left <= 0 || ::poll(&fd, 1, left) <= 0) {
-            wl_display_cancel_read(display_);
-            break;
-        }
-        if (wl_display_read_events(display_) < 0) {
-            checkFailure();
-            break;
-        }
-    }
-    wl_callback_destroy(done);
-    return ok;
-}
+bool WaylandConnection::roundtrip(int timeoutMs) { return pump_->roundtrip(timeoutMs); }
 
-void WaylandConnection::readEvents() {
-    if (failed_) return;
-    // Events another path read into the queue are dispatched before reading: prepare_read
-    // refuses until the queue is empty.
-    while (wl_display_prepare_read(display_) != 0) {
-        if (wl_display_dispatch_pending(display_) < 0) {
-            checkFailure();
-            return;
-        }
-    }
-    if (wl_display_read_events(display_) < 0) {
-        checkFailure();
-        return;
-    }
-    dispatchPending();
-}
-
-void WaylandConnection::dispatchPending() {
-    if (wl_display_dispatch_pending(display_) < 0) {
-        checkFailure();
-        return;
-    }
-    emit dispatched();
-    flush();
-}
-
-void WaylandConnection::checkFailure() {
-    const int error = wl_display_get_error(display_);
-    if (failed_) return;
-    failed_ = true;
-    if (readNotifier_) readNotifier_->setEnabled(false);
-    if (writeNotifier_) writeNotifier_->setEnabled(false);
-    if (error == EPROTO) {
-        const wl_interface* interface = nullptr;
-        uint32_t id = 0;
-        const uint32_t code = wl_display_get_protocol_error(display_, &interface, &id);
-        emit failed(QStringLiteral("the Wayland compositor reported a protocol error on %1 (object %2, code %3)")
-                        .arg(QString::fromUtf8(interface ? interface->name : "an unknown interface"))
-                        .arg(id)
-                        .arg(code),
-                    true);
-        return;
-    }
-    emit failed(QStringLiteral("lost the connection to the Wayland compositor (%1)")
-                    .arg(QString::fromUtf8(std::strerror(error ? error : EPIPE))),
-                false);
-}
+bool WaylandConnection::hasFailed() const { return pump_->hasFailed(); }
 
 }  // namespace waylandbackend

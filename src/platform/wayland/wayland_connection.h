@@ -6,12 +6,13 @@
 #pragma once
 
 #include <QObject>
-#include <QSocketNotifier>
 #include <QString>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/wayland/display_pump.h"
 
 struct wl_display;
 struct wl_registry;
@@ -67,7 +68,7 @@ public:
     /// `timeoutMs`). False when the connection failed (see failed()).
     bool roundtrip(int timeoutMs);
     /// Whether the connection has failed; then it is never used again.
-    bool hasFailed() const { return failed_; }
+    bool hasFailed() const;
     /// The outputs removed since the last call (the objects, already unbound); the caller takes them.
     std::vector<std::unique_ptr<WaylandOutput>> takeRemovedOutputs();
 
@@ -85,11 +86,9 @@ private:
     static void handleGlobalRemove(void* data, wl_registry* registry, uint32_t name);
     void bindOutput(uint32_t name, uint32_t version);
     void bindSeat(uint32_t name, uint32_t version);
-    void readEvents();
-    void dispatchPending();
-    void checkFailure();
 
     wl_display* display_ = nullptr;
+    std::unique_ptr<DisplayPump> pump_;
     wl_registry* registry_ = nullptr;
     Globals globals_;
     std::vector<std::unique_ptr<WaylandOutput>> outputs_;
@@ -99,9 +98,6 @@ private:
     std::vector<std::pair<uint32_t, uint32_t>> pendingOutputs_, pendingSeats_;
     bool started_ = false;
     bool withSeats_ = false;
-    bool failed_ = false;
-    std::unique_ptr<QSocketNotifier> readNotifier_;
-    std::unique_ptr<QSocketNotifier> writeNotifier_;
 };
 
 }  // namespace waylandbackend
