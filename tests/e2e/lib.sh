@@ -221,6 +221,16 @@ wait_for_line() {
     return 1
 }
 
+# wait_until SECONDS COMMAND...: true once the command succeeds, trying every 0.1 s for that long.
+wait_until() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.1
+    done
+}
+
 # wait_exit PID MILLISECONDS: waits at most that long for the process (a child of this shell) to
 # end. Sets EXIT_STATUS to its status, or "running", and WAITED_MS to the time waited.
 wait_exit() {

@@ -15,15 +15,8 @@ at_exit 'pkill -f -- "^$TAVRIN --idle-watch" 2>/dev/null'
 conf="$XDG_CONFIG_HOME/org.tavrin.screensaver.conf"
 entry="$XDG_CONFIG_HOME/autostart/tavrin-idle-watch.desktop"
 watchers() { pgrep -f -- "^$TAVRIN --idle-watch" | xargs; }
-# wait_until SECONDS COMMAND...: polls the command until it succeeds.
-wait_until() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ "$SECONDS" -lt "$deadline" ] || return 1
-        sleep 0.1
-    done
-}
+watcher_runs() { test -n "$(watchers)"; }
+no_watcher() { test -z "$(watchers)"; }
 
 "$TAVRIN" --settings --log-stderr >"$WORK/settings.out" 2>"$WORK/settings.err" &
 settings=$!
@@ -36,7 +29,7 @@ xdotool key alt+s
 check "on: the autostart entry is written" wait_until 5 test -f "$entry"
 check "on: it starts the watcher of this program" grep -qx "Exec=$TAVRIN --idle-watch" "$entry"
 check "on: the setting is saved" grep -qx "StartOnIdle=true" "$conf"
-check "on: a watcher runs" wait_until 5 test -n "$(watchers)"
+check "on: a watcher runs" wait_until 5 watcher_runs
 sleep 1
 first=$(watchers)
 check "on: the watcher stays (got '$first')" test "$(echo "$first" | wc -w)" -eq 1
@@ -51,7 +44,7 @@ check "the watcher takes up new minutes" wait_until 5 grep -q "now watching for 
 xdotool key alt+s
 check "off: the autostart entry is removed" wait_until 5 test ! -e "$entry"
 check "off: the setting is saved" grep -qx "StartOnIdle=false" "$conf"
-check "off: the watcher ends" wait_until 5 test -z "$(watchers)"
+check "off: the watcher ends" wait_until 5 no_watcher
 check "off: the watcher says why" grep -q "starting on idle was turned off" "$WORK/settings.err"
 check "the other settings were left alone" test "$(grep -c = "$conf")" -eq 2
 

@@ -52,20 +52,11 @@ start_hack() {
     PIDS+=($!)
     disown
 }
-# poll SECONDS COMMAND...: true once the command succeeds, trying every 0.2 s for that long.
-poll() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ "$SECONDS" -lt "$deadline" ] || return 1
-        sleep 0.2
-    done
-}
 
 # A first hack makes the display's folder and ends; the folder is filled before the two start.
 XSCREENSAVER_WINDOW="$(head -1 "$WORK/window0")" "$TAVRIN" --root --log-stderr 2>"$WORK/probe.err" &
 probe=$!
-poll 30 grep -qs "go through the sockets in" "$WORK/probe.err"
+wait_until 30 grep -qs "go through the sockets in" "$WORK/probe.err"
 kill -TERM "$probe"
 wait_exit "$probe" 5000
 FOLDER=$(grep -o "$XDG_RUNTIME_DIR/tavrin-sparks/x11-[0-9a-f]*" "$WORK/probe.err" | head -1)
@@ -73,13 +64,13 @@ FOLDER=$(grep -o "$XDG_RUNTIME_DIR/tavrin-sparks/x11-[0-9a-f]*" "$WORK/probe.err
 python3 "$HERE/hostile_folder.py" "$FOLDER" "$WORK" "$JUNK" "$STALE" "$SILENT" <&9 >"$WORK/hostile.out" &
 PIDS+=($!)
 disown
-poll 60 grep -q ready "$WORK/hostile.out"
+wait_until 60 grep -q ready "$WORK/hostile.out"
 
 started=$(date +%s)
 start_hack 0 102
-poll 30 grep -qs "go through the sockets in" "$WORK/hack0.err"
+wait_until 30 grep -qs "go through the sockets in" "$WORK/hack0.err"
 start_hack 1 155
-poll 30 grep -qs "go through the sockets in" "$WORK/hack1.err"
+wait_until 30 grep -qs "go through the sockets in" "$WORK/hack1.err"
 if [ ${#NS[@]} -gt 0 ]; then
     check "both hacks are process 1, each with a socket of its own ($(ls "$FOLDER" | grep '^1-' | xargs))" \
         test "$(ls "$FOLDER" | grep -c '^1-')" -eq 2
@@ -90,7 +81,7 @@ crossed() {
     for side in 0 1; do python3 "$HERE/count_crossed.py" "$WORK/trace$side.jsonl" | awk '{ print $4 }'; done | xargs
 }
 both_crossed() { crossed | awk '{ exit !($1 > 0 && $2 > 0) }'; }
-poll 40 both_crossed
+wait_until 40 both_crossed
 check "sparks cross both ways, each hack's datagrams coming from process 0 (frames with them: $(crossed), \
 after $(($(date +%s) - started)) s)" both_crossed
 # left KIND: how many of the entries of that kind hostile_folder.py made are still there.
@@ -105,7 +96,7 @@ check "the $JUNK junk entries are left alone ($(left junk) left)" test "$(left j
 # once, by name.
 given_up() { grep -c "are given up" "$WORK/hack$1.err"; }
 all_given_up() { [ "$(given_up 0)" -ge "$SILENT" ] && [ "$(given_up 1)" -ge "$SILENT" ]; }
-poll 60 all_given_up
+wait_until 60 all_given_up
 for side in 0 1; do
     once=$(while read -r name; do grep -c "socket $name are given up" "$WORK/hack$side.err"; done \
         <"$WORK/silent.names" | grep -cx 1)
@@ -122,7 +113,7 @@ XDG_RUNTIME_DIR="$OPEN" XSCREENSAVER_WINDOW="$(head -1 "$WORK/window0")" "$TAVRI
     2>"$WORK/hack2.err" &
 HACK=$!
 PIDS+=($HACK)
-poll 30 grep -qs "go through the sockets in\|sparks stay" "$WORK/hack2.err"
+wait_until 30 grep -qs "go through the sockets in\|sparks stay" "$WORK/hack2.err"
 reason="it \(belongs to another user\|is open to other users\)"
 check "a runtime folder open to others is passed over, in one line saying why" \
     test "$(grep -c "sparks: XDG_RUNTIME_DIR $OPEN is passed over: $reason" "$WORK/hack2.err")" -eq 1
