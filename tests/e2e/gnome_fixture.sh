@@ -59,7 +59,10 @@ gnome_start() {
     local dir="$1" session system started
     GNOME_FIXTURE_DIR="$dir"
     mkdir -p "$dir/home" "$dir/runtime"
-    chmod a+rx "$dir"
+    # The helper runs as the shell's user, who may not read the source tree (a clone in /root).
+    cp "$GNOME_BUS_PY" "$dir/gnome_bus.py"
+    GNOME_BUS_PY="$dir/gnome_bus.py"
+    chmod a+rx "$dir" "$dir/gnome_bus.py"
     chmod 700 "$dir/runtime"
     if [ "$(id -u)" -eq 0 ]; then
         chown -R 65534:65534 "$dir/home" "$dir/runtime"

@@ -19,6 +19,7 @@ mkdir -p "$SANDBOX/bin" "$SANDBOX/resources" "$SANDBOX/out"
 cp "$TAVRIN" "$SANDBOX/bin/tavrin"
 cp "$TAVRIN_KWIN_FAKE_INPUT" "$SANDBOX/bin/fake_input"
 cp -r "$SOURCE/resources/." "$SANDBOX/resources/"
+cp "$HERE/kwin_screenshot.py" "$SANDBOX/bin/kwin_screenshot.py" # run as KWin's user, who may not read the tree
 chmod -R a+rX "$SANDBOX"
 run_unprivileged "$SANDBOX/out"
 
@@ -71,7 +72,7 @@ check "the scaled output is drawn at 1.5 through a viewport" \
     bash -c "grep 'Virtual-1.*frames\? of' '$WORK/sparks.err' | tail -1 | grep -q '1280x720 pixels for 853x480 logical (scale 1.5, through a viewport)'"
 
 # A screenshot of the scaled output: at its pixel size, and drawn (stars are lit).
-"${KWIN_ENV[@]}" "${AS_USER[@]}" python3 "$HERE/kwin_screenshot.py" Virtual-1 "$SANDBOX/out/Virtual-1.png" >/dev/null
+"${KWIN_ENV[@]}" "${AS_USER[@]}" python3 "$SANDBOX/bin/kwin_screenshot.py" Virtual-1 "$SANDBOX/out/Virtual-1.png" >/dev/null
 read -r width height lit < <(png_pixels "$SANDBOX/out/Virtual-1.png")
 check "a screenshot of Virtual-1 shows the scene at 1280x720 (${width}x$height, $lit lit)" \
     test "${width}x$height" = 1280x720 -a "${lit:-0}" -gt 100
