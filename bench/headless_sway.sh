@@ -16,8 +16,8 @@ start_headless_sway() {
   mkdir -p "$work/bin" "$work/resources" "$work/out" "$work/runtime"
   cp "$tavrin" "$work/bin/tavrin"
   cp -r "$source/resources/." "$work/resources/"
-  printf 'output HEADLESS-1 mode 1920x1080 position 0 0\noutput HEADLESS-2 mode 1920x1080 position 1920 0\nxwayland disable\n' \
-    >"$work/config"
+  printf '%s\n' 'output HEADLESS-1 mode 1920x1080 position 0 0' 'output HEADLESS-2 mode 1920x1080 position 1920 0' \
+    'xwayland disable' >"$work/config"
   chmod -R a+rX "$work"
   chmod 700 "$work/runtime"
   as_user=()
