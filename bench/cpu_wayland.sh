@@ -33,40 +33,15 @@ done
 [ -x "$tavrin" ] || { echo "cpu_wayland.sh: no program at $tavrin (build it, or pass --tavrin PATH)" >&2; exit 1; }
 command -v sway >/dev/null || { echo "cpu_wayland.sh: sway is missing (apt-get install sway)" >&2; exit 1; }
 
-work=$(mktemp -d /tmp/tavrin-bench.XXXXXX)
-chmod 755 "$work"
-mkdir -p "$work/bin" "$work/resources" "$work/out" "$work/runtime"
-cp "$tavrin" "$work/bin/tavrin"
-cp -r "$here/resources/." "$work/resources/"
-printf 'output HEADLESS-1 mode 1920x1080 position 0 0\noutput HEADLESS-2 mode 1920x1080 position 1920 0\nxwayland disable\n' \
-  >"$work/config"
-chmod -R a+rX "$work"
-chmod 700 "$work/runtime"
-as_user=()
-if [ "$(id -u)" -eq 0 ]; then
-  chown -R 65534:65534 "$work/out" "$work/runtime"
-  as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
-fi
+. "$here/bench/headless_sway.sh"
 sway=""
 program=""
 cleanup() {
   [ -n "$program" ] && kill -9 "$program" 2>/dev/null || true
-  [ -n "$sway" ] && kill "$sway" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$work"
+  stop_headless_sway
 }
 trap cleanup EXIT
-
-"${as_user[@]}" env -i PATH=/usr/bin:/bin HOME="$work/out" XDG_RUNTIME_DIR="$work/runtime" WLR_BACKENDS=headless \
-  WLR_HEADLESS_OUTPUTS=2 WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c "$work/config" >"$work/sway.log" 2>&1 &
-sway=$!
-socket=""
-for _ in $(seq 100); do
-  socket=$(cd "$work/runtime" && ls wayland-* 2>/dev/null | grep -v lock | head -1) || true
-  [ -n "$socket" ] && break
-  sleep 0.1
-done
-[ -n "$socket" ] || { echo "cpu_wayland.sh: sway did not start" >&2; tail "$work/sway.log" >&2; exit 1; }
+start_headless_sway "$tavrin" "$here" || exit 1
 
 ticks_per_second=$(getconf CLK_TCK)
 ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
@@ -80,8 +55,7 @@ run() {
   rm -f "$err" "$trace"
   local start
   start=$(now_ms)
-  "${as_user[@]}" env -i PATH=/usr/bin:/bin HOME="$work/out" XDG_RUNTIME_DIR="$work/runtime" WAYLAND_DISPLAY="$socket" \
-    TAVRIN_RESOURCE_DIR="$work/resources" "$work/bin/tavrin" --log-stderr --seed 15 --trace "$trace" "$@" \
+  "${client_env[@]}" "$work/bin/tavrin" --log-stderr --seed 15 --trace "$trace" "$@" \
     >/dev/null 2>"$err" &
   program=$!
   # The first frame on both outputs: the log's lines, or each view's first trace line.

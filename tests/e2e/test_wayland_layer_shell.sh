@@ -57,6 +57,7 @@ wait_for_crossings "$SANDBOX/out/main.jsonl" 25
 check "sparks cross between the two outputs, both ways (display:frames $CROSSINGS)" test $? -eq 0
 
 sway_run swaymsg create_output >/dev/null
+added=$(date +%s%N)
 wait_for_line "$WORK/main.err" 'first frame of' 3 10
 sleep 0.5
 neighbours=$(python3 - "$SANDBOX/out/main.jsonl" <<'PY'
@@ -82,6 +83,13 @@ wait_exit "$TAVRIN_PID" 2000
 check "a pointer movement ends it with status 0 within 0.5 s (status $EXIT_STATUS after $WAITED_MS ms)" \
     test "$EXIT_STATUS" = 0 -a "$WAITED_MS" -le 500
 check "it stopped on the movement" grep -q 'stopping the screen saver: mouse movement' "$WORK/main.err"
+# Each output's frames are counted over its own surface's life: the one added later over less.
+alive=$(sed -n "s/.*output '\(HEADLESS-[0-9]\)'.* frames committed in \([0-9.]*\) s.*/\1=\2/p" "$WORK/main.err" |
+    sort | xargs)
+since_added=$((($(date +%s%N) - added) / 1000000))
+check "the output added later counts its frames over its own life ($alive s; added $since_added ms ago)" \
+    awk -v a="$alive" -v s="$since_added" 'BEGIN { n = split(a, f, /[ =]/)
+        exit !(n == 6 && f[6] <= s / 1000 + 0.1 && f[6] < f[2] && f[6] < f[4]) }'
 
 # --- A key press.
 start_saver key

@@ -280,6 +280,31 @@ TEST_F(QtShadow, SilhouettesAndTurnedCopiesAreMadeOnceAndAgainWhenTheBitmapChang
     EXPECT_EQ(square->turned().copiesMade(), 3);
 }
 
+TEST_F(QtShadow, OnlyGlowsOfABlurThatLastsAreKeptAndTheOthersAreDrawnAlike) {
+    // A flash's widest blur lasts a frame or three: kept, its glows would pile up, a phase a flash.
+    auto square = whiteSquare(16);
+    const auto frame = [&](double blur, double x, double out) {
+        Canvas c(160, 96);
+        c.context->setShadow(host::NSZeroSize, blur, glowColor(0.63));
+        c.context->drawImage(*square, host::NSMakeRect(x, 40, 16, 16), host::CompositingOperation::SourceOver, 1);
+        c.finish();
+        return glow(c, x + 16 + out, 48);
+    };
+    const qtbackend::GlowCache& glows = square->silhouettes().glows();
+    const double first = frame(6, 40, 2);
+    EXPECT_GT(first, 0.1);
+    for (int i = 2; i < qtbackend::GlowCache::kRequestsToKeep; ++i) frame(6, 40, 2);
+    EXPECT_EQ(glows.entryCount(), 0u) << "a blur not asked for long enough keeps nothing";
+    EXPECT_EQ(frame(6, 40, 2), first) << "a kept glow is drawn as one that was not";
+    EXPECT_EQ(glows.entryCount(), 1u);
+    EXPECT_GT(frame(30, 40.5, 10), 0.05) << "a frame of a flash is drawn all the same";
+    frame(30, 40.5, 10);
+    EXPECT_EQ(glows.entryCount(), 1u);
+    for (int i = 0; i < qtbackend::GlowCache::kRequestsToKeep; ++i) frame(6, 40, 2);
+    frame(6, 41.25, 2);  // another phase of the lasting blur
+    EXPECT_EQ(glows.entryCount(), 2u);
+}
+
 TEST_F(QtShadow, LargeTurnedImageAndItsHaloAreWholeAcrossBands) {
     // Tall enough to be drawn in several bands: every band joins the next without a seam.
     auto bar = makeBitmap(240, 40, [](QPainter& p) { p.fillRect(0, 0, 240, 40, Qt::white); });

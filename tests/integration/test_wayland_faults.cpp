@@ -1,7 +1,9 @@
 // The layer-shell session against a compositor that says, on demand, what a real one rarely does:
 // sizes that cannot be drawn, surfaces closed, protocol errors, outputs that vanish and appear,
 // frame callbacks and buffers never given back.
+#include <QElapsedTimer>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -88,6 +90,19 @@ protected:
         captured += testing::internal::GetCapturedStderr();
         testing::internal::CaptureStderr();
         return captured;
+    }
+    /// The frames and seconds the log last gives for the surface on the output of this name
+    /// ("NAME' (...): N frames committed in T s"); {-1, -1} when it gives none.
+    std::pair<long long, double> framesLogged(const std::string& name) {
+        const std::string text = log();
+        const size_t line = text.rfind("output '" + name + "' (");
+        const size_t colon = line == std::string::npos ? line : text.find("): ", line);
+        long long frames = -1;
+        double seconds = -1;
+        if (colon == std::string::npos ||
+            std::sscanf(text.c_str() + colon + 3, "%lld frames committed in %lf s", &frames, &seconds) != 2)
+            return {-1, -1};
+        return {frames, seconds};
     }
     /// Runs the event loop until the views have taken `n` more steps.
     void stepFor(int n) {
@@ -200,8 +215,14 @@ TEST_F(WaylandFaultsTest, ARemovedOutputTakesItsViewAndDisplayAlongAndAnAddedOne
     EXPECT_TRUE(fake->surfaces()[1].destroyed);
     EXPECT_EQ(session->screens().screens()[0]->frame().size, (host::CGSize{640, 480}));
     EXPECT_NE(log().find("output 'RIGHT' (320x240 at 640,0, scale 1) removed"), std::string::npos);
+    EXPECT_EQ(framesLogged("RIGHT").first, static_cast<long long>(commits(1)))
+        << "a retired surface reports its frames as it goes";
     EXPECT_TRUE(keepsCommitting(0));
 
+    // An output plugged in later counts its frames over its own life, not the session's.
+    qttest::spinFor(500);
+    QElapsedTimer sinceAdded;
+    sinceAdded.start();
     fake->addOutput(kBelow);
     ASSERT_TRUE(spinUntil([&] { return commits(2) > 0; }));
     const Records r = fake->surfaces();
@@ -211,6 +232,15 @@ TEST_F(WaylandFaultsTest, ARemovedOutputTakesItsViewAndDisplayAlongAndAnAddedOne
     EXPECT_EQ(outputsWithViews(), (std::vector<std::string>{"LEFT", "BELOW"}));
     EXPECT_EQ(displays(), 2u);
     EXPECT_TRUE(endings.empty());
+
+    session->stop("test");
+    const auto [belowFrames, belowSeconds] = framesLogged("BELOW");
+    const auto [leftFrames, leftSeconds] = framesLogged("LEFT");
+    EXPECT_EQ(belowFrames, static_cast<long long>(commits(2)));
+    EXPECT_EQ(leftFrames, static_cast<long long>(commits(0)));
+    EXPECT_GE(belowSeconds, 0);
+    EXPECT_LE(belowSeconds, static_cast<double>(sinceAdded.elapsed()) / 1000.0 + 0.05);
+    EXPECT_GE(leftSeconds, belowSeconds + 0.4);
 }
 
 TEST_F(WaylandFaultsTest, UnansweredFramesAndHeldBuffersStopTheCommitsButNotTheSteps) {

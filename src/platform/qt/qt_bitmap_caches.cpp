@@ -68,37 +68,61 @@ BlurredSilhouette& SilhouetteCache::get(const QImage& source, double sigma) {
 void GlowCache::clear() {
     entries_.clear();
     bytes_ = 0;
+    lastQuarterPixels_ = -1;
     tintedFrom_ = nullptr;
 }
 
 const QImage* GlowCache::get(const BlurredSilhouette& silhouette, int quarterPixels, double scaleX, double scaleY,
                              int phaseX, int phaseY, QRgb tint) {
+    if (quarterPixels == lastQuarterPixels_ && scaleX == lastScaleX_ && scaleY == lastScaleY_) {
+        sameBlurRequests_ = std::min(sameBlurRequests_ + 1, kRequestsToKeep);
+    } else {
+        sameBlurRequests_ = 1;
+        lastQuarterPixels_ = quarterPixels;
+        lastScaleX_ = scaleX;
+        lastScaleY_ = scaleY;
+    }
+    const bool blurLasts = sameBlurRequests_ >= kRequestsToKeep;
     auto it = entries_.begin();
     for (; it != entries_.end(); ++it) {
         if (it->quarterPixels == quarterPixels && it->scaleX == scaleX && it->scaleY == scaleY &&
             it->phaseX == phaseX && it->phaseY == phaseY)
             break;
     }
+    const UpscaledGlow* found = nullptr;
     if (it != entries_.end()) {
         if (it != entries_.begin()) entries_.splice(entries_.begin(), entries_, it);
+        found = &entries_.front();
     } else {
         const double ox = static_cast<double>(phaseX) / kPhases, oy = static_cast<double>(phaseY) / kPhases;
         const double w = std::ceil(silhouette.width * scaleX + ox) + 1;
         const double h = std::ceil(silhouette.height * scaleY + oy) + 1;
         if (!(w > 0 && w <= kMaxSide && h > 0 && h <= kMaxSide) || silhouette.alpha.empty()) return nullptr;
-        UpscaledGlow glow{quarterPixels, scaleX, scaleY, phaseX, phaseY, static_cast<int>(w), static_cast<int>(h), {}};
+        // A glow that is not kept is made in the one spare entry, whose memory is used again: it
+        // is drawn exactly as a kept one would be, so a frame never depends on what was kept.
+        UpscaledGlow& glow = blurLasts ? entries_.emplace_front() : spare_;
+        if (!blurLasts && tintedFrom_ == &spare_) tintedFrom_ = nullptr;
+        glow.quarterPixels = quarterPixels;
+        glow.scaleX = scaleX;
+        glow.scaleY = scaleY;
+        glow.phaseX = phaseX;
+        glow.phaseY = phaseY;
+        glow.width = static_cast<int>(w);
+        glow.height = static_cast<int>(h);
         glow.alpha.resize(static_cast<size_t>(glow.width) * static_cast<size_t>(glow.height));
         upscaleAlphaBilinear(silhouette.alpha.data(), silhouette.width, silhouette.height, scaleX, scaleY, ox, oy,
                              glow.alpha.data(), glow.width, glow.height);
-        bytes_ += glow.alpha.size();
-        entries_.push_front(std::move(glow));
-        while (entries_.size() > 1 && (bytes_ > kMaxBytes || entries_.size() > kMaxEntries)) {
-            if (tintedFrom_ == &entries_.back()) tintedFrom_ = nullptr;
-            bytes_ -= entries_.back().alpha.size();
-            entries_.pop_back();
+        found = &glow;
+        if (blurLasts) {
+            bytes_ += glow.alpha.size();
+            while (entries_.size() > 1 && (bytes_ > kMaxBytes || entries_.size() > kMaxEntries)) {
+                if (tintedFrom_ == &entries_.back()) tintedFrom_ = nullptr;
+                bytes_ -= entries_.back().alpha.size();
+                entries_.pop_back();
+            }
         }
     }
-    const UpscaledGlow& glow = entries_.front();
+    const UpscaledGlow& glow = *found;
     if (tintedFrom_ != &glow || tint_ != tint || tinted_.isNull()) {
         if (tinted_.width() != glow.width || tinted_.height() != glow.height)
             tinted_ = QImage(glow.width, glow.height, QImage::Format_ARGB32_Premultiplied);

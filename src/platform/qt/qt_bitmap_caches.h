@@ -58,7 +58,11 @@ struct UpscaledGlow {
 };
 
 /// The scaled glows of one image's silhouettes, the most recently used ones, and the last one
-/// tinted for drawing.
+/// tinted for drawing. Only glows of a blur that lasts are kept: asked for after kRequestsToKeep
+/// requests in a row for the same blur and scale. The widest blur of a collision flash lasts a
+/// frame or three; kept, its glows would pile up one phase per flash for most of an hour, and
+/// the memory of a run would keep growing. Any other glow is made in one spare entry, used again
+/// each time.
 class GlowCache {
 public:
     static constexpr int kPhases = 4;  ///< per device pixel on each axis
@@ -73,11 +77,16 @@ public:
 
     static constexpr size_t kMaxBytes = 12u << 20;
     static constexpr size_t kMaxEntries = 2 * kPhases * kPhases;
+    static constexpr int kRequestsToKeep = 8;  ///< a quarter of a second of frames
     static constexpr int kMaxSide = 4096;
 
 private:
     std::list<UpscaledGlow> entries_;  ///< most recently used first
     size_t bytes_ = 0;
+    int lastQuarterPixels_ = -1;  ///< the blur and scale of the requests before
+    double lastScaleX_ = 0, lastScaleY_ = 0;
+    int sameBlurRequests_ = 0;    ///< how many in a row were for them, up to kRequestsToKeep
+    UpscaledGlow spare_;  ///< the last glow made without being kept
     QImage tinted_;
     const UpscaledGlow* tintedFrom_ = nullptr;
     QRgb tint_ = 0;

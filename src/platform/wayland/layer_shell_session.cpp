@@ -3,6 +3,7 @@
 #include <QRect>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "host/host.h"
 #include "platform/qt/qt_host.h"
@@ -264,8 +265,23 @@ void LayerShellSession::drawFrame(Entry& entry, bool force) {
     entry.loggedGeometry = g;
 }
 
+void LayerShellSession::logFramesCommitted(const Entry& entry) {
+    const LayerSurface& surface = *entry.surface;
+    // Counted from the surface's making, not the session's start: an output plugged in later, or
+    // unplugged early, reports the rate it was drawn at while it was there.
+    const double seconds = static_cast<double>(surface.aliveMs()) / 1000.0;
+    const uint64_t frames = surface.framesCommitted();
+    char text[96];
+    std::snprintf(text, sizeof text, "%llu frames committed in %.1f s (%.1f per second)",
+                  static_cast<unsigned long long>(frames), seconds,
+                  seconds > 0 ? static_cast<double>(frames) / seconds : 0.0);
+    logLine(describe(surface.output()) + ": " + text);
+}
+
 void LayerShellSession::retire(std::vector<Entry>::iterator it, const std::string& why) {
     logLine(why);
+    // A surface that had a view says what it drew before it goes; the stop never sees it.
+    if (it->surface->view()) logFramesCommitted(*it);
     for (const auto& seat : connection_.seats()) seat->forgetSurface(it->surface->surface());
     if (host::ScreenSaverView* view = it->surface->view()) view->stopAnimation();
     entries_.erase(it);
@@ -282,12 +298,8 @@ void LayerShellSession::stop(const QString& reason) {
     stopped_ = true;
     frameTimer_.stop();
     logLine("stopping the screen saver: " + reason.toStdString());
-    const double seconds = static_cast<double>(grid_.elapsedMs()) / 1000.0;
     for (Entry& e : entries_) {
-        char rate[64];
-        std::snprintf(rate, sizeof rate, "%.1f", seconds > 0 ? static_cast<double>(e.surface->framesCommitted()) / seconds : 0.0);
-        logLine(describe(e.surface->output()) + ": " + std::to_string(e.surface->framesCommitted()) +
-                " frames committed in " + std::to_string(static_cast<int>(seconds)) + " s (" + rate + " per second)");
+        logFramesCommitted(e);
         if (host::ScreenSaverView* view = e.surface->view()) view->stopAnimation();
         e.surface->unmap();
     }

@@ -94,6 +94,8 @@ private:
     void scheduleNextFrame();
     void drawFrame(Entry& entry, bool force);
     void retire(std::vector<Entry>::iterator it, const std::string& why);
+    /// Logs the frames the entry's surface committed over its own lifetime.
+    void logFramesCommitted(const Entry& entry);
     void displaysChanged();
     bool wantsOutput(const WaylandOutput& output) const;
     void logLine(const std::string& line);

@@ -44,6 +44,7 @@ double LayerWindow::backingScaleFactor() const {
 
 LayerSurface::LayerSurface(const WaylandConnection& connection, WaylandOutput& output, const SurfaceRole& role)
     : connection_(connection), output_(output), screen_(output.screen()) {
+    sinceMade_.start();
     const Globals& g = connection.globals();
     surface_ = wl_compositor_create_surface(g.compositor);
     if (g.fractionalScale) {

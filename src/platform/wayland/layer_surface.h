@@ -102,6 +102,8 @@ public:
     /// Frames committed, and when the first was committed after the first configure (ms; -1 before).
     uint64_t framesCommitted() const { return framesCommitted_; }
     QElapsedTimer& sinceConfigure() { return sinceConfigure_; }
+    /// Time since the surface was made, over which its frames are counted (ms).
+    int64_t aliveMs() const { return sinceMade_.elapsed(); }
 
     // The compositor's events; they only record what it said.
     static void handleConfigure(void* data, zwlr_layer_surface_v1*, uint32_t serial, uint32_t width, uint32_t height);
@@ -143,6 +145,7 @@ private:
     qtbackend::FrameRateOverlay frameRate_;
     uint64_t framesCommitted_ = 0;
     QElapsedTimer sinceConfigure_;
+    QElapsedTimer sinceMade_;
 };
 
 }  // namespace waylandbackend
