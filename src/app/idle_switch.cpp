@@ -5,9 +5,11 @@
 #include <QLabel>
 #include <QProcess>
 #include <QSpinBox>
+#include <QVBoxLayout>
 
 #include "idle/autostart_entry.h"
 #include "idle/idle_settings.h"
+#include "idle/session_lock.h"
 #include "platform/posix/file_defaults_store.h"
 
 namespace app {
@@ -16,6 +18,9 @@ namespace {
 /// How long the minutes may rest before they are saved: a value typed digit by digit is saved
 /// once.
 constexpr int kSaveMinutesAfterMs = 600;
+/// How long a watcher started by the switch has to take the session's lock: it takes it before
+/// anything else, in a few milliseconds.
+constexpr int kCheckWatcherAfterMs = 2000;
 
 }  // namespace
 
@@ -38,12 +43,24 @@ IdleSwitch::IdleSwitch(QString program, bool logToStderr, std::function<void(con
     auto* rest = new QLabel(QStringLiteral("minutes of inactivity"), this);
     rest->setBuddy(minutes_);
 
-    auto* row = new QHBoxLayout(this);
+    problem_ = new QLabel(this);
+    problem_->setWordWrap(true);
+    problem_->hide();
+
+    auto* row = new QHBoxLayout;
     row->setContentsMargins(0, 0, 0, 0);
     row->addWidget(enabled_);
     row->addWidget(minutes_);
     row->addWidget(rest);
     row->addStretch(1);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addLayout(row);
+    column->addWidget(problem_);
+
+    checkWatcherLater_.setSingleShot(true);
+    checkWatcherLater_.setInterval(kCheckWatcherAfterMs);
+    connect(&checkWatcherLater_, &QTimer::timeout, this, &IdleSwitch::checkWatcher);
 
     saveMinutesLater_.setSingleShot(true);
     saveMinutesLater_.setInterval(kSaveMinutesAfterMs);
@@ -63,8 +80,17 @@ void IdleSwitch::saveMinutes() {
     idle::writeIdleSettings(settingsPath_, stored.startOnIdle, minutes_->value(), log_);
 }
 
+void IdleSwitch::checkWatcher() {
+    if (!enabled_->isChecked() || idle::watcherRunsInThisSession()) return;
+    problem_->setText(QStringLiteral("Tavrin's idle watcher is not running in this session; "
+                                     "'journalctl -t org.tavrin.screensaver' says why."));
+    problem_->show();
+    log_("the idle watcher started by the settings window is not running");
+}
+
 void IdleSwitch::turn(bool on) {
     saveMinutesLater_.stop();
+    problem_->hide();
     if (!idle::writeIdleSettings(settingsPath_, on, minutes_->value(), log_)) return;
     std::string why;
     if (!on) {
@@ -78,6 +104,7 @@ void IdleSwitch::turn(bool on) {
     if (logToStderr_) arguments.push_back(QStringLiteral("--log-stderr"));
     if (!QProcess::startDetached(program_, arguments))
         log_("cannot start the idle watcher " + program_.toStdString() + " --idle-watch");
+    checkWatcherLater_.start();
 }
 
 }  // namespace app

@@ -2,7 +2,9 @@
 // inactivity". The switch applies at once, without the options sheet's OK: on, it saves the
 // setting, writes the autostart entry and starts the idle watcher; off, it saves the setting
 // (which ends a running watcher, since the watcher follows the settings file) and removes the
-// entry. The minutes are saved as they change and a running watcher takes them up.
+// entry. The minutes are saved as they change and a running watcher takes them up. When no
+// watcher runs shortly after the switch was turned on (the session has no idle source, say), the
+// row says so and where to read why.
 #pragma once
 
 #include <QString>
@@ -12,6 +14,7 @@
 #include <string>
 
 class QCheckBox;
+class QLabel;
 class QSpinBox;
 
 namespace app {
@@ -28,6 +31,7 @@ public:
 private:
     void turn(bool on);
     void saveMinutes();
+    void checkWatcher();
 
     QString program_;
     bool logToStderr_;
@@ -35,7 +39,9 @@ private:
     std::string settingsPath_;
     QCheckBox* enabled_;
     QSpinBox* minutes_;
+    QLabel* problem_;  ///< says when the watcher started by the switch is not running
     QTimer saveMinutesLater_;
+    QTimer checkWatcherLater_;
 };
 
 }  // namespace app

@@ -18,15 +18,12 @@
 #include "idle/idle_watcher.h"
 #include "idle/session_lock.h"
 #include "platform/posix/file_defaults_store.h"
-#include "platform/posix/runtime_folder.h"
 #include "platform/posix/system_services.h"
 
 namespace app {
 namespace {
 
 constexpr const char* kCategory = "idle";
-/// Longest folder the lock file's path may start with: its name is under 64 characters.
-constexpr size_t kLongestLockFolder = 4000;
 
 /// Follows the settings file: the folder is watched as well as the file, since a save replaces
 /// the file (a rename), which ends a watch on the file itself.
@@ -79,10 +76,7 @@ int runIdleWatch(const CommandLine& commandLine, char* argv0) {
     std::string why;
     // The lock lives in the user's private runtime folder, where no one else can hold it.
     std::vector<std::string> passedOver;
-    const char* runtimeDir = std::getenv("XDG_RUNTIME_DIR");
-    const std::string lockFolder = posix::privateRuntimeFolder(runtimeDir ? runtimeDir : "",
-                                                               static_cast<uint32_t>(::getuid()), kLongestLockFolder,
-                                                               &passedOver, &why);
+    const std::string lockFolder = idle::sessionLockFolder(&passedOver, &why);
     for (const std::string& line : passedOver) logLine(host::LogLevel::Default, "session lock: " + line);
     const idle::SessionLock::Result locked =
         lockFolder.empty() ? idle::SessionLock::Result::Failed : lock.take(lockFolder, session, &holder, &why);

@@ -1,5 +1,7 @@
 #include "idle/session_lock.h"
 
+#include "platform/posix/runtime_folder.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -28,7 +30,25 @@ std::string hashName(const std::string& text) {
     return name;
 }
 
+/// Longest folder a lock file's path may start with: its name is under 64 characters.
+constexpr size_t kLongestLockFolder = 4000;
+
 }  // namespace
+
+std::string sessionLockFolder(std::vector<std::string>* passedOver, std::string* why) {
+    return posix::privateRuntimeFolder(environment("XDG_RUNTIME_DIR"), static_cast<uint32_t>(::getuid()),
+                                       kLongestLockFolder, passedOver, why);
+}
+
+bool watcherRunsInThisSession() {
+    const std::string identity = sessionIdentity();
+    std::string why;
+    const std::string folder = identity.empty() ? std::string() : sessionLockFolder(nullptr, &why);
+    if (folder.empty()) return false;
+    SessionLock probe;
+    long holder = 0;
+    return probe.take(folder, identity, &holder, &why) == SessionLock::Result::Held;
+}
 
 std::string sessionIdentity() {
     const std::string wayland = environment("WAYLAND_DISPLAY");

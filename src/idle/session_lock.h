@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace idle {
 
@@ -30,6 +31,14 @@ private:
     int fd_ = -1;
     std::string path_;
 };
+
+/// The folder of the session locks: this user's private runtime folder (XDG_RUNTIME_DIR when it
+/// is private, else /tmp/tavrin-<uid>). `passedOver` gets a line for each folder passed over;
+/// empty with the reason in `why` when none will do.
+std::string sessionLockFolder(std::vector<std::string>* passedOver, std::string* why);
+
+/// Whether an idle watcher runs in this session now: one holds the session's lock.
+bool watcherRunsInThisSession();
 
 /// The session the watcher belongs to: "wayland:<socket path>" on a Wayland session, else
 /// "x11:<host>:<display number>", else empty.
