@@ -29,31 +29,31 @@ while (($#)); do
 done
 [ -x "$tavrin" ] || { echo "idle_watch_cost.sh: no program at $tavrin (build it, or pass --tavrin PATH)" >&2; exit 1; }
 
-work=$(mktemp -d /tmp/tavrin-idle-bench.XXXXXX)
-chmod 755 "$work"
-mkdir -p "$work/bin" "$work/out" "$work/runtime" "$work/config"
-cp "$tavrin" "$work/bin/tavrin"
-chmod -R a+rX "$work"
-chmod 700 "$work/runtime"
-as_user=()
-if [ "$(id -u)" -eq 0 ]; then
-  chown -R 65534:65534 "$work/out" "$work/runtime" "$work/config"
-  as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
-fi
 pids=()
+sway=""
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   pkill -9 -f "^$work/bin/tavrin" 2>/dev/null || true
   wait 2>/dev/null || true
-  rm -rf "$work"
+  if [ -n "$sway" ]; then stop_headless_sway; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
 
-# The session: its environment for the watcher, and press_key.
-session_env=("${as_user[@]}" env -i PATH=/usr/bin:/bin HOME="$work/out" XDG_RUNTIME_DIR="$work/runtime"
-  XDG_CONFIG_HOME="$work/config" TAVRIN_RESOURCE_DIR="$here/resources")
+# The session: the watcher's environment (session_env) and press_key. The watcher's settings live
+# in a config/ of its own, so that the user's are never read.
 case "$source_kind" in
   x11)
+    work=$(mktemp -d /tmp/tavrin-idle-bench.XXXXXX)
+    chmod 755 "$work"
+    mkdir -p "$work/bin" "$work/out" "$work/runtime"
+    cp "$tavrin" "$work/bin/tavrin"
+    chmod -R a+rX "$work"
+    chmod 700 "$work/runtime"
+    as_user=()
+    if [ "$(id -u)" -eq 0 ]; then
+      chown -R 65534:65534 "$work/out" "$work/runtime"
+      as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+    fi
     Xvfb -displayfd 7 -screen 0 3840x1080x24 -nolisten tcp -noreset 7>"$work/displayfd" >/dev/null 2>&1 &
     pids+=($!)
     for _ in $(seq 50); do [ -s "$work/displayfd" ] && break; sleep 0.1; done
@@ -62,28 +62,19 @@ case "$source_kind" in
     DISPLAY=$display xrandr --setmonitor RIGHT 1920/508x1080/286+1920+0 none >/dev/null 2>&1 || true
     bus=$("${as_user[@]}" dbus-daemon --session --fork --print-address=1 --print-pid=1)
     pids+=("${bus##*$'\n'}")
-    session_env+=(DISPLAY="$display" DBUS_SESSION_BUS_ADDRESS="${bus%%$'\n'*}")
+    session_env=("${as_user[@]}" env -i PATH=/usr/bin:/bin HOME="$work/out" XDG_RUNTIME_DIR="$work/runtime"
+      TAVRIN_RESOURCE_DIR="$here/resources" DISPLAY="$display" DBUS_SESSION_BUS_ADDRESS="${bus%%$'\n'*}")
     press_key() { DISPLAY=$display xdotool key shift; }
     ;;
   sway)
-    printf 'output HEADLESS-1 mode 1920x1080 position 0 0\noutput HEADLESS-2 mode 1920x1080 position 1920 0\nxwayland disable\n' \
-      >"$work/sway.config"
-    "${as_user[@]}" env -i PATH=/usr/bin:/bin HOME="$work/out" XDG_RUNTIME_DIR="$work/runtime" WLR_BACKENDS=headless \
-      WLR_HEADLESS_OUTPUTS=2 WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c "$work/sway.config" \
-      >"$work/sway.log" 2>&1 &
-    pids+=($!)
-    socket=""
-    for _ in $(seq 100); do
-      socket=$(cd "$work/runtime" && ls wayland-* 2>/dev/null | grep -v lock | head -1) || true
-      [ -n "$socket" ] && break
-      sleep 0.1
-    done
-    [ -n "$socket" ] || { echo "idle_watch_cost.sh: sway did not start" >&2; exit 1; }
-    session_env+=(WAYLAND_DISPLAY="$socket")
+    . "$here/bench/headless_sway.sh"
+    start_headless_sway "$tavrin" "$here" || exit 1
+    session_env=("${client_env[@]}")
     press_key() { "${session_env[@]}" wtype -s 100 a; }
     ;;
   *) echo "idle_watch_cost.sh: --source is x11 or sway" >&2; exit 2 ;;
 esac
+session_env+=(XDG_CONFIG_HOME="$work/out/config")
 
 ticks_per_second=$(getconf CLK_TCK)
 ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
