@@ -4,6 +4,21 @@
 
 namespace idle {
 
+std::string_view batteryModeWord(BatteryMode mode) {
+    switch (mode) {
+        case BatteryMode::Half: return "half";
+        case BatteryMode::Full: return "full";
+        case BatteryMode::Off: return "off";
+    }
+    return "half";
+}
+
+std::optional<BatteryMode> parseBatteryMode(std::string_view word) {
+    for (BatteryMode mode : {BatteryMode::Half, BatteryMode::Full, BatteryMode::Off})
+        if (word == batteryModeWord(mode)) return mode;
+    return std::nullopt;
+}
+
 IdleSettings readIdleSettings(const std::string& path) {
     IdleSettings settings;
     posix::FileDefaultsStore store(path, [](const std::string&) {});
@@ -30,6 +45,14 @@ IdleSettings readIdleSettings(const std::string& path) {
                                         " to " + std::to_string(kMaxIdleMinutes) + ": using " +
                                         std::to_string(kDefaultIdleMinutes));
     }
+    if (const std::string* text = store.valueForKey(kOnBatteryKey)) {
+        if (const auto mode = parseBatteryMode(*text))
+            settings.onBattery = *mode;
+        else
+            settings.problems.push_back(std::string(kOnBatteryKey) + "=" + *text + " in " + path +
+                                        " is not half, full or off: using " +
+                                        std::string(batteryModeWord(kDefaultBatteryMode)));
+    }
     return settings;
 }
 
@@ -38,6 +61,12 @@ bool writeIdleSettings(const std::string& path, bool startOnIdle, int64_t minute
     posix::FileDefaultsStore store(path, log);
     store.setBool(startOnIdle, kStartOnIdleKey);
     store.setInteger(minutes, kIdleMinutesKey);
+    return store.synchronize();
+}
+
+bool writeBatteryMode(const std::string& path, BatteryMode mode, const std::function<void(const std::string&)>& log) {
+    posix::FileDefaultsStore store(path, log);
+    store.setString(batteryModeWord(mode), kOnBatteryKey);
     return store.synchronize();
 }
 

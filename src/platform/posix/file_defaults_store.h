@@ -31,6 +31,8 @@ public:
     int64_t integerForKey(std::string_view key) override;
     void setBool(bool value, std::string_view key) override;
     void setInteger(int64_t value, std::string_view key) override;
+    /// A word of the program's own (not one of the module's settings), written as it is.
+    void setString(std::string_view value, std::string_view key) { set(key, std::string(value)); }
     bool synchronize() override;
 
     const std::string& path() const { return path_; }
