@@ -157,7 +157,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
         return result;
     };
     bool help = false, version = false, window = false, render = false, showSettings = false, settingsWindow = false;
-    bool background = false, idleWatch = false;
+    bool background = false, idleWatch = false, idleStatus = false;
     bool framesGiven = false, everyGiven = false;
 
     ArgumentReader reader(arguments);
@@ -182,6 +182,10 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
             background = true;
         } else if (option == "--idle-watch") {
             idleWatch = true;
+        } else if (option == "--idle-status") {
+            idleStatus = true;
+        } else if (option == "--half-rate") {
+            line.halfRate = true;
         } else if (option == "--log-stderr") {
             line.logToStderr = true;
         } else if (option == "--fps") {
@@ -269,10 +273,16 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
     }
     const bool foreign = line.root || line.foreignWindowId;
     if (int(window) + int(render) + int(showSettings) + int(foreign) + int(settingsWindow) + int(background) +
-            int(idleWatch) >
+            int(idleWatch) + int(idleStatus) >
         1)
         return fail("choose one of '--window', '--root' (or '--window-id'), '--render', '--show-settings', "
-                    "'--settings', '--background' and '--idle-watch'");
+                    "'--settings', '--background', '--idle-watch' and '--idle-status'");
+    if (idleStatus && (!line.settings.empty() || !line.traceFile.empty() || line.seed || line.showFrameRate ||
+                       line.halfRate || !line.output.empty() || line.waylandSurfaces != WaylandSurfaces::Automatic))
+        return fail("'--idle-status' takes no other option but '--log-stderr'");
+    if (line.halfRate && (render || showSettings || settingsWindow || idleWatch))
+        return fail("'--half-rate' goes with a mode that draws on a display: the full-screen saver, '--window', "
+                    "'--root' or '--window-id', '--background'");
     if (line.idleAfterSeconds && !idleWatch) return fail("'--after' goes with '--idle-watch'");
     if (idleWatch && !line.output.empty())
         return fail("'--output' cannot be passed on by '--idle-watch': the saver covers every display");
@@ -303,6 +313,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
                 : settingsWindow ? Mode::Settings
                 : background     ? Mode::Background
                 : idleWatch      ? Mode::IdleWatch
+                : idleStatus     ? Mode::IdleStatus
                                  : Mode::FullScreen;
     return result;
 }
@@ -348,6 +359,9 @@ std::string usageText() {
            "                         are passed on to every saver it starts\n"
            "      --after T          this time instead, for this run: minutes, or seconds with\n"
            "                         an 's' (--after 5, --after 30s)\n"
+           "  --idle-status          say whether an idle watcher runs in this session, when the\n"
+           "                         desktop blanks, locks and sleeps, and what keeps the screen\n"
+           "                         saver away now (exit status 3 when no watcher runs)\n"
            "\n"
            "On Wayland, full screen uses layer-shell surfaces where the compositor offers them\n"
            "(sway, Hyprland, KDE Plasma...), else full-screen windows:\n"
@@ -366,6 +380,8 @@ std::string usageText() {
            "  --seed S               use a fixed random seed (reproducible runs)\n"
            "  --log-stderr           copy log lines to standard error\n"
            "  --fps                  show the frame rate in a corner\n"
+           "  --half-rate            draw every second frame (the motion is unchanged), as on\n"
+           "                         battery; SIGUSR1 turns this on, SIGUSR2 off\n"
            "  --trace FILE           write the scene of every display after every frame as\n"
            "                         one JSON object per line; %p in FILE is the process id\n"
            "  --help                 print this help and exit\n"

@@ -23,6 +23,7 @@ enum class Mode {
     Settings,       ///< the settings window with a live preview
     Background,     ///< layer-shell background surfaces on Wayland (a lock screen's background)
     IdleWatch,      ///< stays in the session and starts the full-screen saver when the user is idle
+    IdleStatus,     ///< says whether a watcher runs, when the saver would come and what keeps it away
 };
 
 /// How the full-screen saver is shown on a Wayland desktop.
@@ -62,6 +63,7 @@ struct CommandLine {
     std::string output;                          ///< --output: draw on the Wayland output of this name only
     std::vector<SettingOverride> settings;  ///< in the order given
     std::optional<int64_t> idleAfterSeconds;     ///< --after: the idle watcher's timeout for this run
+    bool halfRate = false;                       ///< --half-rate: every second frame drawn (SIGUSR1/SIGUSR2 switch)
 };
 
 struct ParseResult {

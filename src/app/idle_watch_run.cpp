@@ -9,14 +9,19 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <utility>
 #include <unistd.h>
 
 #include "app/runs.h"
 #include "app/signal_pipe.h"
+#include "idle/battery_policy.h"
 #include "idle/idle_settings.h"
 #include "idle/idle_source.h"
 #include "idle/idle_watcher.h"
+#include "idle/power_state.h"
 #include "idle/session_lock.h"
+#include "idle/status_publisher.h"
 #include "platform/posix/file_defaults_store.h"
 #include "platform/posix/system_services.h"
 
@@ -122,11 +127,51 @@ int runIdleWatch(const CommandLine& commandLine, char* argv0) {
         return 1;
     }
 
+    // On battery or in the power-saver profile, OnBattery says what a saver does.
+    const std::unique_ptr<idle::PowerState> power = idle::followPowerState(logLine);
+    idle::BatteryPolicy battery(*power, settings.onBattery, logLine);
+
     idle::SaverCommand command;
     command.program = QCoreApplication::applicationFilePath();
     for (const std::string& argument : saverArguments(commandLine))
         command.arguments.push_back(QString::fromStdString(argument));
+    command.momentArguments = [&battery] { return battery.saverArguments(); };
     watcher = std::make_unique<idle::IdleWatcher>(*source, command, logLine);
+
+    // What the watcher does, for 'tavrin --idle-status' and the settings window: published as it
+    // changes, never asked of the watcher.
+    idle::StatusPublisher publisher(idle::watcherStatusPath(lock.path()), logLine);
+    idle::WatcherStatus& published = publisher.status();
+    published.pid = static_cast<long>(::getpid());
+    published.startedAt = static_cast<int64_t>(std::time(nullptr));
+    published.source = source->name().toStdString();
+    published.timeoutSeconds = timeoutFor(settings).count() / 1000;
+    published.power = battery.describe();
+    bool saverAnnounced = false;
+    QObject::connect(source.get(), &idle::IdleSource::holdersChanged, [&] {
+        published.holders = source->holders();
+        publisher.changed();
+    });
+    QObject::connect(power.get(), &idle::PowerState::changed, [&] {
+        published.power = battery.describe();
+        publisher.changed();
+    });
+    QObject::connect(watcher.get(), &idle::IdleWatcher::saverStarted, [&](qint64 pid) {
+        published.saverPid = static_cast<long>(pid);
+        published.saverSince = static_cast<int64_t>(std::time(nullptr));
+        publisher.changed();
+        battery.saverStarted(pid);
+        saverAnnounced = true;
+        source->saverStateChanged(true);
+    });
+    QObject::connect(watcher.get(), &idle::IdleWatcher::saverEnded, [&](int) {
+        published.saverPid = 0;
+        published.saverSince = 0;
+        publisher.changed();
+        battery.saverEnded();
+        if (std::exchange(saverAnnounced, false)) source->saverStateChanged(false);
+    });
+    publisher.changed();
     QObject::connect(watcher.get(), &idle::IdleWatcher::finished, [](int status) { QCoreApplication::exit(status); });
     if (!watcher->start(timeoutFor(settings), &why)) {
         tell(host::LogLevel::Error, "cannot watch for inactivity through " + source->name().toStdString() + ": " + why);
@@ -146,6 +191,10 @@ int runIdleWatch(const CommandLine& commandLine, char* argv0) {
             for (const std::string& problem : now.problems) logLine(host::LogLevel::Error, problem);
         settings = now;
         watcher->setTimeout(timeoutFor(settings));
+        battery.setMode(settings.onBattery);
+        published.timeoutSeconds = watcher->timeout().count() / 1000;
+        published.power = battery.describe();
+        publisher.changed();
     });
 
     StopSignals stopSignals;

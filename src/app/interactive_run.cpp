@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/runs.h"
+#include "app/half_rate.h"
 #include "app/signal_pipe.h"
 #include "app/stop_safety_net.h"
 #include "app/view_trace.h"
@@ -63,6 +64,7 @@ int runInteractive(const CommandLine& commandLine, qtbackend::QtHost& host) {
     StopSignals stopSignals;
     if (!stopSignals.install(
             [&session, &host](int signo) {
+                if (takeRateSignal(signo, host)) return;
                 const char* name = signo == SIGTERM ? "SIGTERM" : "SIGINT";
                 if (session.isStopped())
                     host.logLine(host::LogLevel::Default,
@@ -73,6 +75,8 @@ int runInteractive(const CommandLine& commandLine, qtbackend::QtHost& host) {
             },
             safetyNet.signalFd()))
         host.logLine(host::LogLevel::Error, "cannot watch for SIGTERM and SIGINT; they end the program at once");
+    else
+        startFrameRate(commandLine.halfRate, host, stopSignals);
     QObject::connect(&session, &Session::stopped, [&safetyNet] { safetyNet.arm(); });
     QObject::connect(&session, &Session::windowClosed, [] { QCoreApplication::exit(0); });
 

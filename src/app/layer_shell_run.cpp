@@ -10,6 +10,7 @@
 
 #include "app/runs.h"
 #include "app/scene_trace.h"
+#include "app/half_rate.h"
 #include "app/signal_pipe.h"
 #include "app/stop_safety_net.h"
 #include "app/view_trace.h"
@@ -51,11 +52,14 @@ int runLayerShell(const CommandLine& commandLine, qtbackend::QtHost& host,
     StopSafetyNet safetyNet(host, kSignalEndsAtOnceMs, kStopSafetyNetMs);
     StopSignals stopSignals;
     if (!stopSignals.install(
-            [&session](int signo) {
+            [&session, &host](int signo) {
+                if (takeRateSignal(signo, host)) return;
                 session.stop(signo == SIGTERM ? QStringLiteral("SIGTERM") : QStringLiteral("SIGINT"));
             },
             safetyNet.signalFd()))
         host.logLine(host::LogLevel::Error, "cannot watch for SIGTERM and SIGINT; they end the program at once");
+    else
+        startFrameRate(commandLine.halfRate, host, stopSignals);
     QObject::connect(&session, &waylandbackend::LayerShellSession::stopped, [&safetyNet] {
         safetyNet.arm();
         QTimer::singleShot(0, [] { QCoreApplication::exit(0); });

@@ -123,6 +123,7 @@ int main(int argc, char** argv) {
         case app::Mode::Version: std::printf("tavrin %s (build %s)\n", TAVRIN_VERSION, TAVRIN_BUILD_NUMBER); return 0;
         case app::Mode::ShowSettings: return app::runShowSettings(commandLine.settings);
         case app::Mode::IdleWatch: return app::runIdleWatch(commandLine, argv[0]);
+        case app::Mode::IdleStatus: return app::runIdleStatus(commandLine, argv[0]);
         default: break;
     }
 

@@ -39,4 +39,11 @@ int runSettingsWindow(qtbackend::QtHost& host);
 /// enough, until the session ends or SIGTERM; runs its own (non-GUI) application.
 int runIdleWatch(const CommandLine& commandLine, char* argv0);
 
+/// --idle-status's exit status when no idle watcher runs in the session.
+inline constexpr int kNoIdleWatcherStatus = 3;
+
+/// Prints whether an idle watcher runs in this session, the desktop's own times and what keeps
+/// the screen saver away now; 0 when a watcher runs, kNoIdleWatcherStatus when none does.
+int runIdleStatus(const CommandLine& commandLine, char* argv0);
+
 }  // namespace app

@@ -18,7 +18,7 @@ void onStopSignal(int signo) {
     const unsigned char byte = static_cast<unsigned char>(signo);
     // write is async-signal-safe; a full pipe already holds enough wake-ups, so the result is moot.
     [[maybe_unused]] ssize_t n = ::write(gWriteEnd, &byte, 1);
-    if (gWatchdogEnd >= 0) n = ::write(gWatchdogEnd, &byte, 1);
+    if (gWatchdogEnd >= 0 && (signo == SIGTERM || signo == SIGINT)) n = ::write(gWatchdogEnd, &byte, 1);
     errno = savedErrno;
 }
 
@@ -32,6 +32,7 @@ StopSignals::~StopSignals() {
     dfl.sa_handler = SIG_DFL;
     ::sigaction(SIGTERM, &dfl, nullptr);
     ::sigaction(SIGINT, &dfl, nullptr);
+    for (const int signo : alsoCaught_) ::sigaction(signo, &dfl, nullptr);
     gWatchdogEnd = -1;
     notifier_.reset();
     ::close(readEnd_);
@@ -56,6 +57,17 @@ bool StopSignals::install(std::function<void(int)> onSignal, int watchdogFd) {
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
+    return true;
+}
+
+bool StopSignals::alsoCatch(int signo) {
+    if (readEnd_ < 0 || signo <= 0 || signo > 255) return false;
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    if (::sigaction(signo, &action, nullptr) != 0) return false;
+    alsoCaught_.push_back(signo);
     return true;
 }
 

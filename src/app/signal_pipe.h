@@ -1,10 +1,11 @@
-// SIGTERM and SIGINT turned into calls on the GUI thread: the handler only writes the signal's
+// SIGTERM and SIGINT (and others asked for) turned into calls on the GUI thread: the handler only writes the signal's
 // number into a pipe, whose reading end the event loop watches, and into a watchdog's, which
 // does not depend on the event loop.
 #pragma once
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QSocketNotifier;
 
@@ -22,6 +23,9 @@ public:
     /// must stay open as long as this object lives. False (and nothing caught) when the pipe
     /// could not be made.
     bool install(std::function<void(int)> onSignal, int watchdogFd = -1);
+    /// After install(): catches `signo` too and hands it to the same `onSignal`; it never reaches
+    /// the watchdog, which is for the stopping signals only.
+    bool alsoCatch(int signo);
 
 private:
     void drain();
@@ -29,6 +33,7 @@ private:
     int readEnd_ = -1;
     std::unique_ptr<QSocketNotifier> notifier_;
     std::function<void(int)> onSignal_;
+    std::vector<int> alsoCaught_;
 };
 
 }  // namespace app

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/runs.h"
+#include "app/half_rate.h"
 #include "app/signal_pipe.h"
 #include "app/stop_safety_net.h"
 #include "app/view_trace.h"
@@ -75,7 +76,8 @@ int runForeignWindow(const CommandLine& commandLine, qtbackend::QtHost& host) {
     StopSafetyNet safetyNet(host, kSignalEndsAtOnceMs, kStopSafetyNetMs);
     StopSignals stopSignals;
     if (!stopSignals.install(
-            [&session](int signo) {
+            [&session, &host](int signo) {
+                if (takeRateSignal(signo, host)) return;
                 // A preview never retires the process by itself: the signal ends it here.
                 if (session.isPreview()) {
                     QCoreApplication::exit(0);
@@ -88,6 +90,8 @@ int runForeignWindow(const CommandLine& commandLine, qtbackend::QtHost& host) {
             },
             safetyNet.signalFd()))
         host.logLine(host::LogLevel::Error, "cannot watch for SIGTERM and SIGINT; they end the program at once");
+    else
+        startFrameRate(commandLine.halfRate, host, stopSignals);
     QObject::connect(&session, &qtbackend::ForeignWindowSession::stopped, [&safetyNet] { safetyNet.arm(); });
     QObject::connect(&session, &qtbackend::ForeignWindowSession::windowGone, [] { QCoreApplication::exit(0); });
 

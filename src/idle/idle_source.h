@@ -10,8 +10,10 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/services.h"
+#include "idle/watcher_status.h"
 
 namespace idle {
 
@@ -31,6 +33,12 @@ public:
     /// settings change (the idle period then counts afresh). False with the reason in `why`.
     virtual bool watch(std::chrono::milliseconds timeout, std::string* why) = 0;
 
+    /// Who keeps the screen awake now, as far as the source itself knows (each inhibition it
+    /// serves); empty where the desktop keeps that to itself.
+    virtual std::vector<Inhibitor> holders() const { return {}; }
+    /// The watcher says when a saver it started begins and ends, for a source that tells others.
+    virtual void saverStateChanged(bool /*running*/) {}
+
 signals:
     /// The user has been idle for the timeout, and nothing keeps the screen awake (an idle
     /// inhibitor, a video player's inhibition). Sent once per idle period.
@@ -40,6 +48,8 @@ signals:
     /// The source is gone for good: the session's compositor, bus or X server went away.
     /// `status` is the watcher's exit status (0 when the session simply ended).
     void ended(int status, const QString& why);
+    /// holders() changed.
+    void holdersChanged();
 };
 
 /// What looking for one kind of source found.

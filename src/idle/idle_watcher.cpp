@@ -79,7 +79,15 @@ void IdleWatcher::onIdle() {
 void IdleWatcher::startSaver() {
     saver_ = std::make_unique<QProcess>();
     saver_->setProgram(command_.program);
-    saver_->setArguments(command_.arguments);
+    QStringList arguments = command_.arguments;
+    if (command_.momentArguments) arguments += command_.momentArguments();
+    saver_->setArguments(arguments);
+    // The watcher switches a running saver's frame rate with SIGUSR1 and SIGUSR2: ignored until
+    // the saver listens, they can never end it early.
+    saver_->setChildProcessModifier([] {
+        ::signal(SIGUSR1, SIG_IGN);
+        ::signal(SIGUSR2, SIG_IGN);
+    });
     // The saver's own log lines (--log-stderr) go where the watcher's go; it reads no input.
     saver_->setProcessChannelMode(QProcess::ForwardedChannels);
     saver_->setStandardInputFile(QProcess::nullDevice());

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <chrono>
+#include <functional>
 #include <memory>
 
 #include "idle/idle_source.h"
@@ -19,6 +20,8 @@ namespace idle {
 struct SaverCommand {
     QString program;        ///< the running program's own executable, never a shell
     QStringList arguments;  ///< the saver's options the watcher was given
+    /// Arguments that depend on the moment a saver starts (--half-rate on battery); may be empty.
+    std::function<QStringList()> momentArguments;
 };
 
 class IdleWatcher : public QObject {

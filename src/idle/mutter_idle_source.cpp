@@ -1,5 +1,7 @@
 #include "idle/mutter_idle_source.h"
 
+#include "idle/session_bus.h"
+
 #include <QDBusConnectionInterface>
 #include <QDBusPendingCallWatcher>
 #include <QFileInfo>
@@ -34,18 +36,6 @@ std::string replyError(const QDBusMessage& reply) {
     if (reply.type() == QDBusMessage::ErrorMessage)
         return (reply.errorName() + ": " + reply.errorMessage()).toStdString();
     return "an answer of the wrong type (" + reply.signature().toStdString() + ")";
-}
-
-/// DBUS_SESSION_BUS_ADDRESS, else the user bus socket in the runtime folder, as libdbus looks for
-/// them, but never "autolaunch:", which would start a bus of its own for a session without one.
-std::string sessionBusAddress() {
-    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    if (address && *address) return address;
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (!runtime || !*runtime) return {};
-    const QString socket = QString::fromLocal8Bit(runtime) + QStringLiteral("/bus");
-    if (!QFileInfo(socket).exists()) return {};
-    return "unix:path=" + socket.toStdString();
 }
 
 }  // namespace

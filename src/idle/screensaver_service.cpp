@@ -1,11 +1,13 @@
 #include "idle/screensaver_service.h"
 
+#include "idle/inhibitor_list.h"
+#include "idle/session_bus.h"
+
 #include <QDBusConnectionInterface>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QFile>
 #include <cstdlib>
-#include <sys/stat.h>
 
 namespace idle {
 namespace {
@@ -14,26 +16,7 @@ constexpr const char* kLimitsExceeded = "org.freedesktop.DBus.Error.LimitsExceed
 
 /// A client's text as one short log line: cut to length, control characters (a newline would
 /// forge a line of its own) made spaces.
-QString loggable(const QString& text) {
-    QString line = text.left(ScreenSaverService::kMaxTextLength);
-    for (QChar& c : line)
-        if (c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line ||
-            c.category() == QChar::Separator_Paragraph)
-            c = QLatin1Char(' ');
-    return line;
-}
-
-/// Whether the session has a bus to connect to, asked without libdbus: with neither an address
-/// nor the user bus's socket, libdbus would "autolaunch" a bus of its own (dbus-launch and a
-/// dbus-daemon) that outlives the watcher.
-bool sessionBusExpected() {
-    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    if (address && *address) return true;
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    struct stat info {};
-    return runtime && *runtime && ::stat((std::string(runtime) + "/bus").c_str(), &info) == 0 &&
-           S_ISSOCK(info.st_mode);
-}
+QString loggable(const QString& text) { return QString::fromStdString(oneLineText(text)); }
 
 /// "xfce4-screensaver (process 1234)" for the owner of a bus name, as far as the bus says.
 std::string describeOwner(const QDBusConnection& bus, const QString& name) {
@@ -56,7 +39,7 @@ ScreenSaverService::ScreenSaverService(IdleLog log, std::function<bool()> saverR
 }
 
 bool ScreenSaverService::serve() {
-    if (!sessionBusExpected()) {
+    if (sessionBusAddress().empty()) {
         log_(host::LogLevel::Default, std::string("no session bus: ") + kServiceName +
                                           " is not served, so no program can keep the screen saver away");
         return false;
@@ -70,7 +53,8 @@ bool ScreenSaverService::serve() {
     // The object is in place before the name is taken, so that the first call finds it. Clients
     // use either path.
     for (const char* path : {"/org/freedesktop/ScreenSaver", "/ScreenSaver"}) {
-        if (!bus_.registerObject(QString::fromLatin1(path), this, QDBusConnection::ExportScriptableSlots)) {
+        if (!bus_.registerObject(QString::fromLatin1(path), this,
+                                 QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportScriptableSignals)) {
             log_(host::LogLevel::Error, std::string("cannot serve ") + kServiceName + " at " + path + ": " +
                                             bus_.lastError().message().toStdString());
             return false;
@@ -134,6 +118,7 @@ uint ScreenSaverService::Inhibit(const QString& application, const QString& reas
                                       ") keeps the screen saver away: " + made.reason.toStdString() + " (cookie " +
                                       std::to_string(cookie) + ")");
     if (first) emit inhibitedChanged(true);
+    emit holdersChanged();
     return cookie;
 }
 
@@ -167,6 +152,19 @@ void ScreenSaverService::release(std::map<uint32_t, Inhibition>::iterator it, co
     inhibitions_.erase(it);
     if (heldBy(client) == 0) clients_.removeWatchedService(client);
     if (inhibitions_.empty()) emit inhibitedChanged(false);
+    emit holdersChanged();
+}
+
+std::vector<Inhibitor> ScreenSaverService::holders() const {
+    std::vector<Inhibitor> named;
+    named.reserve(inhibitions_.size());
+    for (const auto& [cookie, inhibition] : inhibitions_)
+        named.push_back({inhibition.application.toStdString(), inhibition.reason.toStdString()});
+    return named;
+}
+
+void ScreenSaverService::announceActive(bool active) {
+    if (bus_.isConnected()) emit ActiveChanged(active);
 }
 
 }  // namespace idle

@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "idle/idle_source.h"
 
@@ -29,8 +31,6 @@ public:
     /// Inhibitions one client may hold at once, and all clients together; more are refused.
     static constexpr int kMaxPerClient = 16;
     static constexpr int kMaxInAll = 256;
-    /// Characters kept of a client's application name and reason (for the log).
-    static constexpr int kMaxTextLength = 120;
 
     ScreenSaverService(IdleLog log, std::function<bool()> saverRunning, QObject* parent = nullptr);
 
@@ -39,10 +39,19 @@ public:
     bool serve();
 
     bool inhibited() const { return !inhibitions_.empty(); }
+    /// Who keeps the screen awake now: each inhibition, in the order they were taken.
+    std::vector<Inhibitor> holders() const;
+    /// Tells the bus that a saver started by the watcher began or ended (ActiveChanged): some
+    /// players pause on it.
+    void announceActive(bool active);
 
 signals:
     /// The first inhibition was taken (true), or the last one let go (false).
     void inhibitedChanged(bool inhibited);
+    /// An inhibition was taken or let go.
+    void holdersChanged();
+    /// The D-Bus signal of the interface.
+    Q_SCRIPTABLE void ActiveChanged(bool active);
     /// A client reported activity of its own: it counts as the user's input.
     void userActivity();
 

@@ -40,14 +40,21 @@ std::string sessionLockFolder(std::vector<std::string>* passedOver, std::string*
                                        kLongestLockFolder, passedOver, why);
 }
 
-bool watcherRunsInThisSession() {
+std::string sessionLockPath(const std::string& folder, const std::string& identity) {
+    const std::string kind = identity.substr(0, identity.find(':'));
+    return folder + "/tavrin-idle-watch-" + kind + "-" + hashName(identity) + ".lock";
+}
+
+bool watcherRunsInThisSession(long* holder) {
     const std::string identity = sessionIdentity();
     std::string why;
     const std::string folder = identity.empty() ? std::string() : sessionLockFolder(nullptr, &why);
     if (folder.empty()) return false;
     SessionLock probe;
-    long holder = 0;
-    return probe.take(folder, identity, &holder, &why) == SessionLock::Result::Held;
+    long pid = 0;
+    const bool held = probe.take(folder, identity, &pid, &why) == SessionLock::Result::Held;
+    if (holder) *holder = held ? pid : 0;
+    return held;
 }
 
 std::string sessionIdentity() {
@@ -71,8 +78,7 @@ SessionLock::~SessionLock() {
 
 SessionLock::Result SessionLock::take(const std::string& folder, const std::string& identity, long* holder,
                                       std::string* why) {
-    const std::string kind = identity.substr(0, identity.find(':'));
-    path_ = folder + "/tavrin-idle-watch-" + kind + "-" + hashName(identity) + ".lock";
+    path_ = sessionLockPath(folder, identity);
     fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd_ < 0) {
         *why = "cannot open " + path_ + ": " + std::strerror(errno);

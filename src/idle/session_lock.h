@@ -37,8 +37,12 @@ private:
 /// empty with the reason in `why` when none will do.
 std::string sessionLockFolder(std::vector<std::string>* passedOver, std::string* why);
 
-/// Whether an idle watcher runs in this session now: one holds the session's lock.
-bool watcherRunsInThisSession();
+/// The lock file of the session `sessionIdentity` in `folder`.
+std::string sessionLockPath(const std::string& folder, const std::string& sessionIdentity);
+
+/// Whether an idle watcher runs in this session now: one holds the session's lock. `holder` (when
+/// not null) gets its process id, 0 when it is not known.
+bool watcherRunsInThisSession(long* holder = nullptr);
 
 /// The session the watcher belongs to: "wayland:<socket path>" on a Wayland session, else
 /// "x11:<host>:<display number>", else empty.

@@ -69,6 +69,7 @@ X11IdleSource::X11IdleSource(xcb_connection_t* connection, xcb_window_t root, ui
     if (service_->serve()) {
         connect(service_.get(), &ScreenSaverService::inhibitedChanged, this, &X11IdleSource::inhibitionChanged);
         connect(service_.get(), &ScreenSaverService::userActivity, this, &X11IdleSource::activityReported);
+        connect(service_.get(), &ScreenSaverService::holdersChanged, this, &IdleSource::holdersChanged);
     } else {
         service_.reset();
     }
@@ -88,6 +89,14 @@ bool X11IdleSource::watch(milliseconds timeout, std::string*) {
     // While idle, the new timeout applies from the user's return.
     if (!idle_ && !inhibited()) scheduleCheck(timeout_);
     return true;
+}
+
+std::vector<Inhibitor> X11IdleSource::holders() const {
+    return service_ ? service_->holders() : std::vector<Inhibitor>();
+}
+
+void X11IdleSource::saverStateChanged(bool running) {
+    if (service_) service_->announceActive(running);
 }
 
 bool X11IdleSource::inhibited() const { return service_ && service_->inhibited(); }

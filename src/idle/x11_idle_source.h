@@ -42,6 +42,8 @@ public:
 
     QString name() const override;
     bool watch(std::chrono::milliseconds timeout, std::string* why) override;
+    std::vector<Inhibitor> holders() const override;
+    void saverStateChanged(bool running) override;
 
 private:
     /// Reads what the server sent: raw input events while idle, or the end of the connection.

@@ -32,7 +32,7 @@ public:
 
 struct WatcherRun {
     explicit WatcherRun(const QString& script)
-        : watcher(source, {QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script}},
+        : watcher(source, {QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script}, {}},
                   [this](host::LogLevel, const std::string& line) { log.push_back(line); }) {
         QObject::connect(&watcher, &idle::IdleWatcher::saverStarted, [this](qint64) { ++started; });
         QObject::connect(&watcher, &idle::IdleWatcher::saverEnded, [this](int status) { ended.push_back(status); });
@@ -118,7 +118,7 @@ TEST(IdleWatcher, AFailingOrMissingSaverIsLoggedAndTriedAgainAtTheNextIdlePeriod
 
     ScriptedSource source;
     std::vector<std::string> log;
-    idle::IdleWatcher missing(source, {QStringLiteral("/nonexistent/tavrin"), {}},
+    idle::IdleWatcher missing(source, {QStringLiteral("/nonexistent/tavrin"), {}, {}},
                               [&log](host::LogLevel, const std::string& line) { log.push_back(line); });
     std::string why;
     ASSERT_TRUE(missing.start(1s, &why));

@@ -134,6 +134,7 @@ bool ForeignWindowSession::start(std::string* error) {
         return false;
     }
     widget_ = new ViewWidget(std::move(view), host_.screens(), screen);
+    widget_->setFramePacing(&host_.framePacing());
     widget_->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     widget_->setAttribute(Qt::WA_NativeWindow);
     widget_->winId();

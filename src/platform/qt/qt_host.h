@@ -11,6 +11,7 @@
 #include "platform/posix/file_defaults_store.h"
 #include "platform/posix/system_services.h"
 #include "platform/posix/file_bundle.h"
+#include "platform/qt/frame_pacing.h"
 #include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_dispatch.h"
 #include "platform/qt/qt_graphics.h"
@@ -40,6 +41,8 @@ public:
     QtMainQueue& mainQueue() { return mainQueue_; }
     QtRunLoop& runLoop() { return runLoop_; }
     posix::SysLog& log() { return log_; }
+    /// How the full-screen saver's frames are paced (half rate on battery).
+    FramePacing& framePacing() { return framePacing_; }
 
     /// Writes one line of the host's own to the log (category "host").
     void logLine(host::LogLevel level, const std::string& line);
@@ -54,6 +57,7 @@ private:
     QtGraphics graphics_;
     QtControlFactory controls_;
     QtScreenList screens_;
+    FramePacing framePacing_;
     host::LocalNotificationCenter defaultCenter_;
     host::LocalNotificationCenter distributedCenter_;
     QtRunLoop runLoop_;

@@ -52,6 +52,7 @@ ViewWidget* ScreenSaverSession::createWidget(QScreen* screen, QSize size) {
     std::shared_ptr<host::ScreenSaverView> view = factory_(host::NSMakeRect(0, 0, size.width(), size.height()));
     if (!view) return nullptr;
     auto* widget = new ViewWidget(std::move(view), host_.screens(), screen);
+    widget->setFramePacing(&host_.framePacing());
     switch (mode_) {
         case Mode::FullScreen:
             widget->setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);

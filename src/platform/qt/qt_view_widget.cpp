@@ -89,7 +89,10 @@ void ViewWidget::stopAnimation() {
     view_->stopAnimation();
 }
 
-void ViewWidget::scheduleNextFrame() { frameTimer_.start(grid_.nextDelayMs(view_->animationTimeInterval())); }
+void ViewWidget::scheduleNextFrame() {
+    const double interval = view_->animationTimeInterval();
+    frameTimer_.start(grid_.nextDelayMs(pacing_ ? FramePacing::nextInterval(interval, window_->isVisible()) : interval));
+}
 
 void ViewWidget::frameTick() {
     if (!view_->isAnimating()) return;
@@ -97,7 +100,9 @@ void ViewWidget::frameTick() {
     checkBackingProperties();
     view_->animateOneFrame();
     emit frameStepped();
-    if (view_->needsDisplay()) showFrame();
+    // A frame left undrawn stays asked for: the next one drawn covers both.
+    if (view_->needsDisplay() && (!pacing_ || pacing_->drawsStep(steps_))) showFrame();
+    ++steps_;
     scheduleNextFrame();
 }
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "host/screen_saver_view.h"
+#include "platform/qt/frame_pacing.h"
 #include "platform/qt/qt_frame_renderer.h"
 
 class QScreen;
@@ -72,6 +73,9 @@ public:
     /// With false, no timer calls animateOneFrame: the owner steps frames itself.
     void setFrameTimerEnabled(bool enabled) { frameTimerEnabled_ = enabled; }
     bool isFrameTimerActive() const { return frameTimer_.isActive(); }
+    /// The process's pacing of full-screen frames (half rate, off-screen steps); without one every
+    /// step is drawn at the view's interval. It must outlive the widget.
+    void setFramePacing(const FramePacing* pacing) { pacing_ = pacing; }
     /// With true, the frames painted per second are drawn over the view's bottom-left corner.
     void setShowFrameRate(bool show) { showFrameRate_ = show; }
     /// The frames painted in the last whole second; 0 before the first second is over.
@@ -137,6 +141,8 @@ private:
     QTimer frameTimer_;
     FrameGrid grid_;
     bool frameTimerEnabled_ = true;
+    const FramePacing* pacing_ = nullptr;
+    uint64_t steps_ = 0;  ///< frames stepped by the timer
     double lastDevicePixelRatio_ = 0;
     QPointer<QScreen> lastScreen_;
     bool watchingWindowHandle_ = false;

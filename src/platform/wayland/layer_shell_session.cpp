@@ -216,12 +216,17 @@ void LayerShellSession::handleInput() {
 
 void LayerShellSession::scheduleNextFrame() {
     double interval = 1.0 / 30.0;
-    for (const Entry& e : entries_)
-        if (e.surface->view()) {
-            interval = e.surface->view()->animationTimeInterval();
-            break;
-        }
-    frameTimer_.start(grid_.nextDelayMs(interval));
+    bool anyOnScreen = false;
+    bool found = false;
+    for (const Entry& e : entries_) {
+        const host::ScreenSaverView* view = e.surface->view();
+        if (!view) continue;
+        if (!found) interval = view->animationTimeInterval();
+        found = true;
+        anyOnScreen = anyOnScreen || (view->window() && view->window()->isVisible());
+    }
+    // One timer steps every view: it slows down only when none of them is on screen.
+    frameTimer_.start(grid_.nextDelayMs(qtbackend::FramePacing::nextInterval(interval, anyOnScreen || !found)));
 }
 
 void LayerShellSession::frameTick() {
@@ -234,8 +239,10 @@ void LayerShellSession::frameTick() {
         if (stopped_) return;
         // An output the compositor does not repaint returns no frame callback: nothing is drawn
         // there until it does.
-        if (view->needsDisplay() && e.surface->isReadyForFrame()) drawFrame(e, false);
+        if (view->needsDisplay() && e.surface->isReadyForFrame() && host_.framePacing().drawsStep(steps_))
+            drawFrame(e, false);
     }
+    ++steps_;
     connection_.flush();
     scheduleNextFrame();
 }

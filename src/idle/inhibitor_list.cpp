@@ -1,0 +1,113 @@
+#include "idle/inhibitor_list.h"
+
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QFile>
+#include <QStandardPaths>
+
+namespace idle {
+namespace {
+
+/// Holders listed at most, whatever a service answers.
+constexpr int kMaxListed = 32;
+/// GNOME's inhibitor flag for idleness.
+constexpr uint kGnomeInhibitIdle = 8;
+
+QDBusMessage call(const QDBusConnection& bus, const QString& service, const QString& path, const QString& interface,
+                  const QString& method, const QVariantList& arguments = {}) {
+    QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
+    message.setAutoStartService(false);  // what is not running has no inhibitors to tell
+    message.setArguments(arguments);
+    return bus.call(message, QDBus::Block, kInhibitorCallTimeoutMs);
+}
+
+/// The one argument of a reply, or an invalid variant.
+QVariant only(const QDBusMessage& reply) {
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1) return {};
+    return reply.arguments().first();
+}
+
+}  // namespace
+
+std::string oneLineText(const QString& text) {
+    QString line = text.left(kMaxHolderText);
+    for (QChar& c : line)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line ||
+            c.category() == QChar::Separator_Paragraph)
+            c = QLatin1Char(' ');
+    return line.trimmed().toStdString();
+}
+
+std::string applicationName(const QString& appId) {
+    QString id = appId.trimmed();
+    if (id.endsWith(QStringLiteral(".desktop"))) id.chop(8);
+    // An id is a name, never a path: nothing outside the applications folders is opened.
+    if (!id.isEmpty() && !id.contains(QLatin1Char('/')) && !id.startsWith(QLatin1Char('.'))) {
+        const QString entry =
+            QStandardPaths::locate(QStandardPaths::ApplicationsLocation, id + QStringLiteral(".desktop"));
+        QFile file(entry);
+        if (!entry.isEmpty() && file.open(QIODevice::ReadOnly)) {
+            bool inEntry = false;
+            for (int lines = 0; lines < 200 && !file.atEnd(); ++lines) {
+                const QString line = QString::fromUtf8(file.readLine(4096)).trimmed();
+                if (line.startsWith(QLatin1Char('['))) inEntry = line == QStringLiteral("[Desktop Entry]");
+                if (inEntry && line.startsWith(QStringLiteral("Name="))) {
+                    const std::string name = oneLineText(line.mid(5));
+                    if (!name.empty()) return name;
+                }
+            }
+        }
+    }
+    return oneLineText(appId);
+}
+
+std::vector<Inhibitor> gnomeIdleInhibitors(const QDBusConnection& sessionBus) {
+    std::vector<Inhibitor> inhibitors;
+    if (!sessionBus.isConnected()) return inhibitors;
+    const QString service = QStringLiteral("org.gnome.SessionManager");
+    const QVariant paths = only(call(sessionBus, service, QStringLiteral("/org/gnome/SessionManager"), service,
+                                     QStringLiteral("GetInhibitors")));
+    if (!paths.canConvert<QDBusArgument>()) return inhibitors;
+    QList<QDBusObjectPath> list;
+    const QDBusArgument argument = paths.value<QDBusArgument>();
+    if (argument.currentSignature() != QStringLiteral("ao")) return inhibitors;
+    argument >> list;
+    const QString interface = QStringLiteral("org.gnome.SessionManager.Inhibitor");
+    for (const QDBusObjectPath& path : list) {
+        if (static_cast<int>(inhibitors.size()) >= kMaxListed) break;
+        const QVariant flags = only(call(sessionBus, service, path.path(), interface, QStringLiteral("GetFlags")));
+        if (!flags.isValid() || !(flags.toUInt() & kGnomeInhibitIdle)) continue;
+        const QVariant appId = only(call(sessionBus, service, path.path(), interface, QStringLiteral("GetAppId")));
+        const QVariant reason = only(call(sessionBus, service, path.path(), interface, QStringLiteral("GetReason")));
+        inhibitors.push_back({applicationName(appId.toString()), oneLineText(reason.toString())});
+    }
+    return inhibitors;
+}
+
+std::vector<Inhibitor> logindIdleInhibitors(const QDBusConnection& systemBus) {
+    std::vector<Inhibitor> inhibitors;
+    if (!systemBus.isConnected()) return inhibitors;
+    const QVariant answer =
+        only(call(systemBus, QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+                  QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("ListInhibitors")));
+    if (!answer.canConvert<QDBusArgument>()) return inhibitors;
+    const QDBusArgument argument = answer.value<QDBusArgument>();
+    // (what, who, why, mode, uid, pid) for each
+    if (argument.currentSignature() != QStringLiteral("a(ssssuu)")) return inhibitors;
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        QString what, who, why, mode;
+        uint uid = 0, pid = 0;
+        argument.beginStructure();
+        argument >> what >> who >> why >> mode >> uid >> pid;
+        argument.endStructure();
+        if (mode != QStringLiteral("block") || !what.split(QLatin1Char(':')).contains(QStringLiteral("idle")))
+            continue;
+        if (static_cast<int>(inhibitors.size()) < kMaxListed) inhibitors.push_back({oneLineText(who), oneLineText(why)});
+    }
+    argument.endArray();
+    return inhibitors;
+}
+
+}  // namespace idle
