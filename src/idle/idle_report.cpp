@@ -44,7 +44,8 @@ IdleReport gatherIdleReport(DesktopTimersReader* reader) {
     const std::string identity = sessionIdentity();
     report.session = !identity.empty();
     report.wayland = identity.rfind("wayland:", 0) == 0;
-    if (report.session) {
+    if (!report.session) return report;
+    {
         std::string why;
         const std::string folder = sessionLockFolder(nullptr, &why);
         long holder = 0;

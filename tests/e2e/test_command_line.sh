@@ -59,6 +59,10 @@ single-dash switch with a value|-no-trails=1
 --after beyond a day|--idle-watch --after 1441
 --idle-watch with --window|--idle-watch --window
 --idle-watch with --output|--idle-watch --output DP-1
+--idle-status with --idle-watch|--idle-status --idle-watch
+--idle-status with a setting|--idle-status --no-trails
+--half-rate with --render|--half-rate --render out --frames 1
+--half-rate with --idle-watch|--half-rate --idle-watch
 CASES
 
 # Single-dash forms, as X programs take them, read like their two-dash forms.
@@ -86,6 +90,8 @@ check "--layer-shell says why" grep -q "cannot connect to the Wayland compositor
 # The idle watcher outside a desktop session: one line, status 1.
 run_status 1 "--idle-watch without a session" env -u WAYLAND_DISPLAY -u DISPLAY "$TAVRIN" --idle-watch --after 5s
 check "--idle-watch says it needs a session" grep -q "no session to watch" "$WORK/err"
+run_status 3 "--idle-status without a session" env -u WAYLAND_DISPLAY -u DISPLAY "$TAVRIN" --idle-status
+check "--idle-status says there is no session" grep -q "No desktop session here" "$WORK/out"
 
 # An X display that does not answer: Qt's fatal error becomes one line and status 1.
 run_status 1 "unreachable X display" env -u QT_QPA_PLATFORM DISPLAY=:987 "$TAVRIN" --window

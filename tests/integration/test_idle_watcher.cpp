@@ -9,6 +9,7 @@
 #include "idle/idle_settings.h"
 #include "idle/idle_watcher.h"
 #include "idle/session_lock.h"
+#include "idle/watcher_status.h"
 #include "qt_host_test_support.h"
 #include "support/temporary_folder.h"
 
@@ -145,25 +146,66 @@ TEST(IdleSettings, UnusableValuesFallBackWithALineAndWritesKeepTheRest) {
 
     for (const char* bad : {"0", "121", "ten", "99999999999999999999999"}) {
         std::FILE* f = std::fopen(path.c_str(), "w");
-        std::fprintf(f, "StartOnIdle=maybe\nIdleMinutes=%s\n", bad);
+        std::fprintf(f, "StartOnIdle=maybe\nIdleMinutes=%s\nOnBattery=%s\n", bad, bad);
         std::fclose(f);
         const idle::IdleSettings s = idle::readIdleSettings(path);
         EXPECT_EQ(s.minutes, idle::kDefaultIdleMinutes) << bad;
         EXPECT_FALSE(s.startOnIdle);
-        EXPECT_EQ(s.problems.size(), 2u) << bad;
+        EXPECT_EQ(s.onBattery, idle::kDefaultBatteryMode);
+        EXPECT_EQ(s.problems.size(), 3u) << bad;
     }
 
     std::FILE* f = std::fopen(path.c_str(), "w");
     std::fputs("# mine\nTrailLength=9\n", f);
     std::fclose(f);
     ASSERT_TRUE(idle::writeIdleSettings(path, true, 45, [](const std::string&) {}));
+    ASSERT_TRUE(idle::writeBatteryMode(path, idle::BatteryMode::Off, [](const std::string&) {}));
     const idle::IdleSettings s = idle::readIdleSettings(path);
     EXPECT_TRUE(s.startOnIdle);
     EXPECT_EQ(s.minutes, 45);
+    EXPECT_EQ(s.onBattery, idle::BatteryMode::Off);
     EXPECT_TRUE(s.problems.empty());
     posix::FileDefaultsStore store(path, [](const std::string&) {});
     ASSERT_NE(store.valueForKey("TrailLength"), nullptr);
     EXPECT_EQ(*store.valueForKey("TrailLength"), "9");
+}
+
+TEST(WatcherStatus, WhatIsWrittenIsReadBackAndAHostileFileIsNeverBelieved) {
+    TemporaryFolder folder;
+    const std::string path = idle::watcherStatusPath(folder.filePath("tavrin-idle-watch-x11-0.lock"));
+    EXPECT_EQ(path, folder.filePath("tavrin-idle-watch-x11-0.status"));
+
+    idle::WatcherStatus status;
+    status.pid = 42;
+    status.startedAt = 1700000000;
+    status.source = "the X server's idle time";
+    status.timeoutSeconds = 600;
+    status.covers = {"GNOME's screen shield is up"};
+    status.keptAwayBy = {"kept awake by mpv: Playing"};
+    // A client's text may hold line breaks: they must not forge lines of their own.
+    status.holders = {{"player\npid=1", "a film\nsaver=7"}, {"browser", ""}};
+    status.saverPid = 77;
+    status.saverSince = 1700000100;
+    std::string why;
+    ASSERT_TRUE(idle::writeWatcherStatus(path, status, &why)) << why;
+    const std::optional<idle::WatcherStatus> read = idle::readWatcherStatus(path);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->pid, 42);
+    EXPECT_EQ(read->saverPid, 77);
+    ASSERT_EQ(read->holders.size(), 2u);
+    EXPECT_EQ(read->holders[0].application, "player pid=1");
+    EXPECT_EQ(read->holders[0].reason, "a film saver=7");
+    EXPECT_EQ(read->covers, status.covers);
+    EXPECT_EQ(read->keptAwayBy, status.keptAwayBy);
+
+    for (const std::string& hostile : {std::string("pid=-5\n"), std::string("garbage\0\n", 9),
+                                      std::string("pid=99999999999999999999999\n"), std::string(70000, 'x'),
+                                      "pid=3\n" + std::string(70000, '\n')}) {
+        std::FILE* f = std::fopen(path.c_str(), "w");
+        std::fwrite(hostile.data(), 1, hostile.size(), f);
+        std::fclose(f);
+        EXPECT_FALSE(idle::readWatcherStatus(path)) << hostile.substr(0, 20);
+    }
 }
 
 TEST(SessionLock, OneWatcherPerSessionAndTheHolderIsNamed) {

@@ -57,6 +57,33 @@ TEST_F(QtViewWidgetTest, FrameTimerStepsTheViewAboutThirtyTimesASecondAndDraws) 
     EXPECT_EQ(view->drawsWithoutContext, 0);
 }
 
+TEST_F(QtViewWidgetTest, PacedFramesAreDrawnEverySecondStepAtHalfRateAndStepOnceASecondOffScreen) {
+    qtbackend::FramePacing pacing;
+    widget->setFramePacing(&pacing);
+    showAndWait();
+    widget->startAnimation();
+    // Draws over 20 steps at full rate, then at half rate: every step still comes, half are drawn.
+    auto drawsOver20Steps = [&] {
+        const int frames = view->frames, draws = view->draws;
+        EXPECT_TRUE(spinUntil([&] { return view->frames >= frames + 20; }));
+        return view->draws - draws;
+    };
+    ASSERT_TRUE(spinUntil([&] { return view->frames >= 2; }));
+    const int full = drawsOver20Steps();
+    pacing.setHalfRate(true);
+    const int half = drawsOver20Steps();
+    ASSERT_GT(full, 0);
+    EXPECT_GE(half, full * 4 / 10);
+    EXPECT_LE(half, full * 6 / 10);
+
+    // Hidden, the view is stepped once a second (the bound is kind to a busy machine, which only
+    // steps less often).
+    widget->hide();
+    const int frames = view->frames;
+    spinFor(1500);
+    EXPECT_LE(view->frames - frames, 3);
+}
+
 TEST_F(QtViewWidgetTest, StoppingTheAnimationStopsTheFrames) {
     showAndWait();
     widget->startAnimation();
