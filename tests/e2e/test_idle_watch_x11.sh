@@ -85,6 +85,9 @@ two_monitors
 start_bus main
 mkdir -m 700 "$WORK/run" "$WORK/bin"
 cp "$TAVRIN" "$WORK/bin/tavrin"
+DBUS_SESSION_BUS_ADDRESS="$(bus main)" dbus-monitor --session \
+    "type='signal',interface='org.freedesktop.ScreenSaver',member='ActiveChanged'" >"$WORK/active.log" 2>&1 &
+at_exit "kill $! 2>/dev/null"
 DBUS_SESSION_BUS_ADDRESS="$(bus main)" XDG_RUNTIME_DIR="$WORK/run" "$WORK/bin/tavrin" --idle-watch --after 2s \
     --log-stderr --trace "$WORK/trace-%p.jsonl" >"$WORK/watch.log" 2>&1 &
 WATCHER=$!
@@ -98,12 +101,14 @@ check "its views draw on both monitors" wait_for_line "$WORK/trace-$pid.jsonl" '
 check "with both monitors covered" grep -q '"display":0,' "$WORK/trace-$pid.jsonl"
 client a
 check "GetActive says that it runs" test "$(ask a active)" = True
+check "ActiveChanged said that it started" wait_for_line "$WORK/active.log" "boolean true" 1 10
 # The saver measures travel from the first movement it sees.
 xdotool mousemove_relative 20 20 sleep 0.3 mousemove_relative 20 20
 check "the saver stops on pointer movement" \
     wait_for_line "$WORK/watch.log" "\[$pid\] host: stopping the screen saver: mouse" 1 10
 check "the watcher sees the user's return" wait_for_line "$WORK/watch.log" "the user is back: pointer movement" 1 10
 check "the saver ends" end_saver
+check "ActiveChanged said that it ended" wait_for_line "$WORK/active.log" "boolean false" 1 10
 check "the next idle period starts it again" wait_for_line "$WORK/watch.log" "$STARTED" 2 20
 
 # 2. An inhibition keeps it away, and is released only by its own client; the idle period counts
@@ -117,6 +122,10 @@ n=$(count "$STARTED")
 sleep 3
 check "no saver starts while an inhibition is held" test "$(count "$STARTED")" -eq "$n"
 check "GetActive says that none runs" test "$(ask a active)" = False
+DBUS_SESSION_BUS_ADDRESS="$(bus main)" XDG_RUNTIME_DIR="$WORK/run" "$TAVRIN" --idle-status >"$WORK/status.out"
+check "--idle-status finds the watcher (status $?)" test $? = 0
+check "and names the inhibition's application and reason" grep -q '^  player: "a test"' "$WORK/status.out"
+check "and says that no saver runs" grep -q "The screen saver is not running" "$WORK/status.out"
 released=$(now_ms)
 check "its own client releases it" test "$(ask a "uninhibit $cookie")" = ok
 check "after the release the saver starts" wait_for_line "$WORK/watch.log" "$STARTED" $((n + 1)) 20
