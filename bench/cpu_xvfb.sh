@@ -3,7 +3,7 @@
 # hand (never in CI): each program draws for a while on a fresh Xvfb and the script reads the
 # user and system time that the program and the X server spent meanwhile from /proc/<pid>/stat.
 #
-#   bash bench/cpu_xvfb.sh [hd|4k] [--tavrin PATH] [--runs N] [--seconds S]
+#   bash bench/cpu_xvfb.sh [hd|4k|battery] [--tavrin PATH] [--runs N] [--seconds S]
 #
 #   hd  (default) one 1920x1080 screen: `tavrin --root`, `fluidballs --root` and `qix --root`,
 #       one after the other on one server, N rounds; prints each figure as a share of one core,
@@ -11,6 +11,9 @@
 #   4k  one 7680x4320 screen split into four 3840x2160 monitors (xrandr --setmonitor) and one
 #       full-screen `tavrin`: the frame rate of each view (from the state lines that every view
 #       logs every 150 frames, stamped as they arrive) and the CPU, N rounds.
+#   battery  one 1920x1080 screen: the full-screen `tavrin` as on mains power and with
+#       --half-rate (what the idle watcher starts on battery with OnBattery=half), one after
+#       the other, N rounds; prints the medians and the ratio of half to full.
 #
 # The hacks come from Debian's xscreensaver-data-extra. Other work on the machine disturbs the
 # figures: the load average is printed with them, and medians of several rounds are steadier.
@@ -30,7 +33,8 @@ while (($#)); do
     --tavrin) tavrin=$2; shift ;;
     --runs) runs=$2; shift ;;
     --seconds) seconds=$2; shift ;;
-    -h | --help) sed -n '2,17p' "$0"; exit 0 ;;
+    battery) mode=$1 ;;
+    -h | --help) sed -n '2,20p' "$0"; exit 0 ;;
     *) echo "cpu_xvfb.sh: unknown argument '$1'" >&2; exit 2 ;;
   esac
   shift
@@ -107,7 +111,21 @@ measure() {
 
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg) ($(nproc) cores)"
 
-if [ "$mode" = hd ]; then
+if [ "$mode" = battery ]; then
+  start_xvfb 1920x1080x24
+  declare -a full half
+  for round in $(seq "$runs"); do
+    measure "$tavrin"
+    full+=("$(percent $((prog_ticks + x_ticks)))")
+    measure "$tavrin" --half-rate
+    half+=("$(percent $((prog_ticks + x_ticks)))")
+    printf 'round %d  full rate %5s %%  half rate %5s %% of one core (program + X server)\n' "$round" \
+      "${full[-1]}" "${half[-1]}"
+  done
+  f=$(echo "${full[*]}" | median); h=$(echo "${half[*]}" | median)
+  echo "medians over $runs round(s) of ${seconds} s at 1920x1080: full rate $f %, half rate $h %," \
+    "half / full $(awk -v a="$h" -v b="$f" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')"
+elif [ "$mode" = hd ]; then
   start_xvfb 1920x1080x24
   names=(tavrin fluidballs qix)
   declare -A total prog xsrv

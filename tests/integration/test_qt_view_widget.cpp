@@ -62,7 +62,8 @@ TEST_F(QtViewWidgetTest, PacedFramesAreDrawnEverySecondStepAtHalfRateAndStepOnce
     widget->setFramePacing(&pacing);
     showAndWait();
     widget->startAnimation();
-    // Draws over 20 steps at full rate, then at half rate: every step still comes, half are drawn.
+    // Draws over 20 steps at full rate, then at half rate: every step still comes, two at a tick,
+    // and half of them are drawn.
     auto drawsOver20Steps = [&] {
         const int frames = view->frames, draws = view->draws;
         EXPECT_TRUE(spinUntil([&] { return view->frames >= frames + 20; }));

@@ -1,12 +1,12 @@
 // How often the full-screen saver's frames are stepped and drawn, for every view of the process.
-// Every frame is stepped at the view's own interval, so the motion on screen never changes; at
-// half rate (on battery) only every second one is drawn. A view whose window is off screen (under
-// a lock screen or a shield, say) is stepped once a second instead: the view still sees each of
-// those frames and does what it does when hidden, and no wake-up is spent on a picture nobody sees.
+// Every frame is stepped, so the motion on screen never changes. At half rate (on battery) a tick
+// comes every second frame's time and steps the view twice before drawing: half the pictures and
+// half the wake-ups. A view whose window is off screen (under a lock screen or a shield, say) is
+// stepped once a second instead: the view still sees each of those frames and does what it does
+// when hidden, and no wake-up is spent on a picture nobody sees.
 #pragma once
 
 #include <algorithm>
-#include <cstdint>
 
 namespace qtbackend {
 
@@ -19,12 +19,12 @@ public:
     void setHalfRate(bool on) { halfRate_ = on; }
     bool halfRate() const { return halfRate_; }
 
-    /// Whether the frame stepped as number `step` (counted by the caller from 0) is drawn.
-    bool drawsStep(uint64_t step) const { return !halfRate_ || step % 2 == 0; }
+    /// Frames stepped at one tick, before the one drawing.
+    int stepsPerTick(bool onScreen) const { return halfRate_ && onScreen ? 2 : 1; }
 
-    /// Seconds until the next step of a view asking for `viewInterval`, on screen or not.
-    static double nextInterval(double viewInterval, bool onScreen) {
-        return onScreen ? viewInterval : std::max(viewInterval, kOffScreenInterval);
+    /// Seconds until the next tick of a view asking for `viewInterval` between frames.
+    double tickInterval(double viewInterval, bool onScreen) const {
+        return onScreen ? viewInterval * stepsPerTick(true) : std::max(viewInterval, kOffScreenInterval);
     }
 
 private:

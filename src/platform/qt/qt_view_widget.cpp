@@ -91,18 +91,19 @@ void ViewWidget::stopAnimation() {
 
 void ViewWidget::scheduleNextFrame() {
     const double interval = view_->animationTimeInterval();
-    frameTimer_.start(grid_.nextDelayMs(pacing_ ? FramePacing::nextInterval(interval, window_->isVisible()) : interval));
+    frameTimer_.start(grid_.nextDelayMs(pacing_ ? pacing_->tickInterval(interval, window_->isVisible()) : interval));
 }
 
 void ViewWidget::frameTick() {
     if (!view_->isAnimating()) return;
     // Changes of density or display reach the view here, between frames, never while painting.
     checkBackingProperties();
-    view_->animateOneFrame();
-    emit frameStepped();
-    // A frame left undrawn stays asked for: the next one drawn covers both.
-    if (view_->needsDisplay() && (!pacing_ || pacing_->drawsStep(steps_))) showFrame();
-    ++steps_;
+    const int steps = pacing_ ? pacing_->stepsPerTick(window_->isVisible()) : 1;
+    for (int i = 0; i < steps && view_->isAnimating(); ++i) {
+        view_->animateOneFrame();
+        emit frameStepped();
+    }
+    if (view_->needsDisplay()) showFrame();
     scheduleNextFrame();
 }
 

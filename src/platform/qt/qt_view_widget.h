@@ -142,7 +142,6 @@ private:
     FrameGrid grid_;
     bool frameTimerEnabled_ = true;
     const FramePacing* pacing_ = nullptr;
-    uint64_t steps_ = 0;  ///< frames stepped by the timer
     double lastDevicePixelRatio_ = 0;
     QPointer<QScreen> lastScreen_;
     bool watchingWindowHandle_ = false;

@@ -226,7 +226,7 @@ void LayerShellSession::scheduleNextFrame() {
         anyOnScreen = anyOnScreen || (view->window() && view->window()->isVisible());
     }
     // One timer steps every view: it slows down only when none of them is on screen.
-    frameTimer_.start(grid_.nextDelayMs(qtbackend::FramePacing::nextInterval(interval, anyOnScreen || !found)));
+    frameTimer_.start(grid_.nextDelayMs(host_.framePacing().tickInterval(interval, anyOnScreen || !found)));
 }
 
 void LayerShellSession::frameTick() {
@@ -234,15 +234,16 @@ void LayerShellSession::frameTick() {
     for (Entry& e : entries_) {
         host::ScreenSaverView* view = e.surface->view();
         if (!view || !view->isAnimating()) continue;
-        view->animateOneFrame();
-        emit viewStepped(view, e.number);
-        if (stopped_) return;
+        const int steps = host_.framePacing().stepsPerTick(view->window() && view->window()->isVisible());
+        for (int i = 0; i < steps && view->isAnimating(); ++i) {
+            view->animateOneFrame();
+            emit viewStepped(view, e.number);
+            if (stopped_) return;
+        }
         // An output the compositor does not repaint returns no frame callback: nothing is drawn
         // there until it does.
-        if (view->needsDisplay() && e.surface->isReadyForFrame() && host_.framePacing().drawsStep(steps_))
-            drawFrame(e, false);
+        if (view->needsDisplay() && e.surface->isReadyForFrame()) drawFrame(e, false);
     }
-    ++steps_;
     connection_.flush();
     scheduleNextFrame();
 }

@@ -119,7 +119,6 @@ private:
     bool missingOutputLogged_ = false;
     QTimer frameTimer_;
     qtbackend::FrameGrid grid_;
-    uint64_t steps_ = 0;  ///< frame ticks that stepped the views
     std::optional<std::pair<double, double>> firstPointer_;  ///< global, points
 };
 
