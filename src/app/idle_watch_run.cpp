@@ -13,10 +13,13 @@
 
 #include "app/runs.h"
 #include "app/signal_pipe.h"
+#include "idle/desktop_timers.h"
 #include "idle/idle_settings.h"
 #include "idle/idle_source.h"
 #include "idle/idle_watcher.h"
 #include "idle/session_lock.h"
+#include "idle/x11_idle_source.h"
+#include "idle/x11_server_blanking.h"
 #include "platform/posix/file_defaults_store.h"
 #include "platform/posix/system_services.h"
 
@@ -132,6 +135,24 @@ int runIdleWatch(const CommandLine& commandLine, char* argv0) {
         tell(host::LogLevel::Error, "cannot watch for inactivity through " + source->name().toStdString() + ": " + why);
         return 1;
     }
+
+    // The desktop's own timers: one line when they hide the saver, at the start and whenever they
+    // or Tavrin's minutes change; the X server tells no change, so its times are read again as each
+    // idle period starts. On plain X11 the watcher is the session's screen saver, and the server's own
+    // blanking is off while it runs. (The times are those on mains power.)
+    std::unique_ptr<idle::X11ServerBlanking> serverBlanking;
+    if (qobject_cast<idle::X11IdleSource*>(source.get()))
+        serverBlanking = std::make_unique<idle::X11ServerBlanking>(logLine);
+    const std::unique_ptr<idle::DesktopTimersReader> desktopTimers = idle::makeDesktopTimersReader(logLine);
+    idle::HidingLineLog hidingLog(logLine);
+    const auto logHiding = [&] {
+        const int64_t seconds = timeoutFor(idle::readIdleSettings(settingsPath)).count() / 1000;
+        hidingLog.update(desktopTimers->read(), seconds, false);
+    };
+    logHiding();
+    QObject::connect(desktopTimers.get(), &idle::DesktopTimersReader::changed, logHiding);
+    QObject::connect(source.get(), &idle::IdleSource::idle, desktopTimers.get(), &idle::DesktopTimersReader::recheck);
+    SettingsFollower minutesFollower(settingsPath, logHiding);
 
     // The settings window's switch turns the watcher off through the file; the minutes it shows
     // apply at once (unless --after chose them for this run).
