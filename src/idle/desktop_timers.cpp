@@ -147,7 +147,7 @@ std::vector<std::string> describeTimers(const DesktopTimers& timers, bool onBatt
         lines << tr("First%1: %2 %3 after %4")
                      .arg(power, who, doingsAt(timers, *first, onBattery), QString::fromStdString(describeTime(first)));
     else
-        lines << tr("First%1: nothing; %2 never hides the screen").arg(power, who);
+        lines << tr("First%1: nothing; %2 never hides the screen").arg(power, QString::fromStdString(timers.desktop));
     if (!timers.whereToChange.empty())
         lines << tr("They are changed in %1").arg(QString::fromStdString(timers.whereToChange));
     std::vector<std::string> result;

@@ -182,8 +182,13 @@ bool GnomeTimersReader::letBlankAfter(int64_t minutes, std::string* why) {
     if (!g_settings_is_writable(session, "idle-delay")) return refuse("GNOME's idle-delay is locked by the administrator");
     if (!g_settings_set_value(session, "idle-delay", g_variant_new_uint32(static_cast<uint32_t>(minutes * 60))))
         return refuse("GNOME's idle-delay did not take the value");
-    // The write goes to dconf-service over the session bus: it is made before this returns.
+    // The write goes to dconf-service over the session bus: it is made (or refused, and the old
+    // value back) before this returns.
     g_settings_sync();
+    GVariant* kept = gio_->session().value("idle-delay", "u");
+    const bool written = kept && g_variant_get_uint32(kept) == minutes * 60;
+    if (kept) g_variant_unref(kept);
+    if (!written) return refuse("GNOME's settings did not keep the new idle-delay");
     log_(host::LogLevel::Default, "set GNOME's idle-delay to " + std::to_string(minutes * 60) + " seconds");
     settingsChanged();
     return true;
