@@ -21,14 +21,17 @@ namespace {
 
 using idle::DesktopTimers;
 
-DesktopTimers gnomeDefaults() {
+DesktopTimers knownOf(const char* desktop) {
     DesktopTimers timers;
-    timers.desktop = "GNOME";
+    timers.desktop = desktop;
     timers.known = true;
-    timers.blank = 300;
-    timers.lock = 300;
-    timers.sleepOnAc = 1200;
-    timers.sleepOnBattery = 1200;
+    return timers;
+}
+
+DesktopTimers gnomeDefaults() {
+    DesktopTimers timers = knownOf("GNOME");
+    timers.blank = timers.lock = 300;
+    timers.sleepOnAc = timers.sleepOnBattery = 1200;
     timers.fix = DesktopTimers::Fix::GnomeIdleDelay;
     return timers;
 }
@@ -56,9 +59,7 @@ TEST(DesktopTimers, TheHidingLineNamesWhatComesFirstAndOnlyWhenItHidesTavrin) {
     EXPECT_EQ(idle::hidingLine(gnome, 240, false), "") << "Tavrin comes first";
 
     // KDE turns the displays off sooner on battery: the line follows the power.
-    DesktopTimers kde;
-    kde.desktop = "KDE Plasma";
-    kde.known = true;
+    DesktopTimers kde = knownOf("KDE Plasma");
     kde.lock = 300;
     kde.displaysOff = 600;
     kde.displaysOffOnBattery = 300;
@@ -98,9 +99,7 @@ TEST(DesktopTimers, FixesAreOfferedOnlyWhereTheyLetTheSaverBeSeen) {
     EXPECT_EQ(idle::suggestedDesktopMinutes(gnome, 600, false), std::nullopt);
     EXPECT_EQ(idle::suggestedTavrinMinutes(gnome, 600, false), 4);
 
-    DesktopTimers kde;
-    kde.desktop = "KDE Plasma";
-    kde.known = true;
+    DesktopTimers kde = knownOf("KDE Plasma");
     kde.lock = 300;
     EXPECT_EQ(idle::suggestedDesktopMinutes(kde, 600, false), std::nullopt) << "KDE's are changed by hand";
 
@@ -163,6 +162,13 @@ TEST(DesktopTimers, DpmsTimeoutsMoveLaterInTheirOrder) {
 
 // --- KDE's files ---
 
+/// Lock, displays off on AC and on battery, sleep on AC and on battery.
+std::vector<idle::DesktopTime> timesOf(const DesktopTimers& t) {
+    return {t.lock, t.displaysOff, t.displaysOffOnBattery, t.sleepOnAc, t.sleepOnBattery};
+}
+using Times = std::vector<idle::DesktopTime>;
+constexpr std::nullopt_t never = std::nullopt;
+
 class KdeFiles : public ::testing::Test {
 protected:
     std::string user() const { return folder_.filePath("user"); }
@@ -174,15 +180,10 @@ protected:
 TEST_F(KdeFiles, WithoutFilesKdesDefaultsApply) {
     const DesktopTimers plasma6 = read(0);
     EXPECT_TRUE(plasma6.known);
-    EXPECT_EQ(plasma6.lock, 300);
-    EXPECT_EQ(plasma6.displaysOff, 600);
-    EXPECT_EQ(plasma6.displaysOffOnBattery, 300);
-    EXPECT_EQ(plasma6.sleepOnAc, 900);
-    EXPECT_EQ(plasma6.sleepOnBattery, 600);
+    EXPECT_EQ(timesOf(plasma6), (Times{300, 600, 300, 900, 600}));
     EXPECT_EQ(plasma6.whereToChange, "System Settings → Screen Locking, and Power Management");
     const DesktopTimers plasma5 = read(5);
-    EXPECT_EQ(plasma5.displaysOff, 600);
-    EXPECT_EQ(plasma5.sleepOnBattery, 600);
+    EXPECT_EQ(timesOf(plasma5), (Times{300, 600, 300, 900, 600}));
     EXPECT_EQ(plasma5.whereToChange, "System Settings → Screen Locking, and Energy Saving");
 }
 
@@ -191,12 +192,7 @@ TEST_F(KdeFiles, Plasma6FilesAsSystemSettingsWritesThem) {
     writeFile(user() + "/powerdevilrc",
               "[AC][Display]\nTurnOffDisplayIdleTimeoutSec=1200\n\n[AC][SuspendAndShutdown]\nAutoSuspendAction=0\n\n"
               "[Battery][Display]\nTurnOffDisplayWhenIdle=false\n");
-    const DesktopTimers timers = read(0);
-    EXPECT_EQ(timers.lock, 900);
-    EXPECT_EQ(timers.displaysOff, 1200);
-    EXPECT_EQ(timers.displaysOffOnBattery, std::nullopt);
-    EXPECT_EQ(timers.sleepOnAc, std::nullopt);
-    EXPECT_EQ(timers.sleepOnBattery, 600) << "absent: KDE's default";
+    EXPECT_EQ(timesOf(read(0)), (Times{900, 1200, never, never, 600})) << "absent: KDE's default";
 }
 
 TEST_F(KdeFiles, Plasma5ProfilesActOnlyWhereTheirGroupIs) {
@@ -206,11 +202,7 @@ TEST_F(KdeFiles, Plasma5ProfilesActOnlyWhereTheirGroupIs) {
               "[Battery][DimDisplay]\nidleTime=120000\n");
     const DesktopTimers timers = read(0);
     EXPECT_EQ(timers.whereToChange, "System Settings → Screen Locking, and Energy Saving") << "guessed Plasma 5";
-    EXPECT_EQ(timers.lock, std::nullopt);
-    EXPECT_EQ(timers.displaysOff, 900);
-    EXPECT_EQ(timers.sleepOnAc, 1800);
-    EXPECT_EQ(timers.displaysOffOnBattery, std::nullopt);
-    EXPECT_EQ(timers.sleepOnBattery, std::nullopt);
+    EXPECT_EQ(timesOf(timers), (Times{never, 900, never, 1800, never}));
 
     // Once Plasma 6 migrated them, the old file no longer counts.
     writeFile(user() + "/powermanagementprofilesrc", "[Migration]\nMigratedProfilesToPlasma6=powerdevilrc\n");
@@ -225,10 +217,7 @@ TEST_F(KdeFiles, HostileValuesFallBackToKdesDefaults) {
                                             std::string(300000, 'x') + "\n");
     std::filesystem::create_directories(system());
     ::mkfifo((system() + "/powerdevilrc").c_str(), 0600);  // never opened: it would wait for a writer
-    const DesktopTimers timers = read(6);
-    EXPECT_EQ(timers.lock, 300);
-    EXPECT_EQ(timers.displaysOff, std::nullopt) << "-1 is never";
-    EXPECT_EQ(timers.displaysOffOnBattery, 300);
+    EXPECT_EQ(timesOf(read(6)), (Times{300, never, 300, 900, 600})) << "-1 is never";
 }
 
 TEST_F(KdeFiles, TheSystemsFilesLieUnderTheUsersUnlessLocked) {

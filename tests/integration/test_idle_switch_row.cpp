@@ -96,10 +96,10 @@ TEST_F(IdleRow, TheDesktopFixAsksForTavrinsMinutesPlusTenAndTheRowFollows) {
     EXPECT_EQ(shownLines(), QString());
 
     // The desktop's own change, and one that no fix of Tavrin's can mend (KDE's).
-    timers_->timers = {};
     timers_->timers.desktop = "KDE Plasma";
-    timers_->timers.known = true;
+    timers_->timers.blank = std::nullopt;
     timers_->timers.lock = 300;
+    timers_->timers.fix = idle::DesktopTimers::Fix::None;
     timers_->timers.whereToChange = "System Settings → Screen Locking, and Power Management";
     emit timers_->changed();
     EXPECT_TRUE(shownLines().contains(QStringLiteral("KDE Plasma locks the screen after 5 minutes, before Tavrin's 15")));
