@@ -16,12 +16,15 @@
 #include "app/runs.h"
 #include "app/signal_pipe.h"
 #include "idle/battery_policy.h"
+#include "idle/desktop_timers.h"
 #include "idle/idle_settings.h"
 #include "idle/idle_source.h"
 #include "idle/idle_watcher.h"
 #include "idle/power_state.h"
 #include "idle/session_lock.h"
 #include "idle/status_publisher.h"
+#include "idle/x11_idle_source.h"
+#include "idle/x11_server_blanking.h"
 #include "platform/posix/file_defaults_store.h"
 #include "platform/posix/system_services.h"
 
@@ -178,6 +181,31 @@ int runIdleWatch(const CommandLine& commandLine, char* argv0) {
         return 1;
     }
 
+    // The desktop's own timers: one line when they hide the saver, at the start and whenever they,
+    // Tavrin's minutes or the machine's power change; the X server tells no change, so its times
+    // are read again as each idle period starts. On plain X11 the watcher is the session's screen
+    // saver: the server's own blanking is off while it runs, and back on while it starts no saver.
+    std::unique_ptr<idle::X11ServerBlanking> serverBlanking;
+    if (qobject_cast<idle::X11IdleSource*>(source.get())) {
+        serverBlanking = std::make_unique<idle::X11ServerBlanking>(logLine);
+        serverBlanking->setServerBlanking(battery.active());
+        QObject::connect(&battery, &idle::SessionFollower::changed,
+                         [&] { serverBlanking->setServerBlanking(battery.active()); });
+    }
+    const std::unique_ptr<idle::DesktopTimersReader> desktopTimers = idle::makeDesktopTimersReader(logLine);
+    idle::HidingLineLog hidingLog(logLine);
+    const auto logHiding = [&] {
+        const idle::DesktopTimers timers = desktopTimers->read();
+        const int64_t seconds = watcher->timeout().count() / 1000;
+        hidingLog.update(timers, seconds, power->savingPower());
+        published.desktopHiding = idle::hidingLine(timers, seconds, power->savingPower());
+        publisher.changed();
+    };
+    logHiding();
+    QObject::connect(desktopTimers.get(), &idle::DesktopTimersReader::changed, logHiding);
+    QObject::connect(power.get(), &idle::PowerState::changed, logHiding);
+    QObject::connect(source.get(), &idle::IdleSource::idle, desktopTimers.get(), &idle::DesktopTimersReader::recheck);
+
     // The settings window's switch turns the watcher off through the file; the minutes it shows
     // apply at once (unless --after chose them for this run).
     SettingsFollower follower(settingsPath, [&] {
@@ -194,7 +222,7 @@ int runIdleWatch(const CommandLine& commandLine, char* argv0) {
         battery.setMode(settings.onBattery);
         published.timeoutSeconds = watcher->timeout().count() / 1000;
         published.power = battery.describe();
-        publisher.changed();
+        logHiding();
     });
 
     StopSignals stopSignals;

@@ -64,7 +64,8 @@ int runSettingsWindow(qtbackend::QtHost& host) {
     layout->addWidget(preview, 1);
     layout->addLayout(buttons);
     layout->addWidget(idleSwitch);
-    window.resize(kPreviewWidth + 24, kPreviewHeight + 96);
+    // The preview at its size, over the caption's row and the idle row with its lines.
+    window.resize(kPreviewWidth + 24, kPreviewHeight + 64 + idleSwitch->sizeHint().height());
 
     QObject::connect(options, &QPushButton::clicked, &window, [&] {
         options->setEnabled(false);

@@ -6,6 +6,7 @@
 #include <xcb/xinput.h>
 
 #include "idle/screensaver_service.h"
+#include "idle/xcb_reply.h"
 
 namespace idle {
 namespace {
@@ -20,13 +21,6 @@ std::string environment(const char* name) {
     const char* value = std::getenv(name);
     return value ? value : "";
 }
-
-template <typename Reply>
-struct FreeReply {
-    void operator()(Reply* reply) const { std::free(reply); }
-};
-template <typename Reply>
-using ReplyPtr = std::unique_ptr<Reply, FreeReply<Reply>>;
 
 /// Whether an XScreenSaver daemon runs on this display: it keeps a small window of its own among
 /// the root window's children, marked with the property _SCREENSAVER_VERSION, for as long as it

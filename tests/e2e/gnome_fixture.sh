@@ -43,10 +43,12 @@ gnome_bus() {
 }
 
 # gnome_new_bus NAME VARIABLE: a dbus-daemon of the session kind in the fixture's runtime folder;
-# its address goes to the variable.
+# its address goes to the variable. The services it starts (dconf-service, which writes every
+# GSettings change) get the session's home and runtime folder from it.
 gnome_new_bus() {
     local out
-    out=$(env -i PATH=/usr/bin:/bin "${AS_USER[@]}" dbus-daemon --session --fork \
+    out=$(env -i PATH=/usr/bin:/bin HOME="$GNOME_FIXTURE_DIR/home" XDG_RUNTIME_DIR="$GNOME_FIXTURE_DIR/runtime" \
+        "${AS_USER[@]}" dbus-daemon --session --fork \
         --address="unix:path=$GNOME_FIXTURE_DIR/runtime/$1" --print-address=1 --print-pid=1) || return 1
     GNOME_BUS_PIDS+=("$(echo "$out" | sed -n 2p)")
     printf -v "$2" '%s' "$(echo "$out" | sed -n 1p)"

@@ -3,12 +3,20 @@
 # the user has been idle for two seconds, covers both monitors above the top bar, a key ends it,
 # it appears again after the next idle period, a video player's idle inhibitor keeps it away
 # until released, and the watcher ends with status 0 when the session bus goes.
+# First, GNOME's own timers: with its defaults (blank and lock after 5 minutes) a watcher with
+# Tavrin's 10 says that the saver would not be seen, and follows a change of GNOME's idle-delay;
+# the settings window (on an X server of its own, in GNOME's session bus and settings) offers the
+# two fixes, and each writes what it says: GNOME's idle-delay as `gsettings` sees it, Tavrin's
+# minutes in its settings file.
 . "$(dirname "$0")/lib.sh"
 . "$(dirname "$0")/gnome_fixture.sh"
 
 HERE="$(cd "$(dirname "$0")" && pwd)"
 SOURCE="${TAVRIN_SOURCE_DIR:-$(cd "$HERE/../.." && pwd)}"
 if reason=$(gnome_missing); then skip "$reason"; fi
+for tool in Xvfb xdotool gsettings; do
+    command -v "$tool" >/dev/null || skip "needs $tool (xvfb, xdotool, libglib2.0-bin)"
+done
 
 SANDBOX="$(mktemp -d /tmp/tavrin-gnome.XXXXXX)"
 chmod 755 "$SANDBOX"
@@ -61,6 +69,42 @@ no_new_saver_within() {
     done
     [ "$(savers_started)" -le "$1" ]
 }
+
+# --- GNOME's own timers. ---
+gsettings_as_user() { "${GNOME_ENV[@]}" "${AS_USER[@]}" gsettings "$@"; }
+"${GNOME_ENV[@]}" XDG_CURRENT_DESKTOP=GNOME "${AS_USER[@]}" "$SANDBOX/bin/tavrin" --idle-watch --log-stderr \
+    >/dev/null 2>"$WORK/defaults.err" &
+defaults=$!
+check "with GNOME's defaults the watcher says that GNOME hides the saver" wait_for_line "$WORK/defaults.err" \
+    "GNOME blanks and locks the screen after 5 minutes, before Tavrin's 10: the screen saver would not be seen" 1 20
+gsettings_as_user set org.gnome.desktop.session idle-delay 1200
+check "and that it no longer does once GNOME's idle-delay is 20 minutes" wait_for_line "$WORK/defaults.err" \
+    "GNOME blanks and locks the screen.* after 20 minutes, after Tavrin's 10" 1 10
+kill "$defaults"
+wait "$defaults"
+gsettings_as_user reset org.gnome.desktop.session idle-delay
+
+start_xvfb settings 800x600 -noreset
+"${GNOME_ENV[@]}" XDG_CURRENT_DESKTOP=GNOME DISPLAY="$DISPLAY" QT_QPA_PLATFORM=xcb \
+    TAVRIN_RESOURCE_DIR="$SANDBOX/resources" "${AS_USER[@]}" "$SANDBOX/bin/tavrin" --settings --log-stderr \
+    >/dev/null 2>"$WORK/settings.err" &
+SETTINGS_PID=$!
+at_exit 'kill $SETTINGS_PID 2>/dev/null'
+window=$(timeout 20 xdotool search --sync --name "Tavrin Screen Saver" | head -1)
+xdotool windowfocus --sync "$window"
+idle_delay() { gsettings_as_user get org.gnome.desktop.session idle-delay; }
+# Alt+B: "Let GNOME blank after 20 minutes", pressed until GNOME has it.
+gnome_waits() { xdotool key alt+b; test "$(idle_delay)" = "uint32 1200"; }
+check "'Let GNOME blank after 20 minutes' sets GNOME's idle-delay" wait_until 10 gnome_waits
+# GNOME's own change back brings the line and its buttons again; Alt+T: "Start Tavrin after 4
+# minutes", pressed until the row offers it.
+gsettings_as_user set org.gnome.desktop.session idle-delay 300
+conf="$SANDBOX/gnome/home/.config/org.tavrin.screensaver.conf"
+minutes_saved() { xdotool key alt+t; grep -qx "IdleMinutes=4" "$conf" 2>/dev/null; }
+check "after GNOME's own change, 'Start Tavrin after 4 minutes' saves Tavrin's minutes" wait_until 10 minutes_saved
+kill "$SETTINGS_PID"
+stop_xvfb settings
+unset DISPLAY
 
 gnome_input key # the idle time counts from here
 "${GNOME_ENV[@]}" XDG_CONFIG_HOME="$OUT/config" TAVRIN_RESOURCE_DIR="$SANDBOX/resources" "${AS_USER[@]}" \

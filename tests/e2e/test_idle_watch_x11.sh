@@ -4,7 +4,8 @@
 # org.freedesktop.ScreenSaver keep it away until released or until their client leaves the bus,
 # and belong to that client; activity reported on the bus ends a saver that did not see it; a
 # saver that fails is logged and tried again; the X server's end ends the watcher. Beside it, on a
-# server of their own: without a bus the watcher still works, and it steps aside for XScreenSaver.
+# server of their own: without a bus the watcher still works, turns the server's own screen saver
+# off while it runs and puts it back after SIGTERM, and it steps aside for XScreenSaver.
 . "$(dirname "$0")/lib.sh"
 
 HERE="$(cd "$(dirname "$0")" && pwd)"
@@ -62,11 +63,14 @@ now_ms() { echo $(($(date +%s%N) / 1000000)); }
 (
     start_xvfb aux 640x480 -noreset >/dev/null
     mkdir -m 700 "$WORK/run-aux"
+    xset s 321
     XDG_RUNTIME_DIR="$WORK/run-aux" "$TAVRIN" --idle-watch --log-stderr --after 1s >"$WORK/nobus.log" 2>&1 &
     watcher=$!
     wait_for_line "$WORK/nobus.log" "started the screen saver" 1 20
+    xset q >"$WORK/xset-running"
     kill $watcher
     wait $watcher
+    xset q >"$WORK/xset-after"
     mkdir -p "$WORK/xss-home"
     run_unprivileged "$WORK/xss-home"
     env -i HOME="$WORK/xss-home" DISPLAY="$DISPLAY" PATH=/usr/bin:/bin "${AS_USER[@]}" xscreensaver -no-splash \
@@ -173,6 +177,11 @@ wait "$AUX"
 check "without a bus the watcher says so" \
     grep -q "idle: no session bus: org.freedesktop.ScreenSaver is not served" "$WORK/nobus.log"
 check "and still starts the saver" grep -q "started the screen saver" "$WORK/nobus.log"
+check "while it runs the X server's own screen saver is off" grep -q "timeout:  0 " "$WORK/xset-running"
+check "SIGTERM puts it back as it was" grep -q "timeout:  321 " "$WORK/xset-after"
+check "the watcher does not warn of the blank it turned off" \
+    bash -c "grep -q 'own screen saver off while the idle watcher runs' '$WORK/nobus.log' &&
+        ! grep -q 'would not be seen' '$WORK/nobus.log'"
 status=$(cat "$WORK/aside.status")
 check "with an XScreenSaver daemon it steps aside (status $status)" test "$status" = 0
 check "saying why" grep -q "XScreenSaver runs here" "$WORK/aside.log"
