@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "idle/autostart_entry.h"
+#include "idle/idle_report.h"
 #include "idle/idle_settings.h"
 #include "idle/session_lock.h"
 #include "platform/posix/file_defaults_store.h"
@@ -26,6 +27,9 @@ constexpr int kSaveMinutesAfterMs = 600;
 /// How long a watcher started by the switch has to take the session's lock: it takes it before
 /// anything else, in a few milliseconds.
 constexpr int kCheckWatcherAfterMs = 2000;
+/// How long the watcher's status folder rests before the row reads it again: a burst of changes
+/// is read once.
+constexpr int kRefreshKeptAwayAfterMs = 300;
 
 QString tr(const char* text) { return QCoreApplication::translate("app::IdleSwitch", text); }
 
@@ -131,6 +135,17 @@ IdleSwitch::IdleSwitch(QString program, bool logToStderr, std::function<void(con
     });
     showDesktopTimers();
 
+    // The watcher rewrites its status file as what it does changes; the row reads it then, and
+    // when the window comes to the front (GNOME's and logind's inhibitors send no word here).
+    refreshKeptAwayLater_.setSingleShot(true);
+    refreshKeptAwayLater_.setInterval(kRefreshKeptAwayAfterMs);
+    connect(&refreshKeptAwayLater_, &QTimer::timeout, this, &IdleSwitch::refreshKeptAway);
+    std::string why;
+    const std::string statusFolder = idle::sessionLockFolder(nullptr, &why);
+    if (!statusFolder.empty()) watcherStatus_.addPath(QString::fromStdString(statusFolder));
+    connect(&watcherStatus_, &QFileSystemWatcher::directoryChanged, this, [this] { refreshKeptAwayLater_.start(); });
+    refreshKeptAwayLater_.start();
+
     checkWatcherLater_.setSingleShot(true);
     checkWatcherLater_.setInterval(kCheckWatcherAfterMs);
     connect(&checkWatcherLater_, &QTimer::timeout, this, &IdleSwitch::checkWatcher);
@@ -160,7 +175,24 @@ void IdleSwitch::showKeptAway(const QString& line) {
 
 void IdleSwitch::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) timers_->recheck();
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        timers_->recheck();
+        refreshKeptAwayLater_.start();
+    }
+}
+
+void IdleSwitch::refreshKeptAway() {
+    const std::optional<idle::Inhibitor> first = idle::firstKeptAway(idle::gatherIdleReport(timers_.get()));
+    if (!first) {
+        showKeptAway(QString());
+    } else if (first->application.empty()) {
+        showKeptAway(tr("Kept away now: %1").arg(QString::fromStdString(first->reason)));
+    } else if (first->reason.empty()) {
+        showKeptAway(tr("Kept away now by %1").arg(QString::fromStdString(first->application)));
+    } else {
+        showKeptAway(tr("Kept away now by %1: %2")
+                         .arg(QString::fromStdString(first->application), QString::fromStdString(first->reason)));
+    }
 }
 
 void IdleSwitch::showDesktopTimers() {

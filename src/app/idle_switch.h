@@ -14,6 +14,7 @@
 #pragma once
 
 #include <QString>
+#include <QFileSystemWatcher>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -54,6 +55,9 @@ private:
     void turn(bool on);
     void saveMinutes();
     void checkWatcher();
+    /// What keeps Tavrin away now, asked afresh: when the window is shown or activated and when
+    /// the watcher publishes a change.
+    void refreshKeptAway();
     /// The desktop's timers against the minutes shown: the line, the buttons, where to change them.
     void showDesktopTimers();
     void letDesktopWait();
@@ -76,6 +80,8 @@ private:
     std::optional<int64_t> desktopMinutes_;
     QTimer saveMinutesLater_;
     QTimer checkWatcherLater_;
+    QTimer refreshKeptAwayLater_;
+    QFileSystemWatcher watcherStatus_;  ///< the folder where the watcher publishes its status
 };
 
 }  // namespace app

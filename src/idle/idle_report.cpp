@@ -138,18 +138,15 @@ std::vector<std::string> describeIdleReport(const IdleReport& report) {
     return lines;
 }
 
-std::string firstKeptAway(const IdleReport& report) {
-    auto by = [](const Inhibitor& i) {
-        return "Kept away now by " + i.application + (i.reason.empty() ? std::string() : ": " + i.reason);
-    };
-    if (!report.gnomeInhibitors.empty()) return by(report.gnomeInhibitors.front());
-    if (!report.logindInhibitors.empty()) return by(report.logindInhibitors.front());
+std::optional<Inhibitor> firstKeptAway(const IdleReport& report) {
+    if (!report.gnomeInhibitors.empty()) return report.gnomeInhibitors.front();
+    if (!report.logindInhibitors.empty()) return report.logindInhibitors.front();
     if (report.status) {
-        if (!report.status->holders.empty()) return by(report.status->holders.front());
-        if (!report.status->covers.empty()) return "Kept away now: " + report.status->covers.front();
-        if (!report.status->keptAwayBy.empty()) return "Kept away now: " + report.status->keptAwayBy.front();
+        if (!report.status->holders.empty()) return report.status->holders.front();
+        if (!report.status->covers.empty()) return Inhibitor{{}, report.status->covers.front()};
+        if (!report.status->keptAwayBy.empty()) return Inhibitor{{}, report.status->keptAwayBy.front()};
     }
-    return {};
+    return std::nullopt;
 }
 
 }  // namespace idle

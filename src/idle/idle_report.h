@@ -35,9 +35,10 @@ IdleReport gatherIdleReport(DesktopTimersReader* reader = nullptr);
 /// The report as printed by --idle-status.
 std::vector<std::string> describeIdleReport(const IdleReport& report);
 
-/// The first thing that keeps Tavrin away now, in one line for the settings window ("Kept away
-/// now by Firefox: Playing video"); empty when nothing does.
-std::string firstKeptAway(const IdleReport& report);
+/// The first thing that keeps Tavrin away now, for the settings window's one line ("Kept away now
+/// by Firefox: Playing video"): an inhibitor's holder and reason, or, with no holder, why the
+/// session is covered or the watcher holds back. None when nothing does.
+std::optional<Inhibitor> firstKeptAway(const IdleReport& report);
 
 /// A moment as a person reads it: "09:14" today, else "3 Dec 09:14".
 std::string describeMoment(int64_t secondsSinceEpoch, int64_t now);

@@ -49,18 +49,23 @@ check "off: the watcher says why" grep -q "starting on idle was turned off" "$WO
 check "the other settings were left alone" test "$(grep -c = "$conf")" -eq 2
 
 kill "$settings"
+# Gone before the next window is looked for, so that its window is never the one found.
+wait "$settings" 2>/dev/null
 
 # Where the watcher cannot run (here: a Wayland session whose compositor is not there), the
 # window says so after turning the switch on.
 WAYLAND_DISPLAY=nothing-here QT_QPA_PLATFORM=xcb "$TAVRIN" --settings --log-stderr >/dev/null 2>"$WORK/lost.err" &
 lost=$!
 at_exit "kill $lost 2>/dev/null"
-window=$(timeout 20 xdotool search --sync --name "Tavrin Screen Saver" | head -1)
+window=$(timeout 20 xdotool search --sync --pid "$lost" --name "Tavrin Screen Saver" | head -1)
 xdotool windowfocus --sync "$window"
 xdotool key alt+s
 check "without an idle source the window says that no watcher runs" \
     wait_until 10 grep -q "the idle watcher started by the settings window is not running" "$WORK/lost.err"
 check "... and the watcher said why" grep -q "no idle source in this session" "$WORK/lost.err"
 
-if [ "$FAILURES" -gt 0 ]; then sed 's/^/    settings: /' "$WORK/settings.err" | grep -v lifecycle | tail -15; fi
+if [ "$FAILURES" -gt 0 ]; then
+    sed 's/^/    settings: /' "$WORK/settings.err" | grep -v lifecycle | tail -15
+    sed 's/^/    lost: /' "$WORK/lost.err" | grep -v lifecycle | tail -15
+fi
 finish
