@@ -9,7 +9,7 @@ set -euo pipefail
 # Building and running.
 run_packages=(
   g++ cmake make pkg-config
-  qt6-base-dev qt6-svg-dev qt6-wayland libxcb1-dev libxcb-screensaver0-dev libxcb-xinput-dev
+  qt6-base-dev qt6-svg-dev qt6-wayland libxcb1-dev libxcb-screensaver0-dev libxcb-xinput-dev libxcb-dpms0-dev
   fonts-dejavu-core libwayland-dev wayland-protocols libwayland-bin
 )
 

@@ -16,6 +16,7 @@
 #include "idle/idle_settings.h"
 #include "idle/idle_source.h"
 #include "idle/idle_watcher.h"
+#include "idle/session_follower.h"
 #include "idle/session_lock.h"
 #include "platform/posix/file_defaults_store.h"
 #include "platform/posix/system_services.h"
@@ -132,6 +133,11 @@ int runIdleWatch(const CommandLine& commandLine, char* argv0) {
         tell(host::LogLevel::Error, "cannot watch for inactivity through " + source->name().toStdString() + ": " + why);
         return 1;
     }
+
+    // What the watcher follows of the session besides idleness: the desktop's shield and lock,
+    // dark displays, sleep, idle inhibitors (session_follower.h).
+    const auto sessionFollowers = idle::findSessionFollowers({logLine, false});
+    for (const auto& sessionFollower : sessionFollowers) watcher->follow(*sessionFollower);
 
     // The settings window's switch turns the watcher off through the file; the minutes it shows
     // apply at once (unless --after chose them for this run).

@@ -2,8 +2,8 @@
 
 #include <QDBusConnectionInterface>
 #include <QDBusPendingCallWatcher>
-#include <QFileInfo>
-#include <cstdlib>
+
+#include "idle/followed_service.h"
 
 namespace idle {
 namespace {
@@ -28,24 +28,6 @@ bool replyNumber(const QDBusMessage& reply, Number* value) {
     if (!ok) return false;
     *value = static_cast<Number>(number);
     return true;
-}
-
-std::string replyError(const QDBusMessage& reply) {
-    if (reply.type() == QDBusMessage::ErrorMessage)
-        return (reply.errorName() + ": " + reply.errorMessage()).toStdString();
-    return "an answer of the wrong type (" + reply.signature().toStdString() + ")";
-}
-
-/// DBUS_SESSION_BUS_ADDRESS, else the user bus socket in the runtime folder, as libdbus looks for
-/// them, but never "autolaunch:", which would start a bus of its own for a session without one.
-std::string sessionBusAddress() {
-    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    if (address && *address) return address;
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (!runtime || !*runtime) return {};
-    const QString socket = QString::fromLocal8Bit(runtime) + QStringLiteral("/bus");
-    if (!QFileInfo(socket).exists()) return {};
-    return "unix:path=" + socket.toStdString();
 }
 
 }  // namespace

@@ -7,21 +7,12 @@
 #include <cstdlib>
 #include <sys/stat.h>
 
+#include "idle/followed_service.h"
+
 namespace idle {
 namespace {
 
 constexpr const char* kLimitsExceeded = "org.freedesktop.DBus.Error.LimitsExceeded";
-
-/// A client's text as one short log line: cut to length, control characters (a newline would
-/// forge a line of its own) made spaces.
-QString loggable(const QString& text) {
-    QString line = text.left(ScreenSaverService::kMaxTextLength);
-    for (QChar& c : line)
-        if (c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line ||
-            c.category() == QChar::Separator_Paragraph)
-            c = QLatin1Char(' ');
-    return line;
-}
 
 /// Whether the session has a bus to connect to, asked without libdbus: with neither an address
 /// nor the user bus's socket, libdbus would "autolaunch" a bus of its own (dbus-launch and a
@@ -116,7 +107,7 @@ uint ScreenSaverService::Inhibit(const QString& application, const QString& reas
     } while (lastCookie_ == 0 || inhibitions_.count(lastCookie_));
     const uint32_t cookie = lastCookie_;
     const bool first = inhibitions_.empty();
-    inhibitions_[cookie] = {client, loggable(application), loggable(reason)};
+    inhibitions_[cookie] = {client, loggable(application, kMaxTextLength), loggable(reason, kMaxTextLength)};
     if (heldBy(client) == 1) {
         clients_.addWatchedService(client);
         // The client may have left before the watch was in place: the bus answers this after

@@ -67,7 +67,8 @@ private:
 struct FollowerContext {
     IdleLog log;
     /// Whether the watcher itself serves org.freedesktop.ScreenSaver (plain X11): then no other
-    /// program's ActiveChanged is to be followed under that name.
+    /// program's ActiveChanged is to be followed under that name. (The follower of that name
+    /// also passes over an owner that is this very process.)
     bool servesFreedesktopScreenSaver = false;
 };
 
