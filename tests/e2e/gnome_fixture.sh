@@ -5,6 +5,9 @@
 #   for logind there and carries on without it);
 # - a stand-in of org.gnome.SessionManager's inhibitors (gnome_bus.py session-manager), started
 #   before the shell, since Mutter reads the inhibited actions when it starts and follows them;
+# - a stand-in of GDM on the second bus (gnome_bus.py display-manager), which the shell asks when
+#   it starts whether it may have a screen shield (org.gnome.ScreenSaver; GNOME Shell starts the
+#   gjs service of that name on demand);
 # - the overview, which the shell starts in, left;
 # - input through org.gnome.Mutter.RemoteDesktop (gnome_bus.py input), whose devices exist once
 #   the fixture has sent their first events.
@@ -29,12 +32,12 @@ if ! declare -p AS_USER >/dev/null 2>&1; then AS_USER=(); fi
 # gnome_missing: prints what is missing to run the fixture, and succeeds, when something is.
 gnome_missing() {
     local tool missing=()
-    for tool in gnome-shell dbus-daemon dbus-send setpriv; do
+    for tool in gnome-shell gjs dbus-daemon dbus-send setpriv; do
         command -v "$tool" >/dev/null || missing+=("$tool")
     done
     /usr/bin/python3 -c 'import dbus, gi' 2>/dev/null || missing+=("python3-dbus and python3-gi")
     [ ${#missing[@]} -eq 0 ] && return 1
-    echo "needs ${missing[*]} (packages gnome-shell, dbus-daemon, dbus-bin, util-linux, python3-dbus, python3-gi)"
+    echo "needs ${missing[*]} (packages gnome-shell, gjs, dbus-daemon, dbus-bin, util-linux, python3-dbus, python3-gi)"
     return 0
 }
 
@@ -68,6 +71,9 @@ gnome_start() {
         chown -R 65534:65534 "$dir/home" "$dir/runtime"
         AS_USER=(setpriv --reuid=65534 --regid=65534 --clear-groups)
     fi
+    # GNOME Shell makes its screen shield only where systemd's seats are (a folder that systemd's
+    # tmpfiles make at boot, missing in a container that never booted systemd).
+    [ -d /run/systemd/seats ] || [ "$(id -u)" -ne 0 ] || mkdir -p /run/systemd/seats
     gnome_new_bus bus session && gnome_new_bus system system || {
         echo "gnome_fixture: the buses did not start" >&2
         return 1
@@ -81,6 +87,13 @@ gnome_start() {
     GNOME_HELPER_PIDS+=($!)
     wait_for_line "$dir/session-manager.log" '^ready' 1 10 || {
         echo "gnome_fixture: the session manager's stand-in did not start: $(cat "$dir/session-manager.log")" >&2
+        return 1
+    }
+    "${GNOME_ENV[@]}" "${AS_USER[@]}" /usr/bin/python3 "$GNOME_BUS_PY" display-manager \
+        >"$dir/display-manager.log" 2>&1 &
+    GNOME_HELPER_PIDS+=($!)
+    wait_for_line "$dir/display-manager.log" '^ready' 1 10 || {
+        echo "gnome_fixture: GDM's stand-in did not start: $(cat "$dir/display-manager.log")" >&2
         return 1
     }
 
