@@ -135,7 +135,7 @@ std::unique_ptr<SessionFollower> followFreedesktopScreenSaver(const QDBusConnect
         ScreenSaverKind{QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("/org/freedesktop/ScreenSaver"),
                         QStringLiteral("org.freedesktop.ScreenSaver"),
                         QStringLiteral("the session's screen saver (org.freedesktop.ScreenSaver)"),
-                        QStringLiteral("the screen saver of %1 (org.freedesktop.ScreenSaver) is active"),
+                        QStringLiteral("%1, serving org.freedesktop.ScreenSaver, says that its screen saver is active"),
                         QStringLiteral("/ScreenSaver"), QString(), true},
         log);
 }

@@ -20,6 +20,10 @@ usage: gnome_bus.py overview-off
        gnome_bus.py shot X Y WIDTH HEIGHT FILE.png
            a screenshot of that area by org.gnome.Shell.Screenshot, which answers only a caller
            that owns org.gnome.Screenshot
+       gnome_bus.py shield on|off|lock
+           raises the screen shield (org.gnome.ScreenSaver's SetActive), lowers it (which also
+           unlocks), or locks; waits for the ActiveChanged that says so (10 s at most) and prints
+           the wall-clock time it came, in ns
        gnome_bus.py first-frame TRACE-GLOB SECONDS
            waits for the first line of a scene trace, then prints Mutter's idle time in ms
 """
@@ -196,6 +200,34 @@ def shot(bus, x, y, width, height, path):
     sys.exit(0 if ok else 1)
 
 
+def shield(how):
+    from dbus.mainloop.glib import DBusGMainLoop
+    from gi.repository import GLib
+    DBusGMainLoop(set_as_default=True)
+    bus, loop, wanted = dbus.SessionBus(), GLib.MainLoop(), how != "off"
+
+    came = []
+
+    def changed(active):
+        if bool(active) == wanted and not came:
+            came.append(time.time_ns())
+            loop.quit()
+
+    bus.add_signal_receiver(changed, "ActiveChanged", "org.gnome.ScreenSaver", "org.gnome.ScreenSaver",
+                            "/org/gnome/ScreenSaver")
+    saver = dbus.Interface(bus.get_object("org.gnome.ScreenSaver", "/org/gnome/ScreenSaver"), "org.gnome.ScreenSaver")
+    ignore = dict(reply_handler=lambda *_: None, error_handler=lambda e: print(e, file=sys.stderr))
+    if how == "lock":
+        saver.Lock(**ignore)
+    else:
+        saver.SetActive(wanted, **ignore)
+    GLib.timeout_add(10000, loop.quit)
+    loop.run()
+    if not came:
+        sys.exit(1)
+    print(came[0])
+
+
 def first_frame(bus, pattern, seconds):
     deadline = time.monotonic() + seconds
     while not any(os.path.getsize(f) > 0 for f in glob.glob(pattern)):
@@ -213,6 +245,9 @@ def main():
         return
     if command == "display-manager":
         run_display_manager()
+        return
+    if command == "shield":
+        shield(args[0])
         return
     bus = dbus.SessionBus()
     if command == "overview-off":

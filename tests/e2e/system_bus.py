@@ -301,21 +301,22 @@ def run_system(bus, fifo):
 
 
 class ScreenSaver(dbus.service.Object):
-    def __init__(self, bus):
-        super().__init__(bus, "/ScreenSaver")
-        self.add_to_connection(bus, "/org/freedesktop/ScreenSaver")
-        self.bus, self.active, self.since, self.cookies = bus, False, 0, {}
+    """The service at one of its two paths; both share one state."""
+
+    def __init__(self, bus, path, shared):
+        super().__init__(bus, path)
+        self.bus, self.shared = bus, shared
 
     def set_active(self, active):
-        if active == self.active:
+        if active == self.shared["active"]:
             return
-        self.active, self.since = active, time.monotonic()
+        self.shared.update(active=active, since=time.monotonic())
         for path in ("/ScreenSaver", "/org/freedesktop/ScreenSaver"):
             send_signal(self.bus, path, SCREENSAVER, "ActiveChanged", "b", [active])
 
     @dbus.service.method(SCREENSAVER, in_signature="", out_signature=None)
     def GetActive(self):
-        return dbus.String("nonsense") if state["nonsense"] else dbus.Boolean(self.active)
+        return dbus.String("nonsense") if state["nonsense"] else dbus.Boolean(self.shared["active"])
 
     @dbus.service.method(SCREENSAVER, in_signature="b", out_signature="b")
     def SetActive(self, active):
@@ -328,21 +329,22 @@ class ScreenSaver(dbus.service.Object):
 
     @dbus.service.method(SCREENSAVER, out_signature="u")
     def GetActiveTime(self):
-        return int(time.monotonic() - self.since) if self.active else 0
+        return int(time.monotonic() - self.shared["since"]) if self.shared["active"] else 0
 
     @dbus.service.method(SCREENSAVER, in_signature="ss", out_signature="u")
     def Inhibit(self, application, reason):
-        cookie = len(self.cookies) + 1
-        self.cookies[cookie] = (application, reason)
-        return cookie
+        cookies = self.shared["cookies"]
+        cookies.append((application, reason))
+        return len(cookies)
 
     @dbus.service.method(SCREENSAVER, in_signature="u")
     def UnInhibit(self, cookie):
-        self.cookies.pop(int(cookie), None)
+        pass
 
 
 def run_screensaver(bus, fifo):
-    saver = ScreenSaver(bus)
+    shared = {"active": False, "since": 0, "cookies": []}
+    saver, _other = ScreenSaver(bus, "/org/freedesktop/ScreenSaver", shared), ScreenSaver(bus, "/ScreenSaver", shared)
     name = dbus.service.BusName(SCREENSAVER, bus)
 
     def command(words):
