@@ -1,12 +1,13 @@
 #include "idle/followed_service.h"
 
+#include <sys/stat.h>
+
 #include <QDBusMetaType>
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 #include <QFile>
 #include <cstdlib>
 #include <memory>
-#include <sys/stat.h>
 
 namespace idle {
 namespace {
@@ -55,7 +56,8 @@ QString loggable(const QString& text, int maxLength) {
 
 std::string describeProcess(uint pid) {
     QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-    const QString command = comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed() : QString();
+    const QString command =
+        comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed() : QString();
     return (command.isEmpty() ? std::string("a program") : loggable(command, 40).toStdString()) + " (process " +
            std::to_string(pid) + ")";
 }
@@ -89,9 +91,9 @@ void FollowedService::setOwner(const QString& owner) {
 }
 
 void FollowedService::askBus(const char* method, const QString& name, Reply done) {
-    QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
-                                                      QStringLiteral("/org/freedesktop/DBus"),
-                                                      QStringLiteral("org.freedesktop.DBus"), QLatin1String(method));
+    QDBusMessage ask =
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                       QStringLiteral("org.freedesktop.DBus"), QLatin1String(method));
     ask << name;
     auto* pending = new QDBusPendingCallWatcher(bus_.asyncCall(ask, kCallTimeoutMs), this);
     const unsigned generation = generation_;
@@ -140,28 +142,29 @@ void FollowedService::followProperty(const QString& path, const QString& interfa
         call(path, kProperties, QStringLiteral("Get"), {interface, property},
              [type, changed, latest, mine](const QDBusMessage& reply) {
                  if (mine != *latest) return;
-                 const QVariant value = reply.type() == QDBusMessage::ReplyMessage && reply.signature() == QLatin1String("v")
-                                            ? reply.arguments().first().value<QDBusVariant>().variant()
-                                            : QVariant();
+                 const QVariant value =
+                     reply.type() == QDBusMessage::ReplyMessage && reply.signature() == QLatin1String("v")
+                         ? reply.arguments().first().value<QDBusVariant>().variant()
+                         : QVariant();
                  if (value.metaType() == type)
                      changed(value, {});
                  else
                      changed(QVariant(), value.isValid() ? "a value of the wrong type" : replyError(reply));
              });
     };
-    onSignal(path, kProperties, QStringLiteral("PropertiesChanged"),
-             [interface, property, type, changed, latest, read](const QDBusMessage& message) {
-                 if (message.signature() != QLatin1String("sa{sv}as") ||
-                     message.arguments().first().toString() != interface)
-                     return;
-                 const QVariantMap values = qdbus_cast<QVariantMap>(message.arguments().at(1));
-                 if (values.contains(property) && values.value(property).metaType() == type) {
-                     ++*latest;
-                     changed(values.value(property), {});
-                 } else if (values.contains(property) || message.arguments().at(2).toStringList().contains(property)) {
-                     read();
-                 }
-             });
+    onSignal(
+        path, kProperties, QStringLiteral("PropertiesChanged"),
+        [interface, property, type, changed, latest, read](const QDBusMessage& message) {
+            if (message.signature() != QLatin1String("sa{sv}as") || message.arguments().first().toString() != interface)
+                return;
+            const QVariantMap values = qdbus_cast<QVariantMap>(message.arguments().at(1));
+            if (values.contains(property) && values.value(property).metaType() == type) {
+                ++*latest;
+                changed(values.value(property), {});
+            } else if (values.contains(property) || message.arguments().at(2).toStringList().contains(property)) {
+                read();
+            }
+        });
     connect(this, &FollowedService::ownerChanged, this, [changed, latest, read](const QString& owner) {
         if (!owner.isEmpty()) return read();
         ++*latest;

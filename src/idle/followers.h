@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QString>
 #include <memory>
 
 #include "idle/session_follower.h"
@@ -17,6 +18,13 @@ std::unique_ptr<SessionFollower> followGnomeScreenShield(const QDBusConnection& 
 std::unique_ptr<SessionFollower> followFreedesktopScreenSaver(const QDBusConnection& sessionBus, const IdleLog& log);
 /// Mutter's display power saving (org.gnome.Mutter.DisplayConfig). (mutter_display_follower.cpp)
 std::unique_ptr<SessionFollower> followMutterDisplayPower(const QDBusConnection& sessionBus, const IdleLog& log);
+
+/// logind's names on the system bus.
+namespace logind {
+inline const QString kService = QStringLiteral("org.freedesktop.login1");
+inline const QString kPath = QStringLiteral("/org/freedesktop/login1");
+inline const QString kManager = QStringLiteral("org.freedesktop.login1.Manager");
+}  // namespace logind
 
 /// logind's lock of this session: Lock, Unlock, LockedHint. (logind_lock_follower.cpp)
 std::unique_ptr<SessionFollower> followLogindLock(const QDBusConnection& systemBus, const IdleLog& log);

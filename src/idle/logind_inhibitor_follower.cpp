@@ -10,17 +10,14 @@
 namespace idle {
 namespace {
 
-const QString kManagerPath = QStringLiteral("/org/freedesktop/login1");
-const QString kManager = QStringLiteral("org.freedesktop.login1.Manager");
-
 bool blocksIdle(const QString& what) { return what.split(QLatin1Char(':')).contains(QLatin1String("idle")); }
 
 class LogindInhibitorFollower : public SessionFollower {
 public:
     LogindInhibitorFollower(const QDBusConnection& bus, IdleLog log)
-        : SessionFollower(Effect::KeepAway), log_(std::move(log)), logind_(bus, QStringLiteral("org.freedesktop.login1")) {
-        logind_.followProperty(kManagerPath, kManager, QStringLiteral("BlockInhibited"), QMetaType::fromType<QString>(),
-                               [this](const QVariant& value, const std::string& error) {
+        : SessionFollower(Effect::KeepAway), log_(std::move(log)), logind_(bus, logind::kService) {
+        logind_.followProperty(logind::kPath, logind::kManager, QStringLiteral("BlockInhibited"),
+                               QMetaType::fromType<QString>(), [this](const QVariant& value, const std::string& error) {
                                    if (!error.empty()) complain("answers BlockInhibited with " + error);
                                    apply(value.toString());
                                });
@@ -35,7 +32,7 @@ private:
             setActive(false);
             return;
         }
-        logind_.call(kManagerPath, kManager, QStringLiteral("ListInhibitors"), {},
+        logind_.call(logind::kPath, logind::kManager, QStringLiteral("ListInhibitors"), {},
                      [this, changes](const QDBusMessage& reply) {
                          if (changes == changes_) setActive(true, holders(reply));
                      });

@@ -8,11 +8,12 @@
 // A Lock that no locker confirms through LockedHint within kConfirmTime (a locker that never sets
 // it, as xss-lock's) ends the running saver and keeps savers away that long only: else the first
 // lock would keep them away for the rest of the session.
+#include <unistd.h>
+
 #include <QDBusObjectPath>
 #include <QTimer>
 #include <chrono>
 #include <cstdlib>
-#include <unistd.h>
 
 #include "idle/followed_service.h"
 #include "idle/followers.h"
@@ -20,9 +21,6 @@
 namespace idle {
 namespace {
 
-const QString kLogind = QStringLiteral("org.freedesktop.login1");
-const QString kManagerPath = QStringLiteral("/org/freedesktop/login1");
-const QString kManager = QStringLiteral("org.freedesktop.login1.Manager");
 const QString kSession = QStringLiteral("org.freedesktop.login1.Session");
 
 class LogindLockFollower : public SessionFollower {
@@ -30,7 +28,7 @@ public:
     static constexpr std::chrono::seconds kConfirmTime{10};
 
     LogindLockFollower(const QDBusConnection& bus, IdleLog log)
-        : SessionFollower(Effect::Cover), log_(std::move(log)), logind_(bus, kLogind) {
+        : SessionFollower(Effect::Cover), log_(std::move(log)), logind_(bus, logind::kService) {
         confirmTimer_.setSingleShot(true);
         confirmTimer_.setInterval(kConfirmTime);
         connect(&confirmTimer_, &QTimer::timeout, this, [this] {
@@ -58,7 +56,7 @@ private:
         const QVariant argument = way == 0   ? QVariant(QString::fromLocal8Bit(id))
                                   : way == 1 ? QVariant(QStringLiteral("auto"))
                                              : QVariant(static_cast<uint>(::getpid()));
-        logind_.call(kManagerPath, kManager, method, {argument}, [this, way](const QDBusMessage& reply) {
+        logind_.call(logind::kPath, logind::kManager, method, {argument}, [this, way](const QDBusMessage& reply) {
             if (reply.type() == QDBusMessage::ReplyMessage && reply.signature() == QLatin1String("o")) {
                 followSession(reply.arguments().first().value<QDBusObjectPath>().path());
             } else if (way < 2) {
@@ -87,7 +85,8 @@ private:
                                        if (value.isValid()) return setLocked(value.toBool());
                                        if (!error.empty() && !complained_)
                                            log_(host::LogLevel::Error, "logind answers the session's LockedHint with " +
-                                                                           error + "; only its Lock and Unlock are followed");
+                                                                           error +
+                                                                           "; only its Lock and Unlock are followed");
                                        complained_ = complained_ || !error.empty();
                                    });
         } else if (path != session_) {
@@ -106,16 +105,16 @@ private:
 
     void update() {
         if (!lockAsked_) confirmTimer_.stop();
-        setActive(locked_ || lockAsked_, locked_ ? "the session is locked (logind's LockedHint)"
-                                                 : "logind has asked the session to lock");
+        setActive(locked_ || lockAsked_,
+                  locked_ ? "the session is locked (logind's LockedHint)" : "logind has asked the session to lock");
     }
 
     IdleLog log_;
     FollowedService logind_;
-    QString session_;          ///< the session's object, once found
-    QTimer confirmTimer_;      ///< runs from a Lock until LockedHint turns true
-    bool lockAsked_ = false;   ///< Lock came, and no Unlock or end of the lock since
-    bool locked_ = false;      ///< LockedHint
+    QString session_;         ///< the session's object, once found
+    QTimer confirmTimer_;     ///< runs from a Lock until LockedHint turns true
+    bool lockAsked_ = false;  ///< Lock came, and no Unlock or end of the lock since
+    bool locked_ = false;     ///< LockedHint
     bool complained_ = false;
 };
 

@@ -16,9 +16,6 @@
 namespace idle {
 namespace {
 
-const QString kManagerPath = QStringLiteral("/org/freedesktop/login1");
-const QString kManager = QStringLiteral("org.freedesktop.login1.Manager");
-
 class LogindSleepFollower : public SessionFollower {
 public:
     /// Within logind's default longest wait, with room for the watcher's own SIGKILL of a saver
@@ -26,16 +23,18 @@ public:
     static constexpr std::chrono::milliseconds kLongestHold{4000};
 
     LogindSleepFollower(const QDBusConnection& bus, IdleLog log)
-        : SessionFollower(Effect::Cover), log_(std::move(log)), logind_(bus, QStringLiteral("org.freedesktop.login1")) {
+        : SessionFollower(Effect::Cover), log_(std::move(log)), logind_(bus, logind::kService) {
         holdTimer_.setSingleShot(true);
         holdTimer_.setInterval(kLongestHold);
         connect(&holdTimer_, &QTimer::timeout, this, [this] {
             letGo(host::LogLevel::Error, "the screen saver has not ended " + std::to_string(kLongestHold.count()) +
                                              " ms after logind said that the machine goes to sleep");
         });
-        logind_.onSignal(kManagerPath, kManager, QStringLiteral("PrepareForSleep"), [this](const QDBusMessage& message) {
-            if (message.signature() == QLatin1String("b")) prepareForSleep(message.arguments().first().toBool());
-        });
+        logind_.onSignal(logind::kPath, logind::kManager, QStringLiteral("PrepareForSleep"),
+                         [this](const QDBusMessage& message) {
+                             if (message.signature() == QLatin1String("b"))
+                                 prepareForSleep(message.arguments().first().toBool());
+                         });
         connect(&logind_, &FollowedService::ownerChanged, this, [this](const QString& owner) {
             // The inhibitor belonged to the logind that went; a new one may sleep without waiting.
             inhibitor_ = QDBusUnixFileDescriptor();
@@ -59,25 +58,24 @@ private:
     void takeInhibitor() {
         if (inhibitor_.isValid() || asking_ || logind_.owner().isEmpty()) return;
         asking_ = true;
-        logind_.call(
-            kManagerPath, kManager, QStringLiteral("Inhibit"),
-            {QStringLiteral("sleep"), QStringLiteral("Tavrin"),
-             QStringLiteral("Ending the screen saver before the machine sleeps"), QStringLiteral("delay")},
-            [this](const QDBusMessage& reply) {
-                asking_ = false;
-                if (reply.type() != QDBusMessage::ReplyMessage || reply.signature() != QLatin1String("h")) {
-                    if (!failed_)
-                        log_(host::LogLevel::Error, "logind gives no delay inhibitor for sleep (Inhibit: " +
-                                                        replyError(reply) +
-                                                        "): the machine may go to sleep with the screen saver on screen");
-                    failed_ = true;
-                    return;
-                }
-                const auto inhibitor = reply.arguments().first().value<QDBusUnixFileDescriptor>();
-                // A saver that has ended meanwhile needs none: the descriptor closes here.
-                if (running_ && !active() && inhibitor.isValid()) inhibitor_ = inhibitor;
-                failed_ = false;
-            });
+        logind_.call(logind::kPath, logind::kManager, QStringLiteral("Inhibit"),
+                     {QStringLiteral("sleep"), QStringLiteral("Tavrin"),
+                      QStringLiteral("Ending the screen saver before the machine sleeps"), QStringLiteral("delay")},
+                     [this](const QDBusMessage& reply) {
+                         asking_ = false;
+                         if (reply.type() != QDBusMessage::ReplyMessage || reply.signature() != QLatin1String("h")) {
+                             if (!failed_)
+                                 log_(host::LogLevel::Error,
+                                      "logind gives no delay inhibitor for sleep (Inhibit: " + replyError(reply) +
+                                          "): the machine may go to sleep with the screen saver on screen");
+                             failed_ = true;
+                             return;
+                         }
+                         const auto inhibitor = reply.arguments().first().value<QDBusUnixFileDescriptor>();
+                         // A saver that has ended meanwhile needs none: the descriptor closes here.
+                         if (running_ && !active() && inhibitor.isValid()) inhibitor_ = inhibitor;
+                         failed_ = false;
+                     });
     }
 
     void prepareForSleep(bool going) {
@@ -98,7 +96,8 @@ private:
         if (!inhibitor_.isValid()) return;
         inhibitor_ = QDBusUnixFileDescriptor();
         if (active() && !why.empty())
-            log_(level, why + ": the machine may sleep now (logind waited " + std::to_string(since_.elapsed()) + " ms)");
+            log_(level,
+                 why + ": the machine may sleep now (logind waited " + std::to_string(since_.elapsed()) + " ms)");
     }
 
     IdleLog log_;
@@ -108,7 +107,7 @@ private:
     QElapsedTimer since_;                ///< since PrepareForSleep(true)
     bool running_ = false;
     bool asking_ = false;
-    bool failed_ = false;                ///< the last Inhibit failed, and was logged
+    bool failed_ = false;  ///< the last Inhibit failed, and was logged
 };
 
 }  // namespace

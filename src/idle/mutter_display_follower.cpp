@@ -11,7 +11,9 @@ namespace {
 class MutterDisplayFollower : public SessionFollower {
 public:
     MutterDisplayFollower(const QDBusConnection& bus, IdleLog log)
-        : SessionFollower(Effect::Cover), log_(std::move(log)), mutter_(bus, QStringLiteral("org.gnome.Mutter.DisplayConfig")) {
+        : SessionFollower(Effect::Cover),
+          log_(std::move(log)),
+          mutter_(bus, QStringLiteral("org.gnome.Mutter.DisplayConfig")) {
         mutter_.followProperty(QStringLiteral("/org/gnome/Mutter/DisplayConfig"),
                                QStringLiteral("org.gnome.Mutter.DisplayConfig"), QStringLiteral("PowerSaveMode"),
                                QMetaType::fromType<int>(), [this](const QVariant& value, const std::string& error) {

@@ -36,16 +36,19 @@ public:
         }
         // One line for each service the machine lacks, once its first owner is known.
         connect(&upower_, &FollowedService::ownerChanged, this, [this](const QString& owner) {
-            if (owner.isEmpty() && !upowerSeen_) log_(host::LogLevel::Default, "no UPower on the system bus: the "
-                                                                               "machine never counts as on battery");
+            if (owner.isEmpty() && !upowerSeen_)
+                log_(host::LogLevel::Default,
+                     "no UPower on the system bus: the "
+                     "machine never counts as on battery");
             upowerSeen_ = true;
         });
         for (FollowedService& profiles : profiles_)
             connect(&profiles, &FollowedService::ownerChanged, this, [this](const QString& owner) {
                 profilesPresent_ = profilesPresent_ || !owner.isEmpty();
                 if (++profilesHeard_ == 2 && !profilesPresent_)
-                    log_(host::LogLevel::Default, "no power-profiles-daemon on the system bus: the power-saver "
-                                                  "profile is never seen");
+                    log_(host::LogLevel::Default,
+                         "no power-profiles-daemon on the system bus: the power-saver "
+                         "profile is never seen");
             });
     }
 
@@ -75,7 +78,7 @@ private:
     bool powerSaver_[2] = {false, false};
     bool complained_ = false;
     bool upowerSeen_ = false;
-    int profilesHeard_ = 0;         ///< first words about the owners of the two names
+    int profilesHeard_ = 0;  ///< first words about the owners of the two names
     bool profilesPresent_ = false;
 };
 
@@ -87,8 +90,8 @@ class NoPowerServices : public PowerState {};
 std::unique_ptr<PowerState> followPowerState(const IdleLog& log) {
     const std::string address = systemBusAddress();
     std::string why = "nothing at DBUS_SYSTEM_BUS_ADDRESS or /var/run/dbus/system_bus_socket";
-    const QDBusConnection bus =
-        address.empty() ? QDBusConnection(QString()) : connectFollowerBus(address, QStringLiteral("tavrin-power"), &why);
+    const QDBusConnection bus = address.empty() ? QDBusConnection(QString())
+                                                : connectFollowerBus(address, QStringLiteral("tavrin-power"), &why);
     if (!bus.isConnected()) {
         log(host::LogLevel::Default, "no system bus (" + why + "): the machine never counts as saving power");
         return std::make_unique<NoPowerServices>();

@@ -19,11 +19,11 @@ struct ScreenSaverKind {
     QString service;
     QString path;
     QString interface;
-    QString name;               ///< what the log calls it
-    QString reason;             ///< why it is active; %1 is the program that owns the name
-    QString fallbackPath;       ///< where GetActive is asked when `path` has no answer; signals come from either
-    QString startedBy;          ///< a name whose owner's coming starts the service, if it is not there
-    bool mayBeOurOwn = false;   ///< the name may be served by this watcher, which is then not followed
+    QString name;              ///< what the log calls it
+    QString reason;            ///< why it is active; %1 is the program that owns the name
+    QString fallbackPath;      ///< where GetActive is asked when `path` has no answer; signals come from either
+    QString startedBy;         ///< a name whose owner's coming starts the service, if it is not there
+    bool mayBeOurOwn = false;  ///< the name may be served by this watcher, which is then not followed
 };
 
 class ScreenSaverFollower : public SessionFollower {
@@ -77,19 +77,20 @@ private:
 
     void askActive(const QString& path, bool autoStart) {
         const unsigned changes = changes_;
-        service_.call(path, kind_.interface, QStringLiteral("GetActive"), {},
-                      [this, path, changes](const QDBusMessage& reply) {
-                          if (ours_ || changes != changes_) return;  // ActiveChanged has told a newer state
-                          if (reply.type() == QDBusMessage::ReplyMessage && reply.signature() == QLatin1String("b")) {
-                              apply(reply.arguments().first().toBool());
-                          } else if (path == kind_.path && !kind_.fallbackPath.isEmpty()) {
-                              askActive(kind_.fallbackPath, false);
-                          } else {
-                              complain("answers GetActive with " + replyError(reply) + "; taken as not active");
-                              apply(false);
-                          }
-                      },
-                      autoStart);
+        service_.call(
+            path, kind_.interface, QStringLiteral("GetActive"), {},
+            [this, path, changes](const QDBusMessage& reply) {
+                if (ours_ || changes != changes_) return;  // ActiveChanged has told a newer state
+                if (reply.type() == QDBusMessage::ReplyMessage && reply.signature() == QLatin1String("b")) {
+                    apply(reply.arguments().first().toBool());
+                } else if (path == kind_.path && !kind_.fallbackPath.isEmpty()) {
+                    askActive(kind_.fallbackPath, false);
+                } else {
+                    complain("answers GetActive with " + replyError(reply) + "; taken as not active");
+                    apply(false);
+                }
+            },
+            autoStart);
     }
 
     void apply(bool active) {
@@ -110,9 +111,9 @@ private:
     IdleLog log_;
     FollowedService service_;
     std::unique_ptr<FollowedService> starter_;
-    std::string owner_;        ///< the program that owns the name, for the log
-    unsigned changes_ = 0;     ///< ActiveChanged signals taken, to drop older answers to GetActive
-    bool ours_ = false;        ///< this watcher owns the name
+    std::string owner_;     ///< the program that owns the name, for the log
+    unsigned changes_ = 0;  ///< ActiveChanged signals taken, to drop older answers to GetActive
+    bool ours_ = false;     ///< this watcher owns the name
     bool complained_ = false;
 };
 

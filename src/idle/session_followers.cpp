@@ -18,11 +18,12 @@ bool registered(const QDBusConnection& bus, const char* name) {
 void findOnSessionBus(const FollowerContext& context, std::vector<std::unique_ptr<SessionFollower>>* found) {
     const std::string address = sessionBusAddress();
     std::string why = "DBUS_SESSION_BUS_ADDRESS is not set";
-    const QDBusConnection bus =
-        address.empty() ? QDBusConnection(QString()) : connectFollowerBus(address, QStringLiteral("tavrin-followers-session"), &why);
+    const QDBusConnection bus = address.empty()
+                                    ? QDBusConnection(QString())
+                                    : connectFollowerBus(address, QStringLiteral("tavrin-followers-session"), &why);
     if (!bus.isConnected()) {
-        context.log(host::LogLevel::Default, "no session bus (" + why +
-                                                 "): the desktop's screen shield and screen saver are not followed");
+        context.log(host::LogLevel::Default,
+                    "no session bus (" + why + "): the desktop's screen shield and screen saver are not followed");
         return;
     }
     if (registered(bus, "org.gnome.Shell") || registered(bus, "org.gnome.ScreenSaver"))
@@ -34,8 +35,9 @@ void findOnSessionBus(const FollowerContext& context, std::vector<std::unique_pt
 void findOnSystemBus(const FollowerContext& context, std::vector<std::unique_ptr<SessionFollower>>* found) {
     const std::string address = systemBusAddress();
     std::string why = "nothing at DBUS_SYSTEM_BUS_ADDRESS or /var/run/dbus/system_bus_socket";
-    const QDBusConnection bus =
-        address.empty() ? QDBusConnection(QString()) : connectFollowerBus(address, QStringLiteral("tavrin-followers-system"), &why);
+    const QDBusConnection bus = address.empty()
+                                    ? QDBusConnection(QString())
+                                    : connectFollowerBus(address, QStringLiteral("tavrin-followers-system"), &why);
     const char* missing = "logind's lock, the machine's sleep and logind's idle inhibitors are not followed";
     if (!bus.isConnected()) {
         context.log(host::LogLevel::Default, "no system bus (" + why + "): " + missing);

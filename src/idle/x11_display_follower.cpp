@@ -4,24 +4,25 @@
 // one the level is asked every kPollInterval, and only while a saver runs: a dark display matters
 // only then, and the running saver wakes the machine far more often anyway. DPMS has one level
 // for all of the server's displays.
+#include <sys/uio.h>
+#include <xcb/dpms.h>
+#include <xcb/screensaver.h>
+#include <xcb/xcbext.h>
+
 #include <QSocketNotifier>
 #include <QTimer>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <sys/uio.h>
-#include <xcb/dpms.h>
-#include <xcb/screensaver.h>
-#include <xcb/xcbext.h>
 
 #include "idle/followers.h"
 
 namespace idle {
 namespace {
 
-constexpr uint8_t kDpmsSelectInput = 8;     ///< DPMS 1.2's request
+constexpr uint8_t kDpmsSelectInput = 8;  ///< DPMS 1.2's request
 constexpr uint32_t kDpmsInfoNotifyMask = 1;
-constexpr uint16_t kDpmsInfoNotify = 0;     ///< the generic event's type
+constexpr uint16_t kDpmsInfoNotify = 0;  ///< the generic event's type
 constexpr uint16_t kDpmsModeOn = 0;
 
 template <typename Reply>
@@ -55,7 +56,8 @@ public:
         if (dpmsNotifies_) selectDpmsInput();
         const ReplyPtr<xcb_screensaver_query_info_reply_t> info(
             xcb_screensaver_query_info_reply(connection_, xcb_screensaver_query_info(connection_, root), nullptr));
-        if (info) serverSaverOn_ = info->state == XCB_SCREENSAVER_STATE_ON || info->state == XCB_SCREENSAVER_STATE_CYCLE;
+        if (info)
+            serverSaverOn_ = info->state == XCB_SCREENSAVER_STATE_ON || info->state == XCB_SCREENSAVER_STATE_CYCLE;
         if (dpmsOpcode_) askDpms();
         update();
         readEvents();  // what came in with the answers is already read from the socket
@@ -91,7 +93,8 @@ private:
     }
 
     void askDpms() {
-        const ReplyPtr<xcb_dpms_info_reply_t> info(xcb_dpms_info_reply(connection_, xcb_dpms_info(connection_), nullptr));
+        const ReplyPtr<xcb_dpms_info_reply_t> info(
+            xcb_dpms_info_reply(connection_, xcb_dpms_info(connection_), nullptr));
         if (!info) return (void)connectionLost();
         setDpms(info->state, info->power_level);
     }
@@ -106,7 +109,8 @@ private:
             const uint8_t type = event->response_type & 0x7f;
             if (type == saverEvent_ + XCB_SCREENSAVER_NOTIFY) {
                 const auto* notify = reinterpret_cast<const xcb_screensaver_notify_event_t*>(event);
-                serverSaverOn_ = notify->state == XCB_SCREENSAVER_STATE_ON || notify->state == XCB_SCREENSAVER_STATE_CYCLE;
+                serverSaverOn_ =
+                    notify->state == XCB_SCREENSAVER_STATE_ON || notify->state == XCB_SCREENSAVER_STATE_CYCLE;
             } else if (type == XCB_GE_GENERIC && dpmsOpcode_) {
                 const auto* generic = reinterpret_cast<const xcb_ge_generic_event_t*>(event);
                 if (generic->extension == dpmsOpcode_ && generic->event_type == kDpmsInfoNotify) {
@@ -149,7 +153,7 @@ private:
     uint8_t dpmsOpcode_;
     bool dpmsNotifies_;
     QSocketNotifier notifier_;
-    QTimer pollTimer_;              ///< asks the DPMS level while a saver runs, without DPMS 1.2
+    QTimer pollTimer_;  ///< asks the DPMS level while a saver runs, without DPMS 1.2
     bool serverSaverOn_ = false;
     uint16_t level_ = kDpmsModeOn;  ///< DPMS's power level, on while DPMS is disabled
     bool lost_ = false;
@@ -178,8 +182,8 @@ std::unique_ptr<SessionFollower> followX11Display(const IdleLog& log) {
         dpms && dpms->present ? xcb_dpms_capable_reply(connection.get(), xcb_dpms_capable(connection.get()), nullptr)
                               : nullptr);
     if (capable && capable->capable) {
-        const ReplyPtr<xcb_dpms_get_version_reply_t> version(xcb_dpms_get_version_reply(
-            connection.get(), xcb_dpms_get_version(connection.get(), 1, 2), nullptr));
+        const ReplyPtr<xcb_dpms_get_version_reply_t> version(
+            xcb_dpms_get_version_reply(connection.get(), xcb_dpms_get_version(connection.get(), 1, 2), nullptr));
         dpmsOpcode = dpms->major_opcode;
         notifies = version && (version->server_major_version > 1 ||
                                (version->server_major_version == 1 && version->server_minor_version >= 2));
@@ -187,8 +191,9 @@ std::unique_ptr<SessionFollower> followX11Display(const IdleLog& log) {
                                               : "the X server's DPMS is older than 1.2: while a screen saver runs, "
                                                 "whether the displays are off is asked every 2 s");
     } else {
-        log(host::LogLevel::Default, "the X server has no display power management (DPMS): only its own screen "
-                                     "saver is followed");
+        log(host::LogLevel::Default,
+            "the X server has no display power management (DPMS): only its own screen "
+            "saver is followed");
     }
     return std::make_unique<X11DisplayFollower>(connection.release(), screens.data->root, saver->first_event,
                                                 dpmsOpcode, notifies);

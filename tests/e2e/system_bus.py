@@ -286,15 +286,13 @@ def run_system(bus, fifo):
         elif words[0] == "changes":
             state["names_only"] = words[1] == "names"
         elif words[0] == "nonsense":
-            state["nonsense"] = True
             for thing in [manager, session, upower] + profiles:
                 thing.nonsense()
             send_signal(bus, "/org/freedesktop/login1", MANAGER, "PrepareForSleep", "s", ["nonsense"])
             send_signal(bus, SESSION_PATH, dbus.PROPERTIES_IFACE, "PropertiesChanged", "s", ["nonsense"])
-        elif words[0] == "sense":
-            state["nonsense"] = False
         else:
-            say(f"unknown command {words[0]}")
+            return False
+        return True
 
     serve(fifo, command)
     del names
@@ -351,19 +349,18 @@ def run_screensaver(bus, fifo):
         if words[0] == "active":
             saver.set_active(words[1] == "true")
         elif words[0] == "nonsense":
-            state["nonsense"] = True
             send_signal(bus, "/ScreenSaver", SCREENSAVER, "ActiveChanged", "s", ["nonsense"])
-        elif words[0] == "sense":
-            state["nonsense"] = False
         else:
-            say(f"unknown command {words[0]}")
+            return False
+        return True
 
     serve(fifo, command)
     del name
 
 
 def serve(fifo, command):
-    """Runs the commands of the FIFO's lines in the main loop until it is killed."""
+    """Runs the commands of the FIFO's lines in the main loop until it is killed: "nonsense" and
+    "sense" here, the others by `command`, which says whether it knew them."""
     # Opened for writing as well, so that the commands of one writer after another never end it.
     fd = os.open(fifo, os.O_RDWR)
     pending = [b""]
@@ -373,7 +370,11 @@ def serve(fifo, command):
         *lines, pending[0] = pending[0].split(b"\n")
         for line in (l.decode().strip() for l in lines):
             if line:
-                command(line.split())
+                words = line.split()
+                if words[0] in ("nonsense", "sense"):
+                    state["nonsense"] = words[0] == "nonsense"
+                if not command(words) and words[0] not in ("nonsense", "sense"):
+                    say(f"unknown command {words[0]}")
                 say(f"done {line}")
         return True
 

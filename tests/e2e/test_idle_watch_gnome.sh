@@ -7,16 +7,9 @@
 . "$(dirname "$0")/gnome_fixture.sh"
 
 HERE="$(cd "$(dirname "$0")" && pwd)"
-SOURCE="${TAVRIN_SOURCE_DIR:-$(cd "$HERE/../.." && pwd)}"
 if reason=$(gnome_missing); then skip "$reason"; fi
 
-SANDBOX="$(mktemp -d /tmp/tavrin-gnome.XXXXXX)"
-chmod 755 "$SANDBOX"
-mkdir -p "$SANDBOX/bin" "$SANDBOX/resources" "$SANDBOX/out"
-cp "$TAVRIN" "$SANDBOX/bin/tavrin"
-cp -r "$SOURCE/resources/." "$SANDBOX/resources/"
-chmod -R a+rX "$SANDBOX"
-run_unprivileged "$SANDBOX/out"
+gnome_sandbox tavrin-gnome
 OUT="$SANDBOX/out"
 LOG="$WORK/watcher.err"
 WATCHER_PID=""

@@ -79,8 +79,10 @@ none_within() { ! wait_until "$2" test "$(started)" -gt "$1"; }
 # comes_after COUNT SINCE_MS: saver COUNT starts a full idle period (2 s) after SINCE_MS.
 comes_after() { saver "$1" >/dev/null && [ $(($(now_ms) - $2)) -ge 1900 ]; }
 
-check "the watcher follows the other program's screen saver, logind and the X server" wait_for_line "$LOG" \
-    "following the session's screen saver (org.freedesktop.ScreenSaver); logind's lock of this session; the machine's sleep (logind's PrepareForSleep); logind's idle inhibitors; the X server's screen saver" 1 20
+following="following the session's screen saver (org.freedesktop.ScreenSaver); logind's lock of this session;"
+following+=" the machine's sleep (logind's PrepareForSleep); logind's idle inhibitors; the X server's screen saver"
+check "the watcher follows the other program's screen saver, logind and the X server" \
+    wait_for_line "$LOG" "$following" 1 20
 
 # 1. logind's lock.
 pid=$(saver 1)
@@ -108,7 +110,8 @@ check "after which the saver comes again" comes 3
 pid=$(saver 3)
 tell system inhibitors
 check "a saver that runs holds logind's delay inhibitor for sleep" \
-    grep -q "^inhibitor sleep|Tavrin|Ending the screen saver before the machine sleeps|delay|$WATCHER$" "$WORK/system.out"
+    grep -q "^inhibitor sleep|Tavrin|Ending the screen saver before the machine sleeps|delay|$WATCHER$" \
+    "$WORK/system.out"
 tell system "sleep $pid"
 wait_for_line "$WORK/system.out" '^slept:' 1 10
 slept=$(grep '^slept:' "$WORK/system.out")
@@ -116,7 +119,8 @@ check "a sleep ends the saver before the inhibitor is let go ($slept)" \
     grep -q "^slept: released after [0-9]* ms, process $pid gone$" "$WORK/system.out"
 check "saying so" grep -q "the screen saver has ended: the machine may sleep now" "$LOG"
 tell system inhibitors
-check "no inhibitor is held while no saver runs" bash -c "! grep -q '^inhibitor sleep|Tavrin' <(tail -2 '$WORK/system.out')"
+check "no inhibitor is held while no saver runs" \
+    bash -c "! grep -q '^inhibitor sleep|Tavrin' <(tail -2 '$WORK/system.out')"
 check "no saver starts before resume (3 s)" none_within 3 3
 woke=$(now_ms)
 tell system wake
@@ -149,7 +153,8 @@ xdotool key space
 pid=$(saver 6)
 tell screensaver "active true"
 check "the screen locker's ActiveChanged ends the running saver" gone_within "${pid:-0}" 2
-check "saying whose it is" grep -q "python3 (process [0-9]*), serving org.freedesktop.ScreenSaver, says that its screen saver is active" "$LOG"
+check "saying whose it is" \
+    grep -q "python3 (process [0-9]*), serving org.freedesktop.ScreenSaver, says that its screen saver is active" "$LOG"
 tell screensaver "active false"
 pid=$(saver 7)
 

@@ -2,11 +2,12 @@
 // bus given as the system bus (e2e/system_bus.py): on battery, in the power-saver profile or both,
 // changes told with their values or by name only, nonsense answered with one line, the services
 // leaving, and no system bus at all.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
 #include <QCoreApplication>
 #include <QProcess>
 #include <fstream>
-#include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "idle/power_state.h"
 #include "qt_host_test_support.h"
@@ -23,19 +24,21 @@ struct StandIn {
 
     /// False when the machine lacks what the stand-in needs.
     bool start() {
-        bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                                  QStringLiteral("--print-address=1")});
+        bus.start(QStringLiteral("dbus-daemon"),
+                  {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
         if (!bus.waitForStarted(5000) || !spinUntil([&] { return bus.canReadLine(); }, 5000)) return false;
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", bus.readLine().trimmed());
         ::mkfifo(fifo.c_str(), 0600);
-        services.start(QStringLiteral("/usr/bin/python3"),
-                       {QStringLiteral(TAVRIN_TEST_E2E_DIR "/system_bus.py"), QStringLiteral("system"),
-                        QString::fromStdString(fifo)});
+        services.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(TAVRIN_TEST_E2E_DIR "/system_bus.py"),
+                                                            QStringLiteral("system"), QString::fromStdString(fifo)});
         bool ready = false;
-        return services.waitForStarted(5000) && spinUntil([&] {
-                   while (!ready && services.canReadLine()) ready = services.readLine().startsWith("ready");
-                   return ready;
-               }, 10000);
+        return services.waitForStarted(5000) && spinUntil(
+                                                    [&] {
+                                                        while (!ready && services.canReadLine())
+                                                            ready = services.readLine().startsWith("ready");
+                                                        return ready;
+                                                    },
+                                                    10000);
     }
     void tell(const std::string& command) { std::ofstream(fifo) << command << "\n"; }
     ~StandIn() {
