@@ -144,16 +144,21 @@ class SessionManager(dbus.service.Object):
         pass
 
 
-def run_session_manager():
+def serve(make, name, bus_kind):
+    """Serves the object that make(bus) makes under the name until killed; "ready" once it is."""
     from dbus.mainloop.glib import DBusGMainLoop
     from gi.repository import GLib
     DBusGMainLoop(set_as_default=True)
-    bus = dbus.SessionBus()
-    manager = SessionManager(bus)
-    name = dbus.service.BusName("org.gnome.SessionManager", bus)
+    bus = bus_kind()
+    served = make(bus)
+    taken = dbus.service.BusName(name, bus)
     print("ready", flush=True)
     GLib.MainLoop().run()
-    del manager, name
+    del served, taken
+
+
+def run_session_manager():
+    serve(SessionManager, "org.gnome.SessionManager", dbus.SessionBus)
 
 
 class DisplayManager(dbus.service.Object):
@@ -181,15 +186,7 @@ class DisplayManager(dbus.service.Object):
 
 
 def run_display_manager():
-    from dbus.mainloop.glib import DBusGMainLoop
-    from gi.repository import GLib
-    DBusGMainLoop(set_as_default=True)
-    bus = dbus.SystemBus()
-    manager = DisplayManager(bus)
-    name = dbus.service.BusName("org.gnome.DisplayManager", bus)
-    print("ready", flush=True)
-    GLib.MainLoop().run()
-    del manager, name
+    serve(DisplayManager, "org.gnome.DisplayManager", dbus.SystemBus)
 
 
 def shot(bus, x, y, width, height, path):

@@ -56,6 +56,17 @@ gnome_sandbox() {
     run_unprivileged "$SANDBOX/out"
 }
 
+# gnome_helper COMMAND WHAT: gnome_bus.py COMMAND in the background, its messages in DIR/COMMAND.log,
+# until gnome_stop; waits until it is ready, and says so and fails when it does not come up.
+gnome_helper() {
+    # Started without the function gnome_bus, so that $! is the helper's own process.
+    "${GNOME_ENV[@]}" "${AS_USER[@]}" /usr/bin/python3 "$GNOME_BUS_PY" "$1" >"$GNOME_FIXTURE_DIR/$1.log" 2>&1 &
+    GNOME_HELPER_PIDS+=($!)
+    wait_for_line "$GNOME_FIXTURE_DIR/$1.log" '^ready' 1 10 && return 0
+    echo "gnome_fixture: $2 did not start: $(cat "$GNOME_FIXTURE_DIR/$1.log")" >&2
+    return 1
+}
+
 gnome_bus() {
     "${GNOME_ENV[@]}" "${AS_USER[@]}" /usr/bin/python3 "$GNOME_BUS_PY" "$@"
 }
@@ -96,21 +107,8 @@ gnome_start() {
     GNOME_ENV=(env -i PATH=/usr/bin:/bin HOME="$dir/home" XDG_RUNTIME_DIR="$dir/runtime"
         WAYLAND_DISPLAY=wayland-gnome DBUS_SESSION_BUS_ADDRESS="$session" DBUS_SYSTEM_BUS_ADDRESS="$system")
 
-    # Started without the function, so that $! is the helper's own process.
-    "${GNOME_ENV[@]}" "${AS_USER[@]}" /usr/bin/python3 "$GNOME_BUS_PY" session-manager \
-        >"$dir/session-manager.log" 2>&1 &
-    GNOME_HELPER_PIDS+=($!)
-    wait_for_line "$dir/session-manager.log" '^ready' 1 10 || {
-        echo "gnome_fixture: the session manager's stand-in did not start: $(cat "$dir/session-manager.log")" >&2
+    gnome_helper session-manager "the session manager's stand-in" && gnome_helper display-manager "GDM's stand-in" ||
         return 1
-    }
-    "${GNOME_ENV[@]}" "${AS_USER[@]}" /usr/bin/python3 "$GNOME_BUS_PY" display-manager \
-        >"$dir/display-manager.log" 2>&1 &
-    GNOME_HELPER_PIDS+=($!)
-    wait_for_line "$dir/display-manager.log" '^ready' 1 10 || {
-        echo "gnome_fixture: GDM's stand-in did not start: $(cat "$dir/display-manager.log")" >&2
-        return 1
-    }
 
     started=$(date +%s%N)
     "${GNOME_ENV[@]}" "${AS_USER[@]}" gnome-shell --wayland --headless --no-x11 --wayland-display wayland-gnome \
