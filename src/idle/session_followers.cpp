@@ -3,6 +3,7 @@
 // system bus, the X server's own screen saver and display power on X11. Looked for once at start;
 // one line says what is followed, one what cannot be.
 #include <QDBusConnectionInterface>
+#include <unistd.h>
 
 #include "idle/followed_service.h"
 #include "idle/followers.h"
@@ -13,6 +14,12 @@ namespace {
 bool registered(const QDBusConnection& bus, const char* name) {
     const QDBusReply<bool> reply = bus.interface()->isServiceRegistered(QString::fromLatin1(name));
     return reply.isValid() && reply.value();
+}
+
+/// Whether this very process owns the name (the X11 idle source's org.freedesktop.ScreenSaver).
+bool ownedHere(const QDBusConnection& bus, const char* name) {
+    const QDBusReply<uint> pid = bus.interface()->servicePid(QString::fromLatin1(name));
+    return pid.isValid() && pid.value() == static_cast<uint>(::getpid());
 }
 
 void findOnSessionBus(const FollowerContext& context, std::vector<std::unique_ptr<SessionFollower>>* found) {
@@ -29,7 +36,8 @@ void findOnSessionBus(const FollowerContext& context, std::vector<std::unique_pt
     if (registered(bus, "org.gnome.Shell") || registered(bus, "org.gnome.ScreenSaver"))
         found->push_back(followGnomeScreenShield(bus, context.log));
     if (registered(bus, "org.gnome.Mutter.DisplayConfig")) found->push_back(followMutterDisplayPower(bus, context.log));
-    if (!context.servesFreedesktopScreenSaver) found->push_back(followFreedesktopScreenSaver(bus, context.log));
+    if (!context.servesFreedesktopScreenSaver && !ownedHere(bus, "org.freedesktop.ScreenSaver"))
+        found->push_back(followFreedesktopScreenSaver(bus, context.log));
 }
 
 void findOnSystemBus(const FollowerContext& context, std::vector<std::unique_ptr<SessionFollower>>* found) {
