@@ -42,6 +42,8 @@ public:
     std::vector<bool> told;
 };
 
+/// A saver that runs until it is ended: `exec`, so that the signal reaches the sleep itself, and no
+/// orphan keeps the test's output open after the test.
 struct WatcherRun {
     explicit WatcherRun(const QString& script)
         : watcher(source, {QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script}},
@@ -64,7 +66,7 @@ struct WatcherRun {
 };
 
 TEST(IdleWatcher, StartsOneSaverAtATimeAndEndsOneThatOutlivesTheUsersReturn) {
-    WatcherRun run(QStringLiteral("sleep 30"));
+    WatcherRun run(QStringLiteral("exec sleep 30"));
     EXPECT_EQ(run.source.watched, 2s);
     run.source.goIdle();
     ASSERT_TRUE(spinUntil([&] { return run.watcher.saverRunning(); }));
@@ -109,7 +111,7 @@ TEST(IdleWatcher, ASaverThatEndsItselfIsLeftAloneAndOneThatIgnoresSigtermIsKille
     EXPECT_FALSE(quick.logged("SIGTERM"));
     EXPECT_EQ(quick.ended, std::vector<int>{0});
 
-    WatcherRun stubborn(QStringLiteral("trap '' TERM; sleep 30"));
+    WatcherRun stubborn(QStringLiteral("trap '' TERM; exec sleep 30"));
     stubborn.source.goIdle();
     ASSERT_TRUE(spinUntil([&] { return stubborn.watcher.saverRunning(); }));
     stubborn.source.comeBack();
@@ -141,7 +143,7 @@ TEST(IdleWatcher, AFailingOrMissingSaverIsLoggedAndTriedAgainAtTheNextIdlePeriod
 
     // The source's end ends the watcher and its saver.
     int finished = -1;
-    WatcherRun ending(QStringLiteral("sleep 30"));
+    WatcherRun ending(QStringLiteral("exec sleep 30"));
     QObject::connect(&ending.watcher, &idle::IdleWatcher::finished, [&finished](int status) { finished = status; });
     ending.source.goIdle();
     ASSERT_TRUE(spinUntil([&] { return ending.watcher.saverRunning(); }));
@@ -151,7 +153,7 @@ TEST(IdleWatcher, AFailingOrMissingSaverIsLoggedAndTriedAgainAtTheNextIdlePeriod
 }
 
 TEST(IdleWatcher, AFollowerThatCoversTheScreenEndsTheSaverAtOnceAndNoneStartsUntilItIsOver) {
-    WatcherRun run(QStringLiteral("sleep 30"));
+    WatcherRun run(QStringLiteral("exec sleep 30"));
     ScriptedFollower shield(idle::SessionFollower::Effect::Cover);
     run.watcher.follow(shield);
     run.source.goIdle();
@@ -189,7 +191,7 @@ TEST(IdleWatcher, AFollowerThatCoversTheScreenEndsTheSaverAtOnceAndNoneStartsUnt
 }
 
 TEST(IdleWatcher, AFollowerThatKeepsAwayLetsTheRunningSaverGoOnAndTheLastOneOverCountsAfresh) {
-    WatcherRun run(QStringLiteral("sleep 30"));
+    WatcherRun run(QStringLiteral("exec sleep 30"));
     ScriptedFollower inhibitor(idle::SessionFollower::Effect::KeepAway);
     ScriptedFollower lock(idle::SessionFollower::Effect::Cover);
     run.watcher.follow(inhibitor);
