@@ -22,7 +22,7 @@ test_packages=(
   dpkg-dev lintian desktop-file-utils xsecurelock mate-screensaver dbus
   swayidle grim wtype python3-dbus dbus-x11
   kwin-wayland qtwayland5 libkf5screen-bin plasma-wayland-protocols xdotool weston
-  gnome-shell python3-gi
+  gnome-shell python3-gi gjs systemd
 )
 
 case "${1:-test}" in

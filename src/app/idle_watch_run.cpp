@@ -21,6 +21,7 @@
 #include "idle/idle_source.h"
 #include "idle/idle_watcher.h"
 #include "idle/power_state.h"
+#include "idle/session_follower.h"
 #include "idle/session_lock.h"
 #include "idle/status_publisher.h"
 #include "idle/x11_idle_source.h"
@@ -205,6 +206,26 @@ int runIdleWatch(const CommandLine& commandLine, char* argv0) {
     QObject::connect(desktopTimers.get(), &idle::DesktopTimersReader::changed, logHiding);
     QObject::connect(power.get(), &idle::PowerState::changed, logHiding);
     QObject::connect(source.get(), &idle::IdleSource::idle, desktopTimers.get(), &idle::DesktopTimersReader::recheck);
+    // What the watcher follows of the session besides idleness: the desktop's shield and lock,
+    // dark displays, sleep, idle inhibitors (session_follower.h).
+    // OnBattery=off keeps savers away the same way. What is active is published.
+    const auto sessionFollowers = idle::findSessionFollowers({logLine, false});
+    std::vector<idle::SessionFollower*> followed{&battery};
+    for (const auto& sessionFollower : sessionFollowers) followed.push_back(sessionFollower.get());
+    const auto publishFollowers = [&] {
+        published.covers.clear();
+        published.keptAwayBy.clear();
+        for (const idle::SessionFollower* f : followed)
+            if (f->active())
+                (f->effect() == idle::SessionFollower::Effect::Cover ? published.covers : published.keptAwayBy)
+                    .push_back(f->reason());
+        publisher.changed();
+    };
+    for (idle::SessionFollower* f : followed) {
+        watcher->follow(*f);
+        QObject::connect(f, &idle::SessionFollower::changed, publishFollowers);
+    }
+    publishFollowers();
 
     // The settings window's switch turns the watcher off through the file; the minutes it shows
     // apply at once (unless --after chose them for this run).

@@ -5,7 +5,7 @@
 
 #include "idle/idle_settings.h"
 #include "idle/inhibitor_list.h"
-#include "idle/session_bus.h"
+#include "idle/followed_service.h"
 #include "idle/session_lock.h"
 #include "platform/posix/file_defaults_store.h"
 
@@ -76,11 +76,14 @@ IdleReport gatherIdleReport(DesktopTimersReader* reader) {
         }
         QDBusConnection::disconnectFromBus(kSessionConnection);
     }
-    {
-        const QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SystemBus, kSystemConnection);
-        report.logindInhibitors = logindIdleInhibitors(bus);
+    const std::string system = systemBusAddress();
+    if (!system.empty()) {
+        {
+            const QDBusConnection bus = QDBusConnection::connectToBus(QString::fromStdString(system), kSystemConnection);
+            report.logindInhibitors = logindIdleInhibitors(bus);
+        }
+        QDBusConnection::disconnectFromBus(kSystemConnection);
     }
-    QDBusConnection::disconnectFromBus(kSystemConnection);
     return report;
 }
 

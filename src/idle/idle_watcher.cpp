@@ -29,6 +29,10 @@ IdleWatcher::IdleWatcher(IdleSource& source, SaverCommand command, IdleLog log)
                                         " ms of SIGTERM - killing it");
         saver_->kill();
     });
+    afreshTimer_.setSingleShot(true);
+    connect(&afreshTimer_, &QTimer::timeout, this, [this] {
+        if (userIdle_ && keptAwayBy().empty() && !saverRunning()) startSaver();
+    });
     connect(&source_, &IdleSource::idle, this, &IdleWatcher::onIdle);
     connect(&source_, &IdleSource::active, this, &IdleWatcher::onActive);
     connect(&source_, &IdleSource::ended, this, [this](int status, const QString& why) {
@@ -61,10 +65,68 @@ void IdleWatcher::setTimeout(std::chrono::milliseconds timeout) {
     log_(host::LogLevel::Default, "now watching for " + describeTimeout(timeout) + " of inactivity");
 }
 
+void IdleWatcher::follow(SessionFollower& follower) {
+    const size_t index = followers_.size();
+    followers_.push_back({&follower, false});
+    connect(&follower, &SessionFollower::changed, this, [this, index] { onFollowerChanged(index); });
+    if (toldRunning_) follower.saverRunning(true);
+    if (follower.active()) onFollowerChanged(index);
+}
+
+void IdleWatcher::onFollowerChanged(size_t index) {
+    Followed& followed = followers_[index];
+    SessionFollower* follower = followed.follower;
+    if (!follower) return;
+    const bool was = followed.active;
+    followed.active = follower->active();
+    if (followed.active) {
+        afreshTimer_.stop();
+        if (follower->effect() == SessionFollower::Effect::Cover && saverRunning() && !terminating_)
+            terminateSaver(follower->reason(), "the screen saver");
+        else
+            log_(host::LogLevel::Default, "no screen saver starts while " + follower->reason());
+    } else if (was) {
+        const bool last = keptAwayBy().empty();
+        log_(host::LogLevel::Default, "the screen saver is no longer kept away by " + follower->name().toStdString() +
+                                          (last ? ": the idle period counts afresh" : ""));
+        if (last) countAfresh();
+    }
+}
+
+std::string IdleWatcher::keptAwayBy() const {
+    for (const Followed& followed : followers_)
+        if (followed.follower && followed.active) return followed.follower->reason();
+    return {};
+}
+
+void IdleWatcher::countAfresh() {
+    std::string why;
+    if (!source_.watch(timeout_, &why))
+        log_(host::LogLevel::Error, "cannot watch afresh for " + describeTimeout(timeout_) + " of inactivity: " + why);
+    if (userIdle_ && !saverRunning()) afreshTimer_.start(timeout_);
+}
+
+void IdleWatcher::tellFollowers(bool saverRunning) {
+    if (saverRunning == toldRunning_) return;
+    toldRunning_ = saverRunning;
+    // A copy: a follower's answer may end the saver, and that tells them all again.
+    const std::vector<Followed> followers = followers_;
+    for (const Followed& followed : followers)
+        if (followed.follower) followed.follower->saverRunning(saverRunning);
+}
+
 bool IdleWatcher::saverRunning() const { return saver_ && saver_->state() != QProcess::NotRunning; }
 
 void IdleWatcher::onIdle() {
     userBackTimer_.stop();
+    userIdle_ = true;
+    const std::string keptAway = keptAwayBy();
+    if (!keptAway.empty()) {
+        idleWhileRunning_ = false;
+        log_(host::LogLevel::Default,
+             "idle for " + describeTimeout(timeout_) + ": no screen saver starts while " + keptAway);
+        return;
+    }
     if (saverRunning()) {
         // The last saver still retires after the user's short return: the next one starts as it
         // ends, unless the user comes back first.
@@ -104,21 +166,24 @@ void IdleWatcher::startSaver() {
     log_(host::LogLevel::Default, "idle for " + describeTimeout(timeout_) + ": started the screen saver (process " +
                                       std::to_string(process->processId()) + ")");
     emit saverStarted(process->processId());
+    tellFollowers(true);
 }
 
 void IdleWatcher::onActive() {
     idleWhileRunning_ = false;
+    userIdle_ = false;
+    afreshTimer_.stop();
     if (!saverRunning()) return;
     // The saver ends itself on input; when it has not within the grace, something else took the
     // input (a lock screen, another client) and the user must not be left behind a saver.
     userBackTimer_.start();
 }
 
-void IdleWatcher::terminateSaver(const char* why) {
+void IdleWatcher::terminateSaver(const std::string& why, const char* what) {
     if (!saverRunning() || terminating_) return;
     terminating_ = true;
-    log_(host::LogLevel::Default, std::string(why) + ": ending it (process " +
-                                      std::to_string(saver_->processId()) + ") with SIGTERM");
+    log_(host::LogLevel::Default, why + ": ending " + what + " (process " + std::to_string(saver_->processId()) +
+                                      ") with SIGTERM");
     saver_->terminate();
     killTimer_.start();
 }
@@ -141,9 +206,12 @@ void IdleWatcher::onSaverFinished(int exitCode, QProcess::ExitStatus exitStatus)
         emit saverEnded(0);
     }
     terminating_ = false;
+    tellFollowers(false);
     if (idleWhileRunning_) {
         idleWhileRunning_ = false;
-        startSaver();
+        const std::string keptAway = keptAwayBy();
+        if (keptAway.empty()) return startSaver();
+        log_(host::LogLevel::Default, "idle again: no screen saver starts while " + keptAway);
     }
 }
 

@@ -3,17 +3,25 @@
 // client took it). One saver at a time: a saver that still runs, or still retires after a stop,
 // keeps the next one from starting. A saver that fails is logged and tried again at the next idle
 // period; the watcher itself runs on until its source ends.
+//
+// It also follows the session (session_follower.h): while any follower is active no saver starts,
+// and one that covers the screen (the desktop's shield or lock, dark displays, a sleep) ends the
+// running saver at once. Once the last active follower is over, the idle period counts afresh.
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QProcess>
 #include <QStringList>
 #include <QTimer>
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "idle/idle_source.h"
+#include "idle/session_follower.h"
 
 namespace idle {
 
@@ -39,6 +47,9 @@ public:
     bool start(std::chrono::milliseconds timeout, std::string* why);
     /// A new timeout from the settings: the source watches afresh.
     void setTimeout(std::chrono::milliseconds timeout);
+    /// Follows what `follower` says of the session from now on, and tells it when savers start
+    /// and end. The follower may go before the watcher.
+    void follow(SessionFollower& follower);
     std::chrono::milliseconds timeout() const { return timeout_; }
 
     /// Whether a saver started by the watcher is alive (running or retiring).
@@ -61,7 +72,19 @@ private:
     void startSaver();
     void onSaverFinished(int exitCode, QProcess::ExitStatus exitStatus);
     void onSaverError(QProcess::ProcessError error);
-    void terminateSaver(const char* why);
+    void terminateSaver(const std::string& why, const char* what = "it");
+    void onFollowerChanged(size_t index);
+    /// Why no saver may start now: the reason of the first active follower; empty when none is.
+    std::string keptAwayBy() const;
+    /// The idle period counts afresh: the source watches again, and while the user is still idle
+    /// (the source says idle only once per idle period) the watcher counts the period itself.
+    void countAfresh();
+    void tellFollowers(bool saverRunning);
+
+    struct Followed {
+        QPointer<SessionFollower> follower;
+        bool active = false;
+    };
 
     IdleSource& source_;
     SaverCommand command_;
@@ -72,6 +95,10 @@ private:
     QTimer killTimer_;       ///< armed when SIGTERM was sent
     bool terminating_ = false;
     bool idleWhileRunning_ = false;  ///< the source said idle while the last saver still ran
+    std::vector<Followed> followers_;
+    QTimer afreshTimer_;             ///< an idle period counted here after a follower kept a saver away
+    bool userIdle_ = false;          ///< the source's last word was idle(), not active()
+    bool toldRunning_ = false;       ///< what the followers were last told of the saver
 };
 
 }  // namespace idle

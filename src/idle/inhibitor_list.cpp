@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QStandardPaths>
 
+#include "idle/followed_service.h"
+
 namespace idle {
 namespace {
 
@@ -30,14 +32,6 @@ QVariant only(const QDBusMessage& reply) {
 
 }  // namespace
 
-std::string oneLineText(const QString& text) {
-    QString line = text.left(kMaxHolderText);
-    for (QChar& c : line)
-        if (c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line ||
-            c.category() == QChar::Separator_Paragraph)
-            c = QLatin1Char(' ');
-    return line.trimmed().toStdString();
-}
 
 std::string applicationName(const QString& appId) {
     QString id = appId.trimmed();

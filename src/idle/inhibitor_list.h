@@ -23,12 +23,6 @@ std::vector<Inhibitor> gnomeIdleInhibitors(const QDBusConnection& sessionBus);
 /// logind's blocking idle inhibitors (ListInhibitors); none without logind.
 std::vector<Inhibitor> logindIdleInhibitors(const QDBusConnection& systemBus);
 
-/// Characters kept of a holder's name or reason.
-inline constexpr int kMaxHolderText = 120;
-
-/// A holder's text as one short line: cut, control characters made spaces.
-std::string oneLineText(const QString& text);
-
 /// The name an application goes by: the Name of its desktop entry when `appId` names one,
 /// else `appId` itself.
 std::string applicationName(const QString& appId);

@@ -1,11 +1,11 @@
 #include "idle/mutter_idle_source.h"
 
-#include "idle/session_bus.h"
+#include "idle/followed_service.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusPendingCallWatcher>
-#include <QFileInfo>
-#include <cstdlib>
+
+#include "idle/followed_service.h"
 
 namespace idle {
 namespace {
@@ -30,12 +30,6 @@ bool replyNumber(const QDBusMessage& reply, Number* value) {
     if (!ok) return false;
     *value = static_cast<Number>(number);
     return true;
-}
-
-std::string replyError(const QDBusMessage& reply) {
-    if (reply.type() == QDBusMessage::ErrorMessage)
-        return (reply.errorName() + ": " + reply.errorMessage()).toStdString();
-    return "an answer of the wrong type (" + reply.signature().toStdString() + ")";
 }
 
 }  // namespace

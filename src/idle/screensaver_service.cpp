@@ -1,7 +1,7 @@
 #include "idle/screensaver_service.h"
 
 #include "idle/inhibitor_list.h"
-#include "idle/session_bus.h"
+#include "idle/followed_service.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusPendingCallWatcher>
@@ -9,14 +9,13 @@
 #include <QFile>
 #include <cstdlib>
 
+#include "idle/followed_service.h"
+
 namespace idle {
 namespace {
 
 constexpr const char* kLimitsExceeded = "org.freedesktop.DBus.Error.LimitsExceeded";
 
-/// A client's text as one short log line: cut to length, control characters (a newline would
-/// forge a line of its own) made spaces.
-QString loggable(const QString& text) { return QString::fromStdString(oneLineText(text)); }
 
 /// "xfce4-screensaver (process 1234)" for the owner of a bus name, as far as the bus says.
 std::string describeOwner(const QDBusConnection& bus, const QString& name) {
@@ -100,7 +99,7 @@ uint ScreenSaverService::Inhibit(const QString& application, const QString& reas
     } while (lastCookie_ == 0 || inhibitions_.count(lastCookie_));
     const uint32_t cookie = lastCookie_;
     const bool first = inhibitions_.empty();
-    inhibitions_[cookie] = {client, loggable(application), loggable(reason)};
+    inhibitions_[cookie] = {client, loggable(application, kMaxTextLength), loggable(reason, kMaxTextLength)};
     if (heldBy(client) == 1) {
         clients_.addWatchedService(client);
         // The client may have left before the watch was in place: the bus answers this after

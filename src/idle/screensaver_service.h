@@ -31,6 +31,8 @@ public:
     /// Inhibitions one client may hold at once, and all clients together; more are refused.
     static constexpr int kMaxPerClient = 16;
     static constexpr int kMaxInAll = 256;
+    /// Characters kept of a client's application name and reason (for the log).
+    static constexpr int kMaxTextLength = 120;
 
     ScreenSaverService(IdleLog log, std::function<bool()> saverRunning, QObject* parent = nullptr);
 

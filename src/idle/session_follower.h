@@ -67,7 +67,8 @@ private:
 struct FollowerContext {
     IdleLog log;
     /// Whether the watcher itself serves org.freedesktop.ScreenSaver (plain X11): then no other
-    /// program's ActiveChanged is to be followed under that name.
+    /// program's ActiveChanged is to be followed under that name. (The finder also looks whether
+    /// this very process owns the name, and the follower of that name passes over such an owner.)
     bool servesFreedesktopScreenSaver = false;
 };
 

@@ -11,10 +11,19 @@ usage: gnome_bus.py overview-off
        gnome_bus.py session-manager
            a stand-in of org.gnome.SessionManager's inhibitors, which Mutter follows through the
            InhibitedActions property: Inhibit(app_id, toplevel_xid, reason, flags) -> cookie and
-           Uninhibit(cookie), as a video player calls them
+           Uninhibit(cookie), as a video player calls them; GetInhibitors lists the inhibitors'
+           objects, which answer GetAppId, GetReason, GetFlags, GetToplevelXid and GetClientId
+       gnome_bus.py display-manager
+           on the bus at DBUS_SYSTEM_BUS_ADDRESS: a stand-in of GDM's org.gnome.DisplayManager,
+           which GNOME Shell asks for its Version before it makes its screen shield, and where it
+           registers its session (RegisterSession)
        gnome_bus.py shot X Y WIDTH HEIGHT FILE.png
            a screenshot of that area by org.gnome.Shell.Screenshot, which answers only a caller
            that owns org.gnome.Screenshot
+       gnome_bus.py shield on|off|lock
+           raises the screen shield (org.gnome.ScreenSaver's SetActive), lowers it (which also
+           unlocks), or locks; waits for the ActiveChanged that says so (10 s at most) and prints
+           the wall-clock time it came, in ns
        gnome_bus.py first-frame TRACE-GLOB SECONDS
            waits for the first line of a scene trace, then prints Mutter's idle time in ms
 """
@@ -57,12 +66,42 @@ def run_input(bus, fifo):
         print("done", flush=True)
 
 
+class Inhibitor(dbus.service.Object):
+    """One inhibitor's object, as gnome-session makes one for each."""
+    INTERFACE = "org.gnome.SessionManager.Inhibitor"
+
+    def __init__(self, bus, cookie, app_id, toplevel_xid, reason, flags):
+        self.path = f"/org/gnome/SessionManager/Inhibitor{cookie}"
+        super().__init__(bus, self.path)
+        self.app_id, self.toplevel_xid, self.reason, self.flags = app_id, toplevel_xid, reason, int(flags)
+
+    @dbus.service.method(INTERFACE, out_signature="s")
+    def GetAppId(self):
+        return self.app_id
+
+    @dbus.service.method(INTERFACE, out_signature="s")
+    def GetReason(self):
+        return self.reason
+
+    @dbus.service.method(INTERFACE, out_signature="u")
+    def GetFlags(self):
+        return dbus.UInt32(self.flags)
+
+    @dbus.service.method(INTERFACE, out_signature="u")
+    def GetToplevelXid(self):
+        return dbus.UInt32(self.toplevel_xid)
+
+    @dbus.service.method(INTERFACE, out_signature="o")
+    def GetClientId(self):
+        return dbus.ObjectPath("/org/gnome/SessionManager/Client1")
+
+
 class SessionManager(dbus.service.Object):
     IDLE = 8  # the inhibitor flag Mutter's idle watches honour
 
     def __init__(self, bus):
         super().__init__(bus, "/org/gnome/SessionManager")
-        self.inhibitors, self.next_cookie = {}, 1
+        self.bus, self.inhibitors, self.next_cookie = bus, {}, 1
 
     def _changed(self):
         self.PropertiesChanged("org.gnome.SessionManager",
@@ -70,21 +109,27 @@ class SessionManager(dbus.service.Object):
 
     def _actions(self):
         actions = 0
-        for flags in self.inhibitors.values():
-            actions |= flags
+        for inhibitor in self.inhibitors.values():
+            actions |= inhibitor.flags
         return actions
 
     @dbus.service.method("org.gnome.SessionManager", in_signature="susu", out_signature="u")
     def Inhibit(self, app_id, toplevel_xid, reason, flags):
         cookie, self.next_cookie = self.next_cookie, self.next_cookie + 1
-        self.inhibitors[cookie] = int(flags)
+        self.inhibitors[cookie] = Inhibitor(self.bus, cookie, app_id, toplevel_xid, reason, flags)
         self._changed()
         return cookie
 
     @dbus.service.method("org.gnome.SessionManager", in_signature="u")
     def Uninhibit(self, cookie):
-        self.inhibitors.pop(int(cookie), None)
+        inhibitor = self.inhibitors.pop(int(cookie), None)
+        if inhibitor:
+            inhibitor.remove_from_connection()
         self._changed()
+
+    @dbus.service.method("org.gnome.SessionManager", out_signature="ao")
+    def GetInhibitors(self):
+        return dbus.Array([dbus.ObjectPath(i.path) for i in self.inhibitors.values()], signature="o")
 
     @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="ss", out_signature="v")
     def Get(self, interface, name):
@@ -99,16 +144,49 @@ class SessionManager(dbus.service.Object):
         pass
 
 
-def run_session_manager():
+def serve(make, name, bus_kind):
+    """Serves the object that make(bus) makes under the name until killed; "ready" once it is."""
     from dbus.mainloop.glib import DBusGMainLoop
     from gi.repository import GLib
     DBusGMainLoop(set_as_default=True)
-    bus = dbus.SessionBus()
-    manager = SessionManager(bus)
-    name = dbus.service.BusName("org.gnome.SessionManager", bus)
+    bus = bus_kind()
+    served = make(bus)
+    taken = dbus.service.BusName(name, bus)
     print("ready", flush=True)
     GLib.MainLoop().run()
-    del manager, name
+    del served, taken
+
+
+def run_session_manager():
+    serve(SessionManager, "org.gnome.SessionManager", dbus.SessionBus)
+
+
+class DisplayManager(dbus.service.Object):
+    """What GNOME Shell 43 asks of GDM: the Version property (a screen shield only for a GDM of
+    3.5.91 or later, on a machine with systemd's seats) and RegisterSession."""
+    INTERFACE = "org.gnome.DisplayManager.Manager"
+
+    def __init__(self, bus):
+        super().__init__(bus, "/org/gnome/DisplayManager/Manager")
+        self.registered = False
+
+    @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="ss", out_signature="v")
+    def Get(self, interface, name):
+        return self.GetAll(interface)[name]
+
+    @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="s", out_signature="a{sv}")
+    def GetAll(self, interface):
+        return {"Version": dbus.String("43.0")}
+
+    @dbus.service.method(INTERFACE, in_signature="a{sv}")
+    def RegisterSession(self, details):
+        if not self.registered:
+            print("session registered", flush=True)
+        self.registered = True
+
+
+def run_display_manager():
+    serve(DisplayManager, "org.gnome.DisplayManager", dbus.SystemBus)
 
 
 def shot(bus, x, y, width, height, path):
@@ -117,6 +195,34 @@ def shot(bus, x, y, width, height, path):
     ok, _ = screenshot.ScreenshotArea(x, y, width, height, False, path,
                                       dbus_interface="org.gnome.Shell.Screenshot")
     sys.exit(0 if ok else 1)
+
+
+def shield(how):
+    from dbus.mainloop.glib import DBusGMainLoop
+    from gi.repository import GLib
+    DBusGMainLoop(set_as_default=True)
+    bus, loop, wanted = dbus.SessionBus(), GLib.MainLoop(), how != "off"
+
+    came = []
+
+    def changed(active):
+        if bool(active) == wanted and not came:
+            came.append(time.time_ns())
+            loop.quit()
+
+    bus.add_signal_receiver(changed, "ActiveChanged", "org.gnome.ScreenSaver", "org.gnome.ScreenSaver",
+                            "/org/gnome/ScreenSaver")
+    saver = dbus.Interface(bus.get_object("org.gnome.ScreenSaver", "/org/gnome/ScreenSaver"), "org.gnome.ScreenSaver")
+    ignore = dict(reply_handler=lambda *_: None, error_handler=lambda e: print(e, file=sys.stderr))
+    if how == "lock":
+        saver.Lock(**ignore)
+    else:
+        saver.SetActive(wanted, **ignore)
+    GLib.timeout_add(10000, loop.quit)
+    loop.run()
+    if not came:
+        sys.exit(1)
+    print(came[0])
 
 
 def first_frame(bus, pattern, seconds):
@@ -133,6 +239,12 @@ def main():
     command, args = sys.argv[1], sys.argv[2:]
     if command == "session-manager":
         run_session_manager()
+        return
+    if command == "display-manager":
+        run_display_manager()
+        return
+    if command == "shield":
+        shield(args[0])
         return
     bus = dbus.SessionBus()
     if command == "overview-off":

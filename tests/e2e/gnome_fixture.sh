@@ -5,6 +5,9 @@
 #   for logind there and carries on without it);
 # - a stand-in of org.gnome.SessionManager's inhibitors (gnome_bus.py session-manager), started
 #   before the shell, since Mutter reads the inhibited actions when it starts and follows them;
+# - a stand-in of GDM on the second bus (gnome_bus.py display-manager), which the shell asks when
+#   it starts whether it may have a screen shield (org.gnome.ScreenSaver; GNOME Shell starts the
+#   gjs service of that name on demand);
 # - the overview, which the shell starts in, left;
 # - input through org.gnome.Mutter.RemoteDesktop (gnome_bus.py input), whose devices exist once
 #   the fixture has sent their first events.
@@ -12,6 +15,7 @@
 # As a library (after lib.sh):
 #     . gnome_fixture.sh
 #     if reason=$(gnome_missing); then skip "$reason"; fi
+#     gnome_sandbox PREFIX       # SANDBOX: bin/tavrin, resources/, out/, readable by the shell's user
 #     gnome_start DIR            # sets GNOME_ENV (run clients with "${GNOME_ENV[@]}" "${AS_USER[@]}")
 #     gnome_input key|move       # a Shift press and release, or a pointer motion
 #     gnome_bus COMMAND...       # gnome_bus.py on the shell's bus, as the shell's user
@@ -29,13 +33,38 @@ if ! declare -p AS_USER >/dev/null 2>&1; then AS_USER=(); fi
 # gnome_missing: prints what is missing to run the fixture, and succeeds, when something is.
 gnome_missing() {
     local tool missing=()
-    for tool in gnome-shell dbus-daemon dbus-send setpriv; do
+    for tool in gnome-shell gjs dbus-daemon dbus-send setpriv; do
         command -v "$tool" >/dev/null || missing+=("$tool")
     done
     /usr/bin/python3 -c 'import dbus, gi' 2>/dev/null || missing+=("python3-dbus and python3-gi")
     [ ${#missing[@]} -eq 0 ] && return 1
-    echo "needs ${missing[*]} (packages gnome-shell, dbus-daemon, dbus-bin, util-linux, python3-dbus, python3-gi)"
+    echo "needs ${missing[*]} (packages gnome-shell, gjs, dbus-daemon, dbus-bin, util-linux, python3-dbus, python3-gi)"
     return 0
+}
+
+# gnome_sandbox PREFIX: a fresh folder /tmp/PREFIX.XXXXXX in SANDBOX, with a copy of the program
+# (bin/tavrin) and its resources/, which the shell's user may read (a clone in /root it may not),
+# and out/, which it may write.
+gnome_sandbox() {
+    local source="${TAVRIN_SOURCE_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
+    SANDBOX="$(mktemp -d "/tmp/$1.XXXXXX")"
+    chmod 755 "$SANDBOX"
+    mkdir -p "$SANDBOX/bin" "$SANDBOX/resources" "$SANDBOX/out"
+    cp "$TAVRIN" "$SANDBOX/bin/tavrin"
+    cp -r "$source/resources/." "$SANDBOX/resources/"
+    chmod -R a+rX "$SANDBOX"
+    run_unprivileged "$SANDBOX/out"
+}
+
+# gnome_helper COMMAND WHAT: gnome_bus.py COMMAND in the background, its messages in DIR/COMMAND.log,
+# until gnome_stop; waits until it is ready, and says so and fails when it does not come up.
+gnome_helper() {
+    # Started without the function gnome_bus, so that $! is the helper's own process.
+    "${GNOME_ENV[@]}" "${AS_USER[@]}" /usr/bin/python3 "$GNOME_BUS_PY" "$1" >"$GNOME_FIXTURE_DIR/$1.log" 2>&1 &
+    GNOME_HELPER_PIDS+=($!)
+    wait_for_line "$GNOME_FIXTURE_DIR/$1.log" '^ready' 1 10 && return 0
+    echo "gnome_fixture: $2 did not start: $(cat "$GNOME_FIXTURE_DIR/$1.log")" >&2
+    return 1
 }
 
 gnome_bus() {
@@ -70,6 +99,9 @@ gnome_start() {
         chown -R 65534:65534 "$dir/home" "$dir/runtime"
         AS_USER=(setpriv --reuid=65534 --regid=65534 --clear-groups)
     fi
+    # GNOME Shell makes its screen shield only where systemd's seats are (a folder that systemd's
+    # tmpfiles make at boot, missing in a container that never booted systemd).
+    [ -d /run/systemd/seats ] || [ "$(id -u)" -ne 0 ] || mkdir -p /run/systemd/seats
     gnome_new_bus bus session && gnome_new_bus system system || {
         echo "gnome_fixture: the buses did not start" >&2
         return 1
@@ -77,14 +109,8 @@ gnome_start() {
     GNOME_ENV=(env -i PATH=/usr/bin:/bin HOME="$dir/home" XDG_RUNTIME_DIR="$dir/runtime"
         WAYLAND_DISPLAY=wayland-gnome DBUS_SESSION_BUS_ADDRESS="$session" DBUS_SYSTEM_BUS_ADDRESS="$system")
 
-    # Started without the function, so that $! is the helper's own process.
-    "${GNOME_ENV[@]}" "${AS_USER[@]}" /usr/bin/python3 "$GNOME_BUS_PY" session-manager \
-        >"$dir/session-manager.log" 2>&1 &
-    GNOME_HELPER_PIDS+=($!)
-    wait_for_line "$dir/session-manager.log" '^ready' 1 10 || {
-        echo "gnome_fixture: the session manager's stand-in did not start: $(cat "$dir/session-manager.log")" >&2
+    gnome_helper session-manager "the session manager's stand-in" && gnome_helper display-manager "GDM's stand-in" ||
         return 1
-    }
 
     started=$(date +%s%N)
     "${GNOME_ENV[@]}" "${AS_USER[@]}" gnome-shell --wayland --headless --no-x11 --wayland-display wayland-gnome \

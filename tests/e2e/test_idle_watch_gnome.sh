@@ -12,19 +12,12 @@
 . "$(dirname "$0")/gnome_fixture.sh"
 
 HERE="$(cd "$(dirname "$0")" && pwd)"
-SOURCE="${TAVRIN_SOURCE_DIR:-$(cd "$HERE/../.." && pwd)}"
 if reason=$(gnome_missing); then skip "$reason"; fi
 for tool in Xvfb xdotool gsettings; do
     command -v "$tool" >/dev/null || skip "needs $tool (xvfb, xdotool, libglib2.0-bin)"
 done
 
-SANDBOX="$(mktemp -d /tmp/tavrin-gnome.XXXXXX)"
-chmod 755 "$SANDBOX"
-mkdir -p "$SANDBOX/bin" "$SANDBOX/resources" "$SANDBOX/out"
-cp "$TAVRIN" "$SANDBOX/bin/tavrin"
-cp -r "$SOURCE/resources/." "$SANDBOX/resources/"
-chmod -R a+rX "$SANDBOX"
-run_unprivileged "$SANDBOX/out"
+gnome_sandbox tavrin-gnome
 OUT="$SANDBOX/out"
 LOG="$WORK/watcher.err"
 WATCHER_PID=""

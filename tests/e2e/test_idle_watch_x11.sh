@@ -34,13 +34,18 @@ savers() {
             echo "${p#/proc/}"
     done
 }
-# end_saver: the user is back (a key); once no saver runs, a key starts a fresh idle period.
+# end_saver: the user is back (a key); once the savers that ran have gone, a key starts a fresh
+# idle period. Only those savers count: on a loaded machine a saver may retire for longer than an
+# idle period, and the watcher then starts the next as it ends.
 end_saver() {
+    local running pid deadline=$((SECONDS + 15))
+    running=$(savers)
     xdotool key space
-    local deadline=$((SECONDS + 15))
-    while [ -n "$(savers)" ] && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.1; done
+    for pid in $running; do
+        while kill -0 "$pid" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.1; done
+    done
     xdotool key space
-    [ -z "$(savers)" ]
+    for pid in $running; do ! kill -0 "$pid" 2>/dev/null || return 1; done
 }
 # client NAME: a client of the bus that takes commands from ask NAME COMMAND.
 client() {

@@ -1,7 +1,8 @@
 // The idle watcher's loop against a source the test drives and savers that are small shell
 // commands: one saver at a time, a saver that outlives the user's return is ended (and killed when
-// it ignores SIGTERM), a failing saver is logged and tried again at the next idle period. Also the
-// settings that fall back and the one-watcher-per-session lock.
+// it ignores SIGTERM), a failing saver is logged and tried again at the next idle period, and the
+// session's followers end savers or keep them away. Also the settings that fall back and the
+// one-watcher-per-session lock.
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -23,14 +24,27 @@ public:
     QString name() const override { return QStringLiteral("a scripted source"); }
     bool watch(std::chrono::milliseconds timeout, std::string*) override {
         watched = timeout;
+        ++watches;
         return true;
     }
     void goIdle() { emit idle(); }
     void comeBack() { emit active(); }
     void end() { emit ended(0, QStringLiteral("the session ended")); }
     std::chrono::milliseconds watched{0};
+    int watches = 0;
 };
 
+class ScriptedFollower : public idle::SessionFollower {
+public:
+    using SessionFollower::SessionFollower;
+    QString name() const override { return QStringLiteral("a scripted follower"); }
+    void set(bool active, const std::string& reason) { setActive(active, reason); }
+    void saverRunning(bool running) override { told.push_back(running); }
+    std::vector<bool> told;
+};
+
+/// A saver that runs until it is ended: `exec`, so that the signal reaches the sleep itself, and no
+/// orphan keeps the test's output open after the test.
 struct WatcherRun {
     explicit WatcherRun(const QString& script)
         : watcher(source, {QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script}, {}},
@@ -53,7 +67,7 @@ struct WatcherRun {
 };
 
 TEST(IdleWatcher, StartsOneSaverAtATimeAndEndsOneThatOutlivesTheUsersReturn) {
-    WatcherRun run(QStringLiteral("sleep 30"));
+    WatcherRun run(QStringLiteral("exec sleep 30"));
     EXPECT_EQ(run.source.watched, 2s);
     run.source.goIdle();
     ASSERT_TRUE(spinUntil([&] { return run.watcher.saverRunning(); }));
@@ -98,7 +112,7 @@ TEST(IdleWatcher, ASaverThatEndsItselfIsLeftAloneAndOneThatIgnoresSigtermIsKille
     EXPECT_FALSE(quick.logged("SIGTERM"));
     EXPECT_EQ(quick.ended, std::vector<int>{0});
 
-    WatcherRun stubborn(QStringLiteral("trap '' TERM; sleep 30"));
+    WatcherRun stubborn(QStringLiteral("trap '' TERM; exec sleep 30"));
     stubborn.source.goIdle();
     ASSERT_TRUE(spinUntil([&] { return stubborn.watcher.saverRunning(); }));
     stubborn.source.comeBack();
@@ -130,13 +144,88 @@ TEST(IdleWatcher, AFailingOrMissingSaverIsLoggedAndTriedAgainAtTheNextIdlePeriod
 
     // The source's end ends the watcher and its saver.
     int finished = -1;
-    WatcherRun ending(QStringLiteral("sleep 30"));
+    WatcherRun ending(QStringLiteral("exec sleep 30"));
     QObject::connect(&ending.watcher, &idle::IdleWatcher::finished, [&finished](int status) { finished = status; });
     ending.source.goIdle();
     ASSERT_TRUE(spinUntil([&] { return ending.watcher.saverRunning(); }));
     ending.source.end();
     EXPECT_EQ(finished, 0);
     EXPECT_FALSE(ending.watcher.saverRunning());
+}
+
+TEST(IdleWatcher, AFollowerThatCoversTheScreenEndsTheSaverAtOnceAndNoneStartsUntilItIsOver) {
+    WatcherRun run(QStringLiteral("exec sleep 30"));
+    ScriptedFollower shield(idle::SessionFollower::Effect::Cover);
+    run.watcher.follow(shield);
+    run.source.goIdle();
+    ASSERT_TRUE(spinUntil([&] { return run.watcher.saverRunning(); }));
+    EXPECT_EQ(shield.told, std::vector<bool>{true});
+
+    shield.set(true, "the shield is up");
+    ASSERT_TRUE(spinUntil([&] { return !run.watcher.saverRunning(); }, 1000)) << "ended within a second";
+    EXPECT_TRUE(run.logged("the shield is up: ending the screen saver"));
+    EXPECT_EQ(shield.told, (std::vector<bool>{true, false}));
+
+    // The user comes and goes under the shield: the idle period is passed over.
+    run.source.comeBack();
+    run.source.goIdle();
+    EXPECT_TRUE(run.logged("no screen saver starts while the shield is up"));
+    EXPECT_EQ(run.started, 1);
+
+    // Over while the user is still idle: the source watches afresh, and the watcher counts the idle
+    // period itself, since the source says idle once per period.
+    const int watches = run.source.watches;
+    shield.set(false, {});
+    EXPECT_EQ(run.source.watches, watches + 1);
+    EXPECT_TRUE(run.logged("the idle period counts afresh"));
+    qttest::spinFor(1500);
+    EXPECT_EQ(run.started, 1) << "a full idle period first";
+    ASSERT_TRUE(spinUntil([&] { return run.started == 2; }, 2000));
+
+    // A user back before the period is over starts it anew with the source.
+    shield.set(true, "the shield is up");
+    ASSERT_TRUE(spinUntil([&] { return !run.watcher.saverRunning(); }, 1000));
+    shield.set(false, {});
+    run.source.comeBack();
+    qttest::spinFor(2500);
+    EXPECT_EQ(run.started, 2);
+}
+
+TEST(IdleWatcher, AFollowerThatKeepsAwayLetsTheRunningSaverGoOnAndTheLastOneOverCountsAfresh) {
+    WatcherRun run(QStringLiteral("exec sleep 30"));
+    ScriptedFollower inhibitor(idle::SessionFollower::Effect::KeepAway);
+    ScriptedFollower lock(idle::SessionFollower::Effect::Cover);
+    run.watcher.follow(inhibitor);
+    run.watcher.follow(lock);
+    run.source.goIdle();
+    ASSERT_TRUE(spinUntil([&] { return run.watcher.saverRunning(); }));
+    inhibitor.set(true, "kept awake by mpv: Playing video");
+    qttest::spinFor(300);
+    EXPECT_TRUE(run.watcher.saverRunning()) << "a video started under the saver does not end it";
+    EXPECT_TRUE(run.logged("no screen saver starts while kept awake by mpv: Playing video"));
+
+    run.source.comeBack();
+    ASSERT_TRUE(spinUntil([&] { return !run.watcher.saverRunning(); }, 3000));
+    run.source.goIdle();
+    lock.set(true, "the session is locked");
+    const int watches = run.source.watches;
+    inhibitor.set(false, {});
+    EXPECT_EQ(run.source.watches, watches) << "the lock still keeps the saver away";
+    lock.set(false, {});
+    EXPECT_EQ(run.source.watches, watches + 1);
+    ASSERT_TRUE(spinUntil([&] { return run.started == 2; }, 3000));
+
+    // A follower that goes away while active keeps nothing away any more.
+    {
+        ScriptedFollower gone(idle::SessionFollower::Effect::Cover);
+        run.watcher.follow(gone);
+        EXPECT_EQ(gone.told, std::vector<bool>{true}) << "told at once that a saver runs";
+        gone.set(true, "the displays are off");
+        ASSERT_TRUE(spinUntil([&] { return !run.watcher.saverRunning(); }, 1000));
+    }
+    run.source.comeBack();
+    run.source.goIdle();
+    ASSERT_TRUE(spinUntil([&] { return run.started == 3; }));
 }
 
 TEST(IdleSettings, UnusableValuesFallBackWithALineAndWritesKeepTheRest) {
