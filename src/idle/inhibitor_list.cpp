@@ -30,8 +30,10 @@ QVariant only(const QDBusMessage& reply) {
     return reply.arguments().first();
 }
 
-}  // namespace
+/// A holder's text as one short line: cut, control characters made spaces.
+std::string oneLineText(const QString& text) { return loggable(text).trimmed().toStdString(); }
 
+}  // namespace
 
 std::string applicationName(const QString& appId) {
     QString id = appId.trimmed();

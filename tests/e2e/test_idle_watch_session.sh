@@ -9,6 +9,8 @@
 #   when no saver runs; after resume a new idle period is needed;
 # - `systemd-inhibit --what=idle` keeps savers away, named in the log, until it ends;
 # - the X server's own screen saver and the other program's screen locker end a running saver;
+# - on battery a running saver draws every second frame, and with OnBattery=off none starts and the
+#   X server blanks on its own;
 # - services that answer nonsense or leave the bus leave the watcher running.
 . "$(dirname "$0")/lib.sh"
 
@@ -51,6 +53,8 @@ for kind in system screensaver; do
 done
 
 LOG="$WORK/watch.log"
+# The settings file's folder is there from the start, so that the watcher follows the file.
+mkdir -p "$XDG_CONFIG_HOME"
 mkdir -m 700 "$WORK/run"
 XDG_RUNTIME_DIR="$WORK/run" "$TAVRIN" --idle-watch --after 2s --log-stderr >"$LOG" 2>&1 &
 WATCHER=$!
@@ -134,6 +138,9 @@ INHIBIT=$!
 at_exit 'kill $INHIBIT 2>/dev/null'
 check "systemd-inhibit --what=idle is named in the log" \
     wait_for_line "$LOG" "no screen saver starts while kept awake by mpv: Playing video$" 1 10
+XDG_RUNTIME_DIR="$WORK/run" "$TAVRIN" --idle-status >"$WORK/status.out" 2>&1
+check "--idle-status names its application and reason" grep -q '^  mpv: "Playing video" (logind)$' "$WORK/status.out"
+check "and the running saver" grep -q "^The screen saver runs (process $pid)" "$WORK/status.out"
 check "the running saver goes on" kill -0 "${pid:-0}"
 xdotool key space
 gone_within "${pid:-0}" 10
@@ -158,7 +165,31 @@ check "saying whose it is" \
 tell screensaver "active false"
 pid=$(saver 7)
 
-# 5. Nonsense, and services that leave: the watcher says so once and runs on.
+# 5. Battery: a running saver follows within 2 s, --idle-status says so; with OnBattery=off no
+# saver starts and the X server blanks on its own again.
+status() { XDG_RUNTIME_DIR="$WORK/run" "$TAVRIN" --idle-status >"$WORK/status.out" 2>&1; }
+tell system "battery on"
+check "on battery the running saver draws every second frame" \
+    wait_for_line "$LOG" "\[$pid\] host: half rate: every second frame is drawn" 1 2
+status
+check "--idle-status says so" grep -q "^Power: on battery: every second frame is drawn (OnBattery=half)" \
+    "$WORK/status.out"
+tell system "battery off"
+check "back on mains power it draws every frame" wait_for_line "$LOG" "\[$pid\] host: full rate" 1 2
+echo "OnBattery=off" >>"$XDG_CONFIG_HOME/org.tavrin.screensaver.conf"
+tell system "battery on"
+check "with OnBattery=off on battery the X server blanks on its own again" \
+    wait_until 5 bash -c "xset q | grep -Eq 'timeout: +[1-9]'"
+xdotool key space
+gone_within "${pid:-0}" 10
+check "and no saver starts" wait_for_line "$LOG" \
+    "idle for 2 seconds: no screen saver starts while on battery, and OnBattery is off" 1 10
+tell system "battery off"
+check "back on mains power the X server's blanking is off again" \
+    wait_until 5 bash -c "xset q | grep -Eq 'timeout: +0 '"
+pid=$(saver 8)
+
+# 6. Nonsense, and services that leave: the watcher says so once and runs on.
 tell system nonsense
 tell screensaver nonsense
 tell system sense
@@ -174,7 +205,7 @@ n=$(grep -c "$over" "$LOG")
 kill "$(cat "$WORK/system.pid")"
 check "when logind leaves the bus, its lock is over" wait_for_line "$LOG" "$over" $((n + 1)) 10
 kill "$(cat "$WORK/screensaver.pid")"
-check "and the watcher starts savers still" comes 8
+check "and the watcher starts savers still" comes 9
 check "it runs on" kill -0 "$WATCHER"
 for nonsense in "the session's screen saver (org.freedesktop.ScreenSaver) sent an ActiveChanged of the wrong shape" \
     "logind answers the session's LockedHint with a value of the wrong type" \
