@@ -34,13 +34,15 @@ IdleSwitch::IdleSwitch(QString program, bool logToStderr, std::function<void(con
     const idle::IdleSettings settings = idle::readIdleSettings(settingsPath_);
     for (const std::string& problem : settings.problems) log_(problem);
 
-    enabled_ = new QCheckBox(QStringLiteral("&Start Tavrin after"), this);
+    enabled_ = new QCheckBox(tr("&Start Tavrin after"), this);
+    enabled_->setAccessibleDescription(tr("Starts the screen saver when the computer has been idle for the minutes "
+                                          "that follow"));
     enabled_->setChecked(settings.startOnIdle);
     minutes_ = new QSpinBox(this);
     minutes_->setRange(static_cast<int>(idle::kMinIdleMinutes), static_cast<int>(idle::kMaxIdleMinutes));
     minutes_->setValue(static_cast<int>(settings.minutes));
-    minutes_->setAccessibleName(QStringLiteral("Minutes of inactivity"));
-    auto* rest = new QLabel(QStringLiteral("minutes of inactivity"), this);
+    minutes_->setAccessibleName(tr("Minutes of inactivity"));
+    auto* rest = new QLabel(tr("minutes of inactivity"), this);
     rest->setBuddy(minutes_);
 
     problem_ = new QLabel(this);
@@ -82,8 +84,8 @@ void IdleSwitch::saveMinutes() {
 
 void IdleSwitch::checkWatcher() {
     if (!enabled_->isChecked() || idle::watcherRunsInThisSession()) return;
-    problem_->setText(QStringLiteral("Tavrin's idle watcher is not running in this session; "
-                                     "'journalctl -t org.tavrin.screensaver' says why."));
+    problem_->setText(tr("Tavrin's idle watcher is not running in this session; "
+                         "'journalctl -t org.tavrin.screensaver' says why."));
     problem_->show();
     log_("the idle watcher started by the settings window is not running");
 }

@@ -7,6 +7,7 @@
 // row says so and where to read why.
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -20,6 +21,8 @@ class QSpinBox;
 namespace app {
 
 class IdleSwitch : public QWidget {
+    Q_DECLARE_TR_FUNCTIONS(IdleSwitch)
+
 public:
     /// `program` is started as `program --idle-watch` when the switch is turned on (with
     /// `--log-stderr` when `logToStderr`, so that its lines follow the window's); `log` gets a line

@@ -40,6 +40,7 @@ public:
     QtMainQueue& mainQueue() { return mainQueue_; }
     QtRunLoop& runLoop() { return runLoop_; }
     posix::SysLog& log() { return log_; }
+    QtControlFactory& controls() { return controls_; }
 
     /// Writes one line of the host's own to the log (category "host").
     void logLine(host::LogLevel level, const std::string& line);
