@@ -84,7 +84,7 @@ public:
     }
 
 protected:
-    QtControl(Widget* widget, TextTranslation translation) : widget_(widget), translation_(std::move(translation)) {}
+    QtControl(Widget* widget, const TextTranslation& translation) : widget_(widget), translation_(translation) {}
 
     /// Runs the action when the widget emits the signal, unless the change came from this
     /// interface (a program setting a value is not the user acting).
@@ -125,7 +125,7 @@ private:
 
 class QtLabel : public QtControl<host::Label, QLabel> {
 public:
-    QtLabel(std::string_view text, TextTranslation translation) : QtControl(new QLabel, std::move(translation)) {
+    QtLabel(std::string_view text, const TextTranslation& translation) : QtControl(new QLabel, translation) {
         widget_->setTextFormat(Qt::PlainText);
         widget_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         widget_->setTextInteractionFlags(Qt::NoTextInteraction);
@@ -172,8 +172,8 @@ private:
 
 class QtCheckbox : public QtControl<host::Checkbox, QCheckBox> {
 public:
-    QtCheckbox(std::string_view title, host::ControlAction action, TextTranslation translation)
-        : QtControl(new QCheckBox(literalTitle(shownText(translation, title))), std::move(translation)),
+    QtCheckbox(std::string_view title, host::ControlAction action, const TextTranslation& translation)
+        : QtControl(new QCheckBox(literalTitle(shownText(translation, title))), translation),
           title_(title) {
         setAction(std::move(action));
         // clicked is emitted for the user's toggles only, not for setState.
@@ -246,8 +246,8 @@ private:
 
 class QtButton : public QtControl<host::Button, QPushButton> {
 public:
-    QtButton(std::string_view title, host::ControlAction action, TextTranslation translation)
-        : QtControl(new QPushButton(literalTitle(shownText(translation, title))), std::move(translation)),
+    QtButton(std::string_view title, host::ControlAction action, const TextTranslation& translation)
+        : QtControl(new QPushButton(literalTitle(shownText(translation, title))), translation),
           title_(title) {
         setAction(std::move(action));
         // Return belongs to the key-equivalent button, not to whichever button has the focus.
