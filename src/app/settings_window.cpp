@@ -27,14 +27,16 @@ constexpr int kPreviewHeight = 270;
 SettingsWindow::SettingsWindow(std::shared_ptr<host::ScreenSaverView> view, qtbackend::QtHost& host)
     : view_(std::move(view)), host_(host) {
     setWindowTitle(tr("Tavrin Screen Saver"));
+    auto* content = new QWidget(this);
+    setCentralWidget(content);
 
-    preview_ = new qtbackend::ViewWidget(view_, host.screens(), nullptr, this);
+    preview_ = new qtbackend::ViewWidget(view_, host.screens(), nullptr, content);
     preview_->setMinimumSize(160, 90);
     // The preview takes no input here: Tab goes from control to control.
     preview_->setFocusPolicy(Qt::NoFocus);
-    auto* caption = new QLabel(tr("Tavrin — live preview"), this);
+    auto* caption = new QLabel(tr("Tavrin — live preview"), content);
     preview_->setAccessibleName(tr("Live preview of the screen saver"));
-    options_ = new QPushButton(tr("Options…"), this);
+    options_ = new QPushButton(tr("Options…"), content);
     options_->setDefault(true);
     options_->setAccessibleDescription(tr("Opens the screen saver's options"));
 
@@ -44,8 +46,8 @@ SettingsWindow::SettingsWindow(std::shared_ptr<host::ScreenSaverView> view, qtba
     buttons->addWidget(options_);
     auto* idleSwitch = new IdleSwitch(QCoreApplication::applicationFilePath(), host.log().alsoStderr(),
                                       [&host](const std::string& line) { host.logLine(host::LogLevel::Error, line); },
-                                      this);
-    auto* layout = new QVBoxLayout(this);
+                                      content);
+    auto* layout = new QVBoxLayout(content);
     layout->addWidget(preview_, 1);
     layout->addLayout(buttons);
     layout->addWidget(idleSwitch);

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <QCoreApplication>
-#include <QWidget>
+#include <QMainWindow>
 #include <functional>
 #include <memory>
 
@@ -19,7 +19,8 @@ class QPushButton;
 
 namespace app {
 
-class SettingsWindow : public QWidget {
+/// A main window, so that screen readers present it as an application's frame.
+class SettingsWindow : public QMainWindow {
     Q_DECLARE_TR_FUNCTIONS(SettingsWindow)
 
 public:
