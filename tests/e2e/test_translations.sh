@@ -41,9 +41,9 @@ PY
 
     # The user's language comes from the locale; LANGUAGE would win over it.
     in_language() { env LANGUAGE= LC_ALL="${language}_XX.UTF-8" TAVRIN_RESOURCE_DIR= "$@"; }
-    run_status 2 "$language: an unknown option" in_language "$TAVRIN" --frobnicate
-    check "$language: the error is translated and names the option" bash -c \
-        "grep -q \"'--frobnicate'\" '$WORK/err' && ! grep -q 'unknown option' '$WORK/err'"
+    run_status 2 "$language: an unknown option" in_language "$TAVRIN" --frobnicate%1
+    check "$language: the error is translated and names the option as given" bash -c \
+        "grep -q \"'--frobnicate%1'\" '$WORK/err' && ! grep -q 'unknown option' '$WORK/err'"
     run_status 0 "$language: --help" in_language "$TAVRIN" --help
     check "$language: the help is translated" bash -c "! grep -q '^Usage:' '$WORK/out'"
     check "$language: every line of the help fits 80 columns" python3 -c '
