@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QLocale>
 #include <QTranslator>
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -12,14 +11,13 @@
 namespace app {
 
 QStringList translationFolders() {
-    QStringList folders;
-    const std::vector<std::string> resources = posix::resourceSearchFolders();
-    const std::string program = posix::programFolder();
-    if (!std::getenv("TAVRIN_RESOURCE_DIR") || !*std::getenv("TAVRIN_RESOURCE_DIR"))
-        if (!program.empty()) folders.push_back(QString::fromStdString(program) + QStringLiteral("/translations"));
-    for (const std::string& folder : resources)
-        folders.push_back(QString::fromStdString(folder) + QStringLiteral("/translations"));
-    return folders;
+    std::vector<std::string> folders = posix::resourceSearchFolders();
+    const char* only = std::getenv("TAVRIN_RESOURCE_DIR");
+    if (!(only && *only)) folders.insert(folders.begin(), posix::programFolder());
+    QStringList translations;
+    for (const std::string& folder : folders)
+        if (!folder.empty()) translations.push_back(QString::fromStdString(folder) + QStringLiteral("/translations"));
+    return translations;
 }
 
 bool loadTranslation(QTranslator& translator, const QLocale& locale, const QString& name, const QStringList& folders) {
