@@ -170,7 +170,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
                                 option == "--size" || option == "--screens" || option == "--seed" ||
                                 option == "--trace" || option == "--window" || option == "--window-id" ||
                                 option == "--output" || option == "--after";
-        if (!takesValue && reader.hasAttachedValue()) return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "option %1 takes no value"), {quoted(option)});
+        if (!takesValue && reader.hasAttachedValue())
+            return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "option %1 takes no value"), {quoted(option)});
 
         if (option == "--help" || option == "-h") {
             help = true;
@@ -198,7 +199,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
             if (const auto text = reader.optionalValue()) {
                 const auto size = parsePixelSize(*text);
                 if (!size)
-                    return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "invalid window size %1 (expected WxH, each side 1 to %2)"),
+                    return fail(TAVRIN_TRANSLATE_NOOP("CommandLine",
+                                                      "invalid window size %1 (expected WxH, each side 1 to %2)"),
                                 {quoted(*text), std::to_string(kMaxSide)});
                 line.windowSize = *size;
             }
@@ -215,7 +217,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
                                  std::to_string(number->upper)});
                 line.settings.push_back({number->key, *n});
             } else if (option == "--render") {
-                if (text->empty()) return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "option '--render' needs a folder"));
+                if (text->empty())
+                    return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "option '--render' needs a folder"));
                 render = true;
                 line.renderFolder = std::string(*text);
             } else if (option == "--frames" || option == "--every") {
@@ -228,35 +231,42 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
             } else if (option == "--size") {
                 const auto size = parsePixelSize(*text);
                 if (!size)
-                    return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "invalid size %1 (expected WxH, each side 1 to %2)"),
-                                {quoted(*text), std::to_string(kMaxSide)});
+                    return fail(
+                        TAVRIN_TRANSLATE_NOOP("CommandLine", "invalid size %1 (expected WxH, each side 1 to %2)"),
+                        {quoted(*text), std::to_string(kMaxSide)});
                 line.renderSize = *size;
             } else if (option == "--screens") {
-                if (text->empty()) return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "option '--screens' needs a file"));
+                if (text->empty())
+                    return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "option '--screens' needs a file"));
                 line.screensFile = std::string(*text);
             } else if (option == "--trace") {
-                if (text->empty()) return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "option '--trace' needs a file"));
+                if (text->empty())
+                    return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "option '--trace' needs a file"));
                 line.traceFile = std::string(*text);
             } else if (option == "--output") {
-                if (text->empty()) return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "option '--output' needs an output's name"));
+                if (text->empty())
+                    return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "option '--output' needs an output's name"));
                 line.output = std::string(*text);
             } else if (option == "--window-id") {
                 const auto id = parseWindowId(*text);
                 if (!id)
-                    return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "invalid window id %1 (expected 0x1234abcd or a decimal number)"),
+                    return fail(TAVRIN_TRANSLATE_NOOP("CommandLine",
+                                                      "invalid window id %1 (expected 0x1234abcd or a decimal number)"),
                                 {quoted(*text)});
                 line.foreignWindowId = *id;
             } else if (option == "--after") {
                 const auto seconds = parseIdleAfter(*text);
                 if (!seconds)
-                    return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "invalid time %1 for '--after' (expected minutes, or seconds "
-                                                                  "with an 's': 10, 90s; at most a day)"),
+                    return fail(TAVRIN_TRANSLATE_NOOP("CommandLine",
+                                                      "invalid time %1 for '--after' (expected minutes, or seconds "
+                                                      "with an 's': 10, 90s; at most a day)"),
                                 {quoted(*text)});
                 line.idleAfterSeconds = *seconds;
             } else if (option == "--seed") {
                 const auto seed = parseDecimal<uint64_t>(*text);
                 if (!seed)
-                    return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "invalid seed %1 (expected a whole number from 0 to 2^64-1)"),
+                    return fail(TAVRIN_TRANSLATE_NOOP("CommandLine",
+                                                      "invalid seed %1 (expected a whole number from 0 to 2^64-1)"),
                                 {quoted(*text)});
                 line.seed = *seed;
             }
@@ -279,34 +289,44 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
     if (int(window) + int(render) + int(showSettings) + int(foreign) + int(settingsWindow) + int(background) +
             int(idleWatch) >
         1)
-        return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "choose one of '--window', '--root' (or '--window-id'), '--render', "
-                                                   "'--show-settings', '--settings', '--background' and "
-                                                   "'--idle-watch'"));
-    if (line.idleAfterSeconds && !idleWatch) return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "'--after' goes with '--idle-watch'"));
+        return fail(TAVRIN_TRANSLATE_NOOP("CommandLine",
+                                          "choose one of '--window', '--root' (or '--window-id'), '--render', "
+                                          "'--show-settings', '--settings', '--background' and '--idle-watch'"));
+    if (line.idleAfterSeconds && !idleWatch)
+        return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "'--after' goes with '--idle-watch'"));
     if (idleWatch && !line.output.empty())
-        return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "'--output' cannot be passed on by '--idle-watch': the saver covers "
-                                                   "every display"));
-    if (line.showFrameRate && (render || showSettings)) return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "'--fps' needs a view on a display"));
+        return fail(TAVRIN_TRANSLATE_NOOP("CommandLine",
+                                          "'--output' cannot be passed on by '--idle-watch': the saver covers "
+                                          "every display"));
+    if (line.showFrameRate && (render || showSettings))
+        return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "'--fps' needs a view on a display"));
     const bool renderOnly = framesGiven || everyGiven || line.renderSize || !line.screensFile.empty();
-    if (renderOnly && !render) return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "'--frames', '--every', '--size' and '--screens' need '--render'"));
+    if (renderOnly && !render)
+        return fail(
+            TAVRIN_TRANSLATE_NOOP("CommandLine", "'--frames', '--every', '--size' and '--screens' need '--render'"));
     if (!line.traceFile.empty() && (showSettings || settingsWindow))
         return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "'--trace' needs a mode that draws the screen saver"));
     if (render && !framesGiven) return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "'--render' needs '--frames N'"));
     if (line.waylandSurfaces != WaylandSurfaces::Automatic &&
         (window || render || showSettings || foreign || settingsWindow || background))
-        return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "'--layer-shell' and '--no-layer-shell' choose how the full-screen "
-                                                   "saver is shown on Wayland; they go with no other mode"));
+        return fail(TAVRIN_TRANSLATE_NOOP("CommandLine",
+                                          "'--layer-shell' and '--no-layer-shell' choose how the full-screen saver "
+                                          "is shown on Wayland; they go with no other mode"));
     if (!line.output.empty() && (window || render || showSettings || foreign || settingsWindow ||
                                  line.waylandSurfaces == WaylandSurfaces::QtWindows))
-        return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "'--output' names a Wayland output for layer-shell surfaces: it goes "
-                                                   "with the full-screen saver or '--background'"));
-    if (line.renderSize && !line.screensFile.empty()) return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "give either '--size' or '--screens', not both"));
-    if (showSettings && line.seed) return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "'--seed' has no meaning with '--show-settings'"));
+        return fail(TAVRIN_TRANSLATE_NOOP("CommandLine",
+                                          "'--output' names a Wayland output for layer-shell surfaces: it goes with "
+                                          "the full-screen saver or '--background'"));
+    if (line.renderSize && !line.screensFile.empty())
+        return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "give either '--size' or '--screens', not both"));
+    if (showSettings && line.seed)
+        return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "'--seed' has no meaning with '--show-settings'"));
 
     // The settings window saves what its sheet shows; settings for one run would be saved with it.
     if (settingsWindow && !line.settings.empty())
-        return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "settings for one run cannot be combined with '--settings', which "
-                                                   "saves what it shows"));
+        return fail(TAVRIN_TRANSLATE_NOOP("CommandLine",
+                                          "settings for one run cannot be combined with '--settings', which saves "
+                                          "what it shows"));
     line.mode = render           ? Mode::Render
                 : window         ? Mode::Window
                 : showSettings   ? Mode::ShowSettings
@@ -343,10 +363,10 @@ std::string usageText(const TextLookup& lookup) {
     usage += text(TAVRIN_TRANSLATE_NOOP("CommandLine",
                                         "A logo and a spinning wheel fly over a starfield, bounce and throw sparks.")) +
              "\n";
-    paragraph(TAVRIN_TRANSLATE_NOOP("CommandLine",
-                                    "Without options, shows the screen saver full screen on every display until a key\n"
-                                    "is pressed, the mouse is clicked or moved, or the program receives SIGTERM or "
-                                    "SIGINT."));
+    paragraph(TAVRIN_TRANSLATE_NOOP(
+        "CommandLine",
+        "Without options, shows the screen saver full screen on every display until a key\n"
+        "is pressed, the mouse is clicked or moved, or the program receives SIGTERM or SIGINT."));
     paragraph(TAVRIN_TRANSLATE_NOOP("CommandLine", "Modes:"));
     entry("  --window [WxH]",
           text(TAVRIN_TRANSLATE_NOOP("CommandLine", "show one view in an ordinary window (default 960x540)")));
@@ -378,9 +398,10 @@ std::string usageText(const TextLookup& lookup) {
     entry("      --after T", text(TAVRIN_TRANSLATE_NOOP("CommandLine",
                                                         "this time instead, for this run: minutes, or seconds with\n"
                                                         "an 's' (--after 5, --after 30s)")));
-    paragraph(TAVRIN_TRANSLATE_NOOP("CommandLine",
-                                    "On Wayland, full screen uses layer-shell surfaces where the compositor offers them\n"
-                                    "(sway, Hyprland, KDE Plasma...), else full-screen windows:"));
+    paragraph(TAVRIN_TRANSLATE_NOOP(
+        "CommandLine",
+        "On Wayland, full screen uses layer-shell surfaces where the compositor offers them\n"
+        "(sway, Hyprland, KDE Plasma...), else full-screen windows:"));
     entry("  --layer-shell",
           text(TAVRIN_TRANSLATE_NOOP("CommandLine", "layer-shell surfaces, or fail (status 1) without them")));
     entry("  --no-layer-shell", text(TAVRIN_TRANSLATE_NOOP("CommandLine", "full-screen windows through Qt")));
@@ -394,8 +415,9 @@ std::string usageText(const TextLookup& lookup) {
                                                        "WAYLAND_SOCKET, and the output from\n"
                                                        "SWAYLOCK_PLUGIN_OUTPUT_NAME)")));
 
-    paragraph(TAVRIN_TRANSLATE_NOOP("CommandLine",
-                                    "Settings for this run (they win over the settings file, which they leave alone):"));
+    paragraph(TAVRIN_TRANSLATE_NOOP(
+        "CommandLine",
+        "Settings for this run (they win over the settings file, which they leave alone):"));
     for (const auto& s : tavrin::kBoolSettings) {
         entry("  --[no-]" + std::string(s.flag),
               sheetText(s.title) + " " +
@@ -420,10 +442,11 @@ std::string usageText(const TextLookup& lookup) {
                                                        "one JSON object per line; %p in FILE is the process id")));
     entry("  --help", text(TAVRIN_TRANSLATE_NOOP("CommandLine", "print this help and exit")));
     entry("  --version", text(TAVRIN_TRANSLATE_NOOP("CommandLine", "print the version and exit")));
-    paragraph(TAVRIN_TRANSLATE_NOOP("CommandLine",
-                                    "Exit status: 0 on success, 1 when the program cannot run (no display, a file that\n"
-                                    "cannot be written), 2 for a malformed command line.\n"
-                                    "Every long option may also be written with a single dash (-root, -window-id ID)."));
+    paragraph(TAVRIN_TRANSLATE_NOOP(
+        "CommandLine",
+        "Exit status: 0 on success, 1 when the program cannot run (no display, a file that\n"
+        "cannot be written), 2 for a malformed command line.\n"
+        "Every long option may also be written with a single dash (-root, -window-id ID)."));
     return usage;
 }
 

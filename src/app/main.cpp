@@ -71,14 +71,14 @@ int chooseWaylandSurfaces(const app::CommandLine& commandLine,
     }
     if (required) {
         if (commandLine.mode == app::Mode::Background)
-            app::printError({QT_TRANSLATE_NOOP("CommandLine", "%1; '--background' draws on layer-shell surfaces only"),
-                        {error}},
-                       lookup);
+            app::printError(
+                {QT_TRANSLATE_NOOP("CommandLine", "%1; '--background' draws on layer-shell surfaces only"), {error}},
+                lookup);
         else
             app::printError({QT_TRANSLATE_NOOP("CommandLine",
-                                          "%1; without '--layer-shell' full-screen windows are used instead"),
-                        {error}},
-                       lookup);
+                                               "%1; without '--layer-shell' full-screen windows are used instead"),
+                             {error}},
+                            lookup);
         return 1;
     }
     *note = "Wayland: " + error + "; full-screen windows through Qt";
@@ -133,9 +133,9 @@ int main(int argc, char** argv) {
     const app::ParseResult parsed = app::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.error.empty()) {
         app::printError(parsed.error, say);
-        std::fprintf(stderr, "%s\n",
-                     say(app::kTerminalContext, QT_TRANSLATE_NOOP("CommandLine", "Try 'tavrin --help' for more information."))
-                         .c_str());
+        const std::string hint =
+            say(app::kTerminalContext, QT_TRANSLATE_NOOP("CommandLine", "Try 'tavrin --help' for more information."));
+        std::fprintf(stderr, "%s\n", hint.c_str());
         return 2;
     }
     const app::CommandLine& commandLine = parsed.commandLine;
@@ -153,9 +153,10 @@ int main(int argc, char** argv) {
     const bool background = commandLine.mode == app::Mode::Background;
     if ((background || commandLine.waylandSurfaces == app::WaylandSurfaces::LayerShell || !commandLine.output.empty()) &&
         !onWayland()) {
-        app::printError({QT_TRANSLATE_NOOP("CommandLine", "'%1' needs a Wayland compositor (WAYLAND_DISPLAY or WAYLAND_SOCKET)"),
-                    {background ? "--background" : !commandLine.output.empty() ? "--output" : "--layer-shell"}},
-                   say);
+        app::printError(
+            {QT_TRANSLATE_NOOP("CommandLine", "'%1' needs a Wayland compositor (WAYLAND_DISPLAY or WAYLAND_SOCKET)"),
+             {background ? "--background" : !commandLine.output.empty() ? "--output" : "--layer-shell"}},
+            say);
         return 1;
     }
     if ((commandLine.mode == app::Mode::FullScreen || background) && onWayland()) {
@@ -170,17 +171,19 @@ int main(int argc, char** argv) {
         // do), whatever the desktop.
         std::string why;
         if (!qtbackend::canReachXServer(&why)) {
-            app::printError({QT_TRANSLATE_NOOP("CommandLine", "'--root' and '--window-id' draw into an X window, but %1; "
-                                                         "on a Wayland desktop run 'tavrin' without options instead"),
-                        {why}},
-                       say);
+            app::printError({QT_TRANSLATE_NOOP("CommandLine",
+                                               "'--root' and '--window-id' draw into an X window, but %1; on a "
+                                               "Wayland desktop run 'tavrin' without options instead"),
+                             {why}},
+                            say);
             return 1;
         }
         ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     } else if (!layerShell && !displayAvailable()) {
-        app::printError({QT_TRANSLATE_NOOP("CommandLine", "no display available: neither DISPLAY nor WAYLAND_DISPLAY is "
-                                                     "set (use --render DIR --frames N to draw without one)")},
-                   say);
+        app::printError({QT_TRANSLATE_NOOP("CommandLine",
+                                           "no display available: neither DISPLAY nor WAYLAND_DISPLAY is set (use "
+                                           "--render DIR --frames N to draw without one)")},
+                        say);
         return 1;
     }
 

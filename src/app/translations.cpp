@@ -38,7 +38,9 @@ TextLookup terminalLookup(const QTranslator& translator) {
 }
 
 TextLookup applicationLookup() {
-    return [](const char* context, const char* text) { return QCoreApplication::translate(context, text).toStdString(); };
+    return [](const char* context, const char* text) {
+        return QCoreApplication::translate(context, text).toStdString();
+    };
 }
 
 void printError(const Message& message, const TextLookup& lookup) {

@@ -33,13 +33,14 @@ struct ShownText {
 /// Texts that read the same in some language.
 const QStringList kSameInSomeLanguage{QStringLiteral("OK"), QStringLiteral("Options…")};
 
-/// The texts of the window `top` and its visible widgets (not those of windows over it), in a fixed order: window title, labels, buttons
-/// and check boxes, group box titles, combo box items. Numbers alone (a slider's value) are no text.
+/// The texts of the window `top` and its visible widgets (not those of windows over it), in a
+/// fixed order: window title, labels, buttons and check boxes, group box titles, combo box items.
+/// Numbers alone (a slider's value) are no text.
 std::vector<ShownText> shownTexts(QWidget* top) {
     std::vector<ShownText> texts{{top, top->windowTitle()}};
     auto add = [&](QWidget* widget, const QString& text) {
-        if (widget->window() == top && widget->isVisible() && text.contains(QRegularExpression(QStringLiteral("[^\\W\\d_]"))))
-            texts.push_back({widget, text});
+        static const QRegularExpression letter(QStringLiteral("[^\\W\\d_]"));
+        if (widget->window() == top && widget->isVisible() && text.contains(letter)) texts.push_back({widget, text});
     };
     for (QLabel* label : top->findChildren<QLabel*>()) add(label, label->text());
     for (QAbstractButton* button : top->findChildren<QAbstractButton*>()) add(button, button->text());
@@ -183,7 +184,8 @@ TEST_F(SettingsWindowLanguages, EveryTextIsTranslatedAndFitsInEveryLanguage) {
 
 TEST_F(SettingsWindowLanguages, TabGoesThroughNamedControlsInReadingOrder) {
     withWindowAndSheet(
-        nullptr, [](QWidget*, QWidget* sheet) { EXPECT_EQ(checkTabOrder(sheet), 13u) << "8 boxes, 3 sliders, 2 buttons"; },
+        nullptr,
+        [](QWidget*, QWidget* sheet) { EXPECT_EQ(checkTabOrder(sheet), 13u) << "8 boxes, 3 sliders, 2 buttons"; },
         [](QWidget* window) { EXPECT_EQ(checkTabOrder(window), 3u) << "Options, the switch and its minutes"; });
 }
 
