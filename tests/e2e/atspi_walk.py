@@ -1,51 +1,36 @@
-"""Walks the settings window of a running `tavrin --settings` through AT-SPI, as a screen reader
-does: finds each control by its role and name, opens the options sheet by pressing its button
-through the action interface, finds the sheet's controls, and closes the sheet with Cancel.
-
-Usage: atspi_walk.py SECONDS. Prints one line per control found or missing; exit status 0 when
-every control was found. Runs on the session bus of the environment (DBUS_SESSION_BUS_ADDRESS),
-where at-spi-bus-launcher serves the accessibility bus."""
+"""Walks a running `tavrin --settings` through AT-SPI, as a screen reader does: finds each control
+of the window by role and name, opens the options sheet by its button's action, finds the sheet's
+controls, and closes the sheet with Cancel. Usage: atspi_walk.py SECONDS. Prints a line per
+control; exit status 0 when every one was found, focusable."""
 import sys
 import time
 
 import pyatspi
 
-WINDOW = [
-    (pyatspi.ROLE_PUSH_BUTTON, "Options…"),
-    (pyatspi.ROLE_CHECK_BOX, "Start Tavrin after"),
-    (pyatspi.ROLE_SPIN_BUTTON, "Minutes of inactivity"),
-]
+WINDOW = [(pyatspi.ROLE_PUSH_BUTTON, "Options…"), (pyatspi.ROLE_CHECK_BOX, "Start Tavrin after"),
+          (pyatspi.ROLE_SPIN_BUTTON, "Minutes of inactivity")]
 SHEET = [(pyatspi.ROLE_CHECK_BOX, title) for title in (
     "Fade Trails", "Neon Glow", "Collision Flash", "Color Drift", "Starfield Background", "Collision Sparks",
     "Cross-Monitor Sparks", "Ball Curve (Magnus Effect)")] + [
-    (pyatspi.ROLE_SLIDER, "Trail Length"),
-    (pyatspi.ROLE_SLIDER, "Glow Size"),
-    (pyatspi.ROLE_SLIDER, "Star Count"),
-    (pyatspi.ROLE_PUSH_BUTTON, "Cancel"),
-    (pyatspi.ROLE_PUSH_BUTTON, "OK"),
-]
+    (pyatspi.ROLE_SLIDER, "Trail Length"), (pyatspi.ROLE_SLIDER, "Glow Size"), (pyatspi.ROLE_SLIDER, "Star Count"),
+    (pyatspi.ROLE_PUSH_BUTTON, "Cancel"), (pyatspi.ROLE_PUSH_BUTTON, "OK")]
+SECONDS = float(sys.argv[1])
 
 
 def descendants(node):
-    """Every object under `node`, depth first; objects that vanish while walking are left out."""
-    try:
-        children = [node.getChildAtIndex(i) for i in range(node.childCount)]
-    except Exception:
-        return
-    for child in children:
-        if child is None:
-            continue
-        yield child
-        yield from descendants(child)
+    for child in [node.getChildAtIndex(i) for i in range(node.childCount)]:
+        if child is not None:
+            yield child
+            yield from descendants(child)
 
 
-def wait_for(what, find, seconds):
-    """The first thing `find` returns within the time, asking again as the bus answers; or None."""
-    deadline = time.monotonic() + seconds
+def wait_for(what, find):
+    """What `find` returns once it is something, asking again as the bus answers; None in time."""
+    deadline = time.monotonic() + SECONDS
     while time.monotonic() < deadline:
         try:
             found = find()
-        except Exception:
+        except Exception:  # an object that went away while asked
             found = None
         if found is not None:
             return found
@@ -54,72 +39,43 @@ def wait_for(what, find, seconds):
     return None
 
 
-def top_level(app, role, name):
-    for i in range(app.childCount):
-        child = app.getChildAtIndex(i)
-        if child is not None and child.getRole() == role and child.name == name and \
-                child.getState().contains(pyatspi.STATE_SHOWING):
-            return child
-    return None
+def shown_window(app, role, name):
+    return next((w for w in descendants(app) if w.getRole() == role and w.name == name and
+                 w.getState().contains(pyatspi.STATE_SHOWING)), None)
 
 
-def check_controls(top, expected):
-    found = {}
-    for node in descendants(top):
-        found.setdefault((node.getRole(), node.name), node)
+def controls(top, expected):
+    """The expected controls of `top` by (role, name), each reported; None when one is missing."""
+    found = {(node.getRole(), node.name): node for node in descendants(top)}
     ok = True
     for role, name in expected:
         node = found.get((role, name))
-        role_name = str(role).removeprefix("ROLE_").lower().replace("_", " ")
-        if node is None:
-            print(f"missing: {role_name} '{name}'")
-            ok = False
-        else:
-            focusable = node.getState().contains(pyatspi.STATE_FOCUSABLE)
-            print(f"found: {role_name} '{name}'{'' if focusable else ' (not focusable)'}")
-            ok = ok and focusable
-    return ok, found
+        usable = node is not None and node.getState().contains(pyatspi.STATE_FOCUSABLE)
+        print(f"{'found' if usable else 'missing'}: {str(role).removeprefix('ROLE_').lower()} '{name}'")
+        ok = ok and usable
+    return found if ok else None
 
 
 def press(node):
     action = node.queryAction()
-    for i in range(action.nActions):
-        if action.getName(i) in ("Press", "press", "click"):
-            return action.doAction(i)
-    return False
+    return any(action.getName(i) == "Press" and action.doAction(i) for i in range(action.nActions))
 
 
 def main():
-    seconds = float(sys.argv[1])
     desktop = pyatspi.Registry.getDesktop(0)
-    app = wait_for("the application 'tavrin' on the accessibility bus",
-                   lambda: next((a for a in desktop if a is not None and a.name == "tavrin"), None), seconds)
-    if app is None:
+    app = wait_for("the application 'tavrin'", lambda: next((a for a in desktop if a and a.name == "tavrin"), None))
+    window = app and wait_for("the frame", lambda: shown_window(app, pyatspi.ROLE_FRAME, "Tavrin Screen Saver"))
+    found = window and controls(window, WINDOW)
+    if not found or not press(found[(pyatspi.ROLE_PUSH_BUTTON, "Options…")]):
         return 1
-    window = wait_for("the frame 'Tavrin Screen Saver'",
-                      lambda: top_level(app, pyatspi.ROLE_FRAME, "Tavrin Screen Saver"), seconds)
-    if window is None:
+    sheet = wait_for("the sheet", lambda: shown_window(app, pyatspi.ROLE_DIALOG, "Tavrin Screensaver Options"))
+    found = sheet and controls(sheet, SHEET)
+    if not found or not press(found[(pyatspi.ROLE_PUSH_BUTTON, "Cancel")]):
         return 1
-    ok, found = check_controls(window, WINDOW)
-    options = found.get((pyatspi.ROLE_PUSH_BUTTON, "Options…"))
-    if options is None or not press(options):
-        print("missing: an action that presses 'Options…'")
-        return 1
-    sheet = wait_for("the dialog 'Tavrin Screensaver Options'",
-                     lambda: top_level(app, pyatspi.ROLE_DIALOG, "Tavrin Screensaver Options"), seconds)
-    if sheet is None:
-        return 1
-    sheet_ok, found = check_controls(sheet, SHEET)
-    cancel = found.get((pyatspi.ROLE_PUSH_BUTTON, "Cancel"))
-    if cancel is None or not press(cancel):
-        print("missing: an action that presses 'Cancel'")
-        return 1
-    gone = wait_for("the dialog's end after Cancel",
-                    lambda: True if top_level(app, pyatspi.ROLE_DIALOG, "Tavrin Screensaver Options") is None
-                    else None, seconds)
-    if gone:
-        print("found: the sheet ended after Cancel")
-    return 0 if ok and sheet_ok and gone else 1
+    ended = wait_for("the sheet's end after Cancel", lambda: shown_window(
+        app, pyatspi.ROLE_DIALOG, "Tavrin Screensaver Options") is None or None)
+    print("found: the sheet ended after Cancel" if ended else "")
+    return 0 if ended else 1
 
 
 if __name__ == "__main__":

@@ -48,20 +48,10 @@ if command -v appstreamcli >/dev/null; then
 else
     echo "note: appstreamcli is not installed; the metadata's validation is left out"
 fi
-changelog_release=$(python3 - "$SOURCE/resources/debian/changelog" <<'PY'
-import email.utils, re, sys
-text = open(sys.argv[1], encoding="utf-8").read()
-version = re.match(r"tavrin \(([^)]+)\)", text).group(1)
-date = email.utils.parsedate_to_datetime(re.search(r"^ -- .*?  (.+)$", text, re.M).group(1))
-print(version, date.strftime("%Y-%m-%d"))
-PY
-)
-metainfo_release=$(python3 - "$METAINFO" <<'PY'
-import sys, xml.etree.ElementTree as ET
-release = ET.parse(sys.argv[1]).getroot().find("releases/release")
-print(release.get("version"), release.get("date"))
-PY
-)
+changelog=$SOURCE/resources/debian/changelog
+changelog_release="$(sed -n '1s/^tavrin (\([^)]*\)).*/\1/p' "$changelog") $(date -u +%F -d \
+    "$(sed -n 's/^ -- .*>  //p' "$changelog" | head -1)")"
+metainfo_release=$(sed -n 's/.*<release version="\([^"]*\)" date="\([^"]*\)".*/\1 \2/p' "$METAINFO" | head -1)
 check "the metadata's newest release is the changelog's ($changelog_release)" \
     test "$metainfo_release" = "$changelog_release"
 screenshot=$(sed -n 's|.*<image[^>]*>https://[^<]*/\([^/<]*\)</image>.*|\1|p' "$METAINFO")
