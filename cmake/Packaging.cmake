@@ -76,8 +76,9 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TAVRIN_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Any one of the front-ends runs it; Qt's Wayland platform lets it run natively on Wayland.
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | xsecurelock | mate-screensaver, qt6-wayland")
+# Any one of the front-ends runs it; Qt's Wayland platform lets it run natively on Wayland; Qt's
+# own translations give its widgets' menus the user's language too.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | xsecurelock | mate-screensaver, qt6-wayland, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # `package_source` packs the checkout, never its build folders or history.
 set(CPACK_SOURCE_IGNORE_FILES "/build/" "/build-[^/]*/" "/\\.git/" "/\\.cache/")

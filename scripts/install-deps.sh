@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that Tavrin needs, only those missing:
-#   install-deps.sh run    what building and running the program needs (scripts/run.sh);
+#   install-deps.sh run    what building and running the program needs, the translation tools
+#                          included (scripts/run.sh);
 #   install-deps.sh test   that, and the tools of the tests: GoogleTest, clang and libFuzzer, the
 #                          X servers, compositors and front-ends the end-to-end tests run, the
-#                          package checks (scripts/test.sh).
+#                          package and metadata checks, the accessibility bus (scripts/test.sh).
 set -euo pipefail
 
 # Building and running.
@@ -12,6 +13,7 @@ run_packages=(
   qt6-base-dev qt6-svg-dev qt6-wayland libxcb1-dev libxcb-screensaver0-dev libxcb-xinput-dev libxcb-dpms0-dev
   libglib2.0-dev
   fonts-dejavu-core libwayland-dev wayland-protocols libwayland-bin
+  qt6-l10n-tools qt6-tools-dev
 )
 
 # The tests' tools.
@@ -23,6 +25,7 @@ test_packages=(
   swayidle grim wtype python3-dbus dbus-x11
   kwin-wayland qtwayland5 libkf5screen-bin plasma-wayland-protocols xdotool weston
   gnome-shell python3-gi gjs systemd
+  appstream at-spi2-core python3-pyatspi
 )
 
 case "${1:-test}" in

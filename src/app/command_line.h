@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/setting_overrides.h"
+#include "app/terminal_text.h"
 
 namespace app {
 
@@ -68,7 +69,7 @@ struct CommandLine {
 
 struct ParseResult {
     CommandLine commandLine;
-    std::string error;  ///< what is wrong, or empty
+    Message error;  ///< what is wrong, or empty
 };
 
 /// Reads the arguments after the program name.
@@ -87,7 +88,8 @@ std::optional<int64_t> parseIdleAfter(std::string_view text);
 /// settings, trace, seed, frame-rate overlay, log and Wayland surfaces, as arguments for it.
 std::vector<std::string> saverArguments(const CommandLine& line);
 
-/// The text printed by --help.
-std::string usageText();
+/// The text printed by --help, its texts as `lookup` finds them: those of the terminal in
+/// kTerminalContext, the settings' titles in the options sheet's context ("OptionsSheet").
+std::string usageText(const TextLookup& lookup = englishText);
 
 }  // namespace app

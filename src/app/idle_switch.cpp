@@ -53,6 +53,8 @@ IdleSwitch::IdleSwitch(QString program, bool logToStderr, std::function<void(con
         timers_ = idle::makeDesktopTimersReader([this](host::LogLevel, const std::string& line) { log_(line); });
 
     enabled_ = new QCheckBox(tr("&Start Tavrin after"), this);
+    enabled_->setAccessibleDescription(tr("Starts the screen saver when the computer has been idle for the minutes "
+                                          "that follow"));
     enabled_->setChecked(settings.startOnIdle);
     minutes_ = new QSpinBox(this);
     minutes_->setRange(static_cast<int>(idle::kMinIdleMinutes), static_cast<int>(idle::kMaxIdleMinutes));

@@ -13,6 +13,7 @@
 // desktop's changes and the minutes as they are set. Then what Tavrin does on battery.
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <QFileSystemWatcher>
 #include <QTimer>
@@ -33,6 +34,8 @@ class QSpinBox;
 namespace app {
 
 class IdleSwitch : public QWidget {
+    Q_DECLARE_TR_FUNCTIONS(IdleSwitch)
+
 public:
     /// `program` is started as `program --idle-watch` when the switch is turned on (with
     /// `--log-stderr` when `logToStderr`, so that its lines follow the window's); `log` gets a line

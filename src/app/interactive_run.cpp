@@ -8,6 +8,7 @@
 #include "app/half_rate.h"
 #include "app/signal_pipe.h"
 #include "app/stop_safety_net.h"
+#include "app/translations.h"
 #include "app/view_trace.h"
 #include "platform/qt/qt_host.h"
 #include "platform/qt/qt_saver_session.h"
@@ -82,7 +83,7 @@ int runInteractive(const CommandLine& commandLine, qtbackend::QtHost& host) {
 
     const PixelSize size = commandLine.windowSize;
     if (!session.start(QSize(size.width, size.height))) {
-        std::fputs("tavrin: no display to show the screen saver on\n", stderr);
+        printError({QT_TRANSLATE_NOOP("CommandLine", "no display to show the screen saver on")});
         return 1;
     }
     for (qtbackend::ViewWidget* widget : session.widgets()) widget->setShowFrameRate(commandLine.showFrameRate);

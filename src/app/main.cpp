@@ -1,6 +1,9 @@
 // The `tavrin` program: reads the command line, picks the window system, makes the host and runs
 // the chosen mode.
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -11,7 +14,9 @@
 #include "app/qt_messages.h"
 #include "app/runs.h"
 #include "app/setting_overrides.h"
+#include "app/sheet_texts.h"
 #include "app/show_settings.h"
+#include "app/translations.h"
 #include "platform/qt/qt_foreign_window.h"
 #include "platform/qt/qt_host.h"
 #include "platform/wayland/wayland_connection.h"
@@ -44,7 +49,8 @@ bool onWayland() {
 /// layer-shell (and the command line allows it), else none and Qt's windows. `note` says which,
 /// for the log. Returns the exit status when neither can be used, or 0.
 int chooseWaylandSurfaces(const app::CommandLine& commandLine,
-                          std::unique_ptr<waylandbackend::WaylandConnection>* connection, std::string* note) {
+                          std::unique_ptr<waylandbackend::WaylandConnection>* connection, std::string* note,
+                          const app::TextLookup& lookup) {
     using app::WaylandSurfaces;
     const bool required =
         commandLine.mode == app::Mode::Background || commandLine.waylandSurfaces == WaylandSurfaces::LayerShell;
@@ -65,10 +71,14 @@ int chooseWaylandSurfaces(const app::CommandLine& commandLine,
     }
     if (required) {
         if (commandLine.mode == app::Mode::Background)
-            std::fprintf(stderr, "tavrin: %s; '--background' draws on layer-shell surfaces only\n", error.c_str());
+            app::printError(
+                {QT_TRANSLATE_NOOP("CommandLine", "%1; '--background' draws on layer-shell surfaces only"), {error}},
+                lookup);
         else
-            std::fprintf(stderr, "tavrin: %s; without '--layer-shell' full-screen windows are used instead\n",
-                         error.c_str());
+            app::printError({QT_TRANSLATE_NOOP("CommandLine",
+                                               "%1; without '--layer-shell' full-screen windows are used instead"),
+                             {error}},
+                            lookup);
         return 1;
     }
     *note = "Wayland: " + error + "; full-screen windows through Qt";
@@ -112,14 +122,25 @@ void stayOffTheSessionBus() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The user's language, before any text is printed. The windows use the same translation, and
+    // Qt's own where the system has it (its widgets' menus).
+    QTranslator translator;
+    QTranslator qtTranslator;
+    const QLocale locale = QLocale::system();
+    app::loadTranslation(translator, locale, QStringLiteral("tavrin"), app::translationFolders());
+    const app::TextLookup say = app::terminalLookup(translator);
+
     const app::ParseResult parsed = app::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.error.empty()) {
-        std::fprintf(stderr, "tavrin: %s\nTry 'tavrin --help' for more information.\n", parsed.error.c_str());
+        app::printError(parsed.error, say);
+        const std::string hint =
+            say(app::kTerminalContext, QT_TRANSLATE_NOOP("CommandLine", "Try 'tavrin --help' for more information."));
+        std::fprintf(stderr, "%s\n", hint.c_str());
         return 2;
     }
     const app::CommandLine& commandLine = parsed.commandLine;
     switch (commandLine.mode) {
-        case app::Mode::Help: std::fputs(app::usageText().c_str(), stdout); return 0;
+        case app::Mode::Help: std::fputs(app::usageText(say).c_str(), stdout); return 0;
         case app::Mode::Version: std::printf("tavrin %s (build %s)\n", TAVRIN_VERSION, TAVRIN_BUILD_NUMBER); return 0;
         case app::Mode::ShowSettings: return app::runShowSettings(commandLine.settings);
         case app::Mode::IdleWatch: return app::runIdleWatch(commandLine, argv[0]);
@@ -133,12 +154,14 @@ int main(int argc, char** argv) {
     const bool background = commandLine.mode == app::Mode::Background;
     if ((background || commandLine.waylandSurfaces == app::WaylandSurfaces::LayerShell || !commandLine.output.empty()) &&
         !onWayland()) {
-        std::fprintf(stderr, "tavrin: '%s' needs a Wayland compositor (WAYLAND_DISPLAY or WAYLAND_SOCKET)\n",
-                     background ? "--background" : !commandLine.output.empty() ? "--output" : "--layer-shell");
+        app::printError(
+            {QT_TRANSLATE_NOOP("CommandLine", "'%1' needs a Wayland compositor (WAYLAND_DISPLAY or WAYLAND_SOCKET)"),
+             {background ? "--background" : !commandLine.output.empty() ? "--output" : "--layer-shell"}},
+            say);
         return 1;
     }
     if ((commandLine.mode == app::Mode::FullScreen || background) && onWayland()) {
-        if (const int status = chooseWaylandSurfaces(commandLine, &layerShell, &backendNote)) return status;
+        if (const int status = chooseWaylandSurfaces(commandLine, &layerShell, &backendNote, say)) return status;
         // Our own surfaces: Qt draws the frames and runs the event loop, and makes no window.
         if (layerShell) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
@@ -149,17 +172,19 @@ int main(int argc, char** argv) {
         // do), whatever the desktop.
         std::string why;
         if (!qtbackend::canReachXServer(&why)) {
-            std::fprintf(stderr,
-                         "tavrin: '--root' and '--window-id' draw into an X window, but %s; on a Wayland "
-                         "desktop run 'tavrin' without options instead\n",
-                         why.c_str());
+            app::printError({QT_TRANSLATE_NOOP("CommandLine",
+                                               "'--root' and '--window-id' draw into an X window, but %1; on a "
+                                               "Wayland desktop run 'tavrin' without options instead"),
+                             {why}},
+                            say);
             return 1;
         }
         ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     } else if (!layerShell && !displayAvailable()) {
-        std::fputs("tavrin: no display available: neither DISPLAY nor WAYLAND_DISPLAY is set "
-                   "(use --render DIR --frames N to draw without one)\n",
-                   stderr);
+        app::printError({QT_TRANSLATE_NOOP("CommandLine",
+                                           "no display available: neither DISPLAY nor WAYLAND_DISPLAY is set (use "
+                                           "--render DIR --frames N to draw without one)")},
+                        say);
         return 1;
     }
 
@@ -170,12 +195,19 @@ int main(int argc, char** argv) {
     char* qtArgv[] = {argv[0], nullptr};
     QApplication application(qtArgc, qtArgv);
     app::setWindowSystemReady();
+    if (!translator.isEmpty()) {
+        QCoreApplication::installTranslator(&translator);
+        if (app::loadTranslation(qtTranslator, locale, QStringLiteral("qtbase"),
+                                 {QLibraryInfo::path(QLibraryInfo::TranslationsPath)}))
+            QCoreApplication::installTranslator(&qtTranslator);
+    }
     if (!offscreenConfig.empty()) ::unlink(offscreenConfig.c_str());
     QApplication::setQuitOnLastWindowClosed(false);
 
     int status = 0;
     {
         qtbackend::QtHost host({commandLine.seed, commandLine.logToStderr});
+        if (!translator.isEmpty()) host.controls().setTextTranslation(app::sheetText);
         app::OverridingDefaultsProvider overrides(*host.host().defaults, commandLine.settings);
         if (!commandLine.settings.empty()) host.host().defaults = &overrides;
         host.install();

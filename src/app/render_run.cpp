@@ -10,6 +10,7 @@
 
 #include "app/runs.h"
 #include "app/scene_trace.h"
+#include "app/translations.h"
 #include "platform/qt/qt_host.h"
 #include "platform/qt/qt_saver_session.h"
 #include "module/view/tavrin_screensaver_view.h"
@@ -36,12 +37,17 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
+/// Says that the trace cannot be written, and why (errno).
+void printTraceError(const std::string& path) {
+    printError({QT_TRANSLATE_NOOP("CommandLine", "cannot write the trace '%1': %2"), {path, std::strerror(errno)}});
+}
+
 }  // namespace
 
 int runRender(const CommandLine& commandLine, qtbackend::QtHost& host) {
     const QString folder = QString::fromStdString(commandLine.renderFolder);
     if (!QDir().mkpath(folder)) {
-        std::fprintf(stderr, "tavrin: cannot create the folder '%s'\n", commandLine.renderFolder.c_str());
+        printError({QT_TRANSLATE_NOOP("CommandLine", "cannot create the folder '%1'"), {commandLine.renderFolder}});
         return 1;
     }
     std::unique_ptr<std::FILE, FileCloser> trace;
@@ -49,7 +55,7 @@ int runRender(const CommandLine& commandLine, qtbackend::QtHost& host) {
     if (!tracePath.empty()) {
         trace.reset(std::fopen(tracePath.c_str(), "w"));
         if (!trace) {
-            std::fprintf(stderr, "tavrin: cannot write the trace '%s': %s\n", tracePath.c_str(), std::strerror(errno));
+            printTraceError(tracePath);
             return 1;
         }
     }
@@ -59,7 +65,7 @@ int runRender(const CommandLine& commandLine, qtbackend::QtHost& host) {
         return tavrin::Tavrin_ScreenSaverView::create(frame, false);
     });
     if (!session.start()) {
-        std::fputs("tavrin: no display to draw on\n", stderr);
+        printError({QT_TRANSLATE_NOOP("CommandLine", "no display to draw on")});
         return 1;
     }
     QElapsedTimer clock;
@@ -87,13 +93,13 @@ int runRender(const CommandLine& commandLine, qtbackend::QtHost& host) {
             if (!save) continue;
             const QString path = picturePath(folder, i, frame);
             if (image.isNull() || !image.save(path, "PNG")) {
-                std::fprintf(stderr, "tavrin: cannot write '%s'\n", path.toLocal8Bit().constData());
+                printError({QT_TRANSLATE_NOOP("CommandLine", "cannot write '%1'"), {path.toStdString()}});
                 return 1;
             }
             ++written;
         }
         if (trace && std::fwrite(traceText.data(), 1, traceText.size(), trace.get()) != traceText.size()) {
-            std::fprintf(stderr, "tavrin: cannot write the trace '%s': %s\n", tracePath.c_str(), std::strerror(errno));
+            printTraceError(tracePath);
             return 1;
         }
         if (clock.elapsed() - lastProgress >= kProgressIntervalMs && frame < frames) {
@@ -103,7 +109,7 @@ int runRender(const CommandLine& commandLine, qtbackend::QtHost& host) {
         }
     }
     if (trace && std::fflush(trace.get()) != 0) {
-        std::fprintf(stderr, "tavrin: cannot write the trace '%s': %s\n", tracePath.c_str(), std::strerror(errno));
+        printTraceError(tracePath);
         return 1;
     }
     std::printf("tavrin: wrote %zu picture(s) of %zu display(s) to %s (display<i>-frame<n>.png)\n", written,

@@ -1,13 +1,11 @@
-// The settings window: a live preview of the screen saver and a button that opens the options
-// sheet over it. The preview is a preview view, so it never retires the process and never sends
-// sparks to other displays; the program ends when the window is closed.
+#include "app/settings_window.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <QWidget>
 #include <csignal>
 
 #include "app/idle_switch.h"
@@ -24,69 +22,73 @@ namespace {
 constexpr int kPreviewWidth = 480;
 constexpr int kPreviewHeight = 270;
 
-/// A top-level window that reports its closing instead of just hiding.
-class SettingsWindow : public QWidget {
-public:
-    using QWidget::QWidget;
-    std::function<void()> onClose;
-
-protected:
-    void closeEvent(QCloseEvent* event) override {
-        event->accept();
-        if (onClose) onClose();
-    }
-};
-
 }  // namespace
+
+SettingsWindow::SettingsWindow(std::shared_ptr<host::ScreenSaverView> view, qtbackend::QtHost& host)
+    : view_(std::move(view)), host_(host) {
+    setWindowTitle(tr("Tavrin Screen Saver"));
+    auto* content = new QWidget(this);
+    setCentralWidget(content);
+
+    preview_ = new qtbackend::ViewWidget(view_, host.screens(), nullptr, content);
+    preview_->setMinimumSize(160, 90);
+    // The preview takes no input here: Tab goes from control to control.
+    preview_->setFocusPolicy(Qt::NoFocus);
+    auto* caption = new QLabel(tr("Tavrin — live preview"), content);
+    preview_->setAccessibleName(tr("Live preview of the screen saver"));
+    options_ = new QPushButton(tr("Options…"), content);
+    options_->setDefault(true);
+    options_->setAccessibleDescription(tr("Opens the screen saver's options"));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(caption);
+    buttons->addStretch(1);
+    buttons->addWidget(options_);
+    auto* idleSwitch = new IdleSwitch(QCoreApplication::applicationFilePath(), host.log().alsoStderr(),
+                                      [&host](const std::string& line) { host.logLine(host::LogLevel::Error, line); },
+                                      content);
+    auto* layout = new QVBoxLayout(content);
+    layout->addWidget(preview_, 1);
+    layout->addLayout(buttons);
+    layout->addWidget(idleSwitch);
+    // The preview at its size, over the caption's row and the idle row with its lines.
+    resize(kPreviewWidth + 24, kPreviewHeight + 64 + idleSwitch->sizeHint().height());
+
+    connect(options_, &QPushButton::clicked, this, &SettingsWindow::openOptions);
+}
+
+void SettingsWindow::closeEvent(QCloseEvent* event) {
+    event->accept();
+    if (onClose) onClose();
+}
+
+void SettingsWindow::openOptions() {
+    options_->setEnabled(false);
+    // OK applies to the preview at once and saves; Cancel reloads what is stored.
+    // New settings change what the scene draws between two frames: the preview repaints whole.
+    const bool shown = qtbackend::presentConfigureSheet(*view_, this, [this] {
+        options_->setEnabled(true);
+        preview_->invalidateFrame();
+    });
+    if (!shown) {
+        host_.logLine(host::LogLevel::Error, "the options sheet could not be shown");
+        options_->setEnabled(true);
+    }
+}
 
 int runSettingsWindow(qtbackend::QtHost& host) {
     auto view = tavrin::Tavrin_ScreenSaverView::create(host::NSMakeRect(0, 0, kPreviewWidth, kPreviewHeight), true);
     if (!view) return 1;
 
-    SettingsWindow window;
-    window.setWindowTitle(QStringLiteral("Tavrin Screen Saver"));
+    SettingsWindow window(view, host);
     window.onClose = [] { QCoreApplication::exit(0); };
-
-    auto* preview = new qtbackend::ViewWidget(view, host.screens(), nullptr, &window);
-    preview->setMinimumSize(160, 90);
-    auto* caption = new QLabel(QStringLiteral("Tavrin — live preview"), &window);
-    auto* options = new QPushButton(QStringLiteral("Options…"), &window);
-    options->setDefault(true);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(caption);
-    buttons->addStretch(1);
-    buttons->addWidget(options);
-    auto* idleSwitch = new IdleSwitch(QCoreApplication::applicationFilePath(), host.log().alsoStderr(),
-                                      [&host](const std::string& line) { host.logLine(host::LogLevel::Error, line); },
-                                      &window);
-    auto* layout = new QVBoxLayout(&window);
-    layout->addWidget(preview, 1);
-    layout->addLayout(buttons);
-    layout->addWidget(idleSwitch);
-    // The preview at its size, over the caption's row and the idle row with its lines.
-    window.resize(kPreviewWidth + 24, kPreviewHeight + 64 + idleSwitch->sizeHint().height());
-
-    QObject::connect(options, &QPushButton::clicked, &window, [&] {
-        options->setEnabled(false);
-        // OK applies to the preview at once and saves; Cancel reloads what is stored.
-        // New settings change what the scene draws between two frames: the preview repaints whole.
-        const bool shown = qtbackend::presentConfigureSheet(*view, &window, [options, preview] {
-            options->setEnabled(true);
-            preview->invalidateFrame();
-        });
-        if (!shown) {
-            host.logLine(host::LogLevel::Error, "the options sheet could not be shown");
-            options->setEnabled(true);
-        }
-    });
 
     StopSignals stopSignals;
     if (!stopSignals.install([](int) { QCoreApplication::exit(0); }))
         host.logLine(host::LogLevel::Error, "cannot watch for SIGTERM and SIGINT; they end the program at once");
 
     window.show();
-    preview->startAnimation();
+    window.preview()->startAnimation();
     const int status = QApplication::exec();
     // The sheet, if still open, goes with the view; the window's widgets go before the host.
     view->dismissConfigSheet();

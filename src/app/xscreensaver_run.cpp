@@ -13,6 +13,7 @@
 #include "app/half_rate.h"
 #include "app/signal_pipe.h"
 #include "app/stop_safety_net.h"
+#include "app/translations.h"
 #include "app/view_trace.h"
 #include "platform/qt/qt_foreign_window.h"
 #include "platform/qt/qt_host.h"
@@ -32,13 +33,13 @@ uint32_t chosenWindow(const CommandLine& commandLine) {
         const std::string text(named);
         const auto id = parseWindowId(text);
         if (!id) {
-            std::fprintf(stderr, "tavrin: XSCREENSAVER_WINDOW is not a window id: '%s'\n", named);
+            printError({QT_TRANSLATE_NOOP("CommandLine", "XSCREENSAVER_WINDOW is not a window id: '%1'"), {text}});
             return 0;
         }
         return static_cast<uint32_t>(*id);
     }
     const uint32_t root = qtbackend::xRootWindow();
-    if (root == 0) std::fputs("tavrin: the X server has no root window\n", stderr);
+    if (root == 0) printError({QT_TRANSLATE_NOOP("CommandLine", "the X server has no root window")});
     return root;
 }
 
@@ -57,7 +58,8 @@ bool coversDisplay(const qtbackend::ForeignWindowSession& session, const host::C
 
 int runForeignWindow(const CommandLine& commandLine, qtbackend::QtHost& host) {
     if (!qtbackend::hasXConnection()) {
-        std::fputs("tavrin: '--root' and '--window-id' draw into an X window, and Qt is not running on X\n", stderr);
+        printError({QT_TRANSLATE_NOOP("CommandLine",
+                                      "'--root' and '--window-id' draw into an X window, and Qt is not running on X")});
         return 1;
     }
     const uint32_t windowId = chosenWindow(commandLine);

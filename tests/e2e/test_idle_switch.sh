@@ -28,6 +28,9 @@ xdotool windowfocus --sync "$window"
 xdotool key alt+s
 check "on: the autostart entry is written" wait_until 5 test -f "$entry"
 check "on: it starts the watcher of this program" grep -qx "Exec=$TAVRIN --idle-watch" "$entry"
+if command -v desktop-file-validate >/dev/null; then
+    check "on: the entry is a valid desktop entry" desktop-file-validate "$entry"
+fi
 check "on: the setting is saved" grep -qx "StartOnIdle=true" "$conf"
 check "on: a watcher runs" wait_until 5 watcher_runs
 sleep 1

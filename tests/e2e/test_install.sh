@@ -1,7 +1,7 @@
 # `cmake --install` into a fresh prefix: the program, the XScreenSaver hack and its settings
-# dialog, the xsecurelock saver, the mate-screensaver theme, the man page, the desktop entry and
-# the pictures land where the desktop looks for them, and the installed program runs and finds
-# its pictures without help.
+# dialog, the xsecurelock saver, the mate-screensaver theme, the man page, the desktop entry, the
+# software centres' metadata, the translations and the pictures land where the desktop looks for
+# them, and the installed program runs and finds its pictures and translations without help.
 . "$(dirname "$0")/lib.sh"
 
 BUILD="$(cd "$(dirname "$TAVRIN")" && pwd)"
@@ -36,6 +36,35 @@ if command -v desktop-file-validate >/dev/null; then
     check "both desktop entries are valid" desktop-file-validate --no-hints \
         "$PREFIX/share/applications/tavrin.desktop" "$PREFIX/share/applications/screensavers/tavrin.desktop"
 fi
+
+# The software centres' metadata: valid, its launchable the installed desktop entry, its newest
+# release the changelog's, its screenshot the README's picture.
+METAINFO="$PREFIX/share/metainfo/org.tavrin.screensaver.metainfo.xml"
+check "the metadata is installed" cmp -s "$SOURCE/resources/org.tavrin.screensaver.metainfo.xml" "$METAINFO"
+if command -v appstreamcli >/dev/null; then
+    appstreamcli validate-tree --no-net --pedantic "$PREFIX" >"$WORK/appstream" 2>&1
+    check "appstreamcli finds the installed metadata and its desktop entry valid" test $? -eq 0
+    grep -E '^ *[EWIP]:' "$WORK/appstream" | sed 's/^/    appstream: /'
+else
+    echo "note: appstreamcli is not installed; the metadata's validation is left out"
+fi
+changelog=$SOURCE/resources/debian/changelog
+changelog_release="$(sed -n '1s/^tavrin (\([^)]*\)).*/\1/p' "$changelog") $(date -u +%F -d \
+    "$(sed -n 's/^ -- .*>  //p' "$changelog" | head -1)")"
+metainfo_release=$(sed -n 's/.*<release version="\([^"]*\)" date="\([^"]*\)".*/\1 \2/p' "$METAINFO" | head -1)
+check "the metadata's newest release is the changelog's ($changelog_release)" \
+    test "$metainfo_release" = "$changelog_release"
+screenshot=$(sed -n 's|.*<image[^>]*>https://[^<]*/\([^/<]*\)</image>.*|\1|p' "$METAINFO")
+check "the screenshot is the README's picture ($screenshot)" \
+    grep -q "(resources/readme/$screenshot " "$SOURCE/README.md"
+
+# The translations, which the installed program finds beside its pictures.
+for language in de es fr; do
+    check "the $language translation is installed" test -s "$PREFIX/share/tavrin/translations/tavrin_$language.qm"
+done
+run_status 2 "the installed program in German" env -u TAVRIN_RESOURCE_DIR LANGUAGE= LC_ALL=de_DE.UTF-8 \
+    "$PREFIX/bin/tavrin" --frobnicate
+check "... says so in German" grep -q "unbekannte Option" "$WORK/err"
 
 check "the settings dialog description is well-formed XML naming the hack" python3 -c '
 import sys, xml.etree.ElementTree as ET

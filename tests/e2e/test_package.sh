@@ -1,7 +1,7 @@
 # The Debian package, built by CPack from the build folder of the program under test: its name,
 # control fields and computed dependencies, its files and their modes, lintian's verdict; then,
-# unpacked into a temporary root, the program runs from there and draws with the package's own
-# pictures.
+# unpacked into a temporary root, the program runs from there, draws with the package's own
+# pictures and speaks the package's languages, and the software centres' metadata is valid.
 . "$(dirname "$0")/lib.sh"
 
 BUILD="$(cd "$(dirname "$TAVRIN")" && pwd)"
@@ -44,8 +44,12 @@ cat >"$WORK/expected" <<'LIST'
 -rw-r--r-- root/root ./usr/share/doc/tavrin/changelog.gz
 -rw-r--r-- root/root ./usr/share/doc/tavrin/copyright
 -rw-r--r-- root/root ./usr/share/man/man6/tavrin.6.gz
+-rw-r--r-- root/root ./usr/share/metainfo/org.tavrin.screensaver.metainfo.xml
 -rw-r--r-- root/root ./usr/share/tavrin/tavrin.svg
 -rw-r--r-- root/root ./usr/share/tavrin/tavrin_wheel.svg
+-rw-r--r-- root/root ./usr/share/tavrin/translations/tavrin_de.qm
+-rw-r--r-- root/root ./usr/share/tavrin/translations/tavrin_es.qm
+-rw-r--r-- root/root ./usr/share/tavrin/translations/tavrin_fr.qm
 -rw-r--r-- root/root ./usr/share/xscreensaver/config/tavrin.xml
 -rwxr-xr-x root/root ./usr/bin/tavrin
 lrwxrwxrwx root/root ./usr/libexec/xscreensaver/tavrin -> ../../bin/tavrin
@@ -81,6 +85,12 @@ lit_pixels() {  # lit pixels of a small render's last frame
 }
 lit=$(lit_pixels)
 check "the unpacked program draws its sprites ($lit lit pixels)" test "$lit" -gt 500
+run_status 2 "the unpacked program in French" env LANGUAGE= LC_ALL=fr_FR.UTF-8 "$ROOT/usr/bin/tavrin" --frobnicate
+check "... speaks French, from the package's translation" grep -q "option inconnue" "$WORK/err"
+if command -v appstreamcli >/dev/null; then
+    check "the package's metadata and desktop entry are valid together" \
+        bash -c "appstreamcli validate-tree --no-net '$ROOT' >/dev/null"
+fi
 for picture in "$ROOT/usr/share/tavrin/"*.svg; do
     echo '<svg xmlns="http://www.w3.org/2000/svg" width="10" height="10"/>' >"$picture"
 done

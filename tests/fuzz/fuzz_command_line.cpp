@@ -36,7 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         start = end + 1;
     }
     const app::ParseResult parsed = app::parseCommandLine(arguments);
-    if (!parsed.error.empty()) return 0;
+    if (!parsed.error.empty()) {
+        // The message puts the arguments (parts of the input) into its text.
+        check(!parsed.error.format().empty(), "an error without words");
+        return 0;
+    }
     const app::CommandLine& line = parsed.commandLine;
     check(sizeInRange(line.windowSize), "window size out of range");
     check(!line.renderSize || sizeInRange(*line.renderSize), "render size out of range");

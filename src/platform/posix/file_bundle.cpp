@@ -7,19 +7,19 @@
 namespace posix {
 namespace {
 
-std::string programFolder() {
-    std::error_code error;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) return {};
-    return exe.parent_path().string();
-}
-
 bool isRegularFile(const std::string& path) {
     std::error_code error;
     return std::filesystem::is_regular_file(path, error);
 }
 
 }  // namespace
+
+std::string programFolder() {
+    std::error_code error;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) return {};
+    return exe.parent_path().string();
+}
 
 std::vector<std::string> resourceSearchFolders() {
     const char* override = std::getenv("TAVRIN_RESOURCE_DIR");

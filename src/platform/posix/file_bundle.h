@@ -8,6 +8,9 @@
 
 namespace posix {
 
+/// The folder of the running program's executable (links resolved), or empty.
+std::string programFolder();
+
 /// The folders searched for resources, in order. $TAVRIN_RESOURCE_DIR, when set, is the only
 /// one (so a test or a packager can point at exactly one folder); otherwise the folder beside
 /// the program (<exe dir>/../share/tavrin), then the installed and the source folders.

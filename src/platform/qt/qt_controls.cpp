@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -18,8 +19,12 @@ const QString kEscapeKey = QStringLiteral("\x1b");
 
 QString toQString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
+QString shownText(const TextTranslation& translation, std::string_view text) {
+    return translation ? translation(text) : toQString(text);
+}
+
 /// A button or check box title shown literally: '&' would otherwise mark a mnemonic.
-QString literalTitle(std::string_view text) { return toQString(text).replace(QLatin1Char('&'), QStringLiteral("&&")); }
+QString literalTitle(QString text) { return text.replace(QLatin1Char('&'), QStringLiteral("&&")); }
 
 /// A slider bound or value as a Qt int: rounded, and held within int's range.
 int toSliderInt(double v) {
@@ -58,9 +63,10 @@ public:
     }
     bool isEnabled() const override { return widget_ && widget_->isEnabled(); }
     void setToolTip(std::string_view text) override {
-        if (widget_) widget_->setToolTip(toQString(text));
+        toolTip_ = text;
+        if (widget_) widget_->setToolTip(shownText(translation_, text));
     }
-    std::string toolTip() const override { return widget_ ? widget_->toolTip().toStdString() : std::string(); }
+    std::string toolTip() const override { return toolTip_; }
     void setAction(host::ControlAction action) override { action_ = std::move(action); }
     void performAction() override {
         // A copy runs: the action may release this control, and with it action_.
@@ -78,7 +84,7 @@ public:
     }
 
 protected:
-    explicit QtControl(Widget* widget) : widget_(widget) {}
+    QtControl(Widget* widget, const TextTranslation& translation) : widget_(widget), translation_(translation) {}
 
     /// Runs the action when the widget emits the signal, unless the change came from this
     /// interface (a program setting a value is not the user acting).
@@ -98,6 +104,7 @@ protected:
     }
 
     QPointer<Widget> widget_;
+    TextTranslation translation_;
 
 private:
     void place() {
@@ -113,20 +120,22 @@ private:
     host::ControlAction action_;
     QMetaObject::Connection connection_;
     bool quiet_ = false;
+    std::string toolTip_;
 };
 
 class QtLabel : public QtControl<host::Label, QLabel> {
 public:
-    explicit QtLabel(std::string_view text) : QtControl(new QLabel) {
+    QtLabel(std::string_view text, const TextTranslation& translation) : QtControl(new QLabel, translation) {
         widget_->setTextFormat(Qt::PlainText);
         widget_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         widget_->setTextInteractionFlags(Qt::NoTextInteraction);
         QtLabel::setStringValue(text);
     }
     void setStringValue(std::string_view text) override {
-        if (widget_) widget_->setText(toQString(text));
+        text_ = text;
+        if (widget_) widget_->setText(shownText(translation_, text));
     }
-    std::string stringValue() const override { return widget_ ? widget_->text().toStdString() : std::string(); }
+    std::string stringValue() const override { return text_; }
     void setFont(const host::Font& font) override {
         font_ = font;
         if (widget_) widget_->setFont(toQFont(font));
@@ -155,6 +164,7 @@ public:
     }
 
 private:
+    std::string text_;
     host::Font font_ = host::Font::labelFont();
     host::TextAlignment alignment_ = host::TextAlignment::Natural;
     host::TextColor color_ = host::TextColor::Label;
@@ -162,8 +172,9 @@ private:
 
 class QtCheckbox : public QtControl<host::Checkbox, QCheckBox> {
 public:
-    QtCheckbox(std::string_view title, host::ControlAction action)
-        : QtControl(new QCheckBox(literalTitle(title))), title_(title) {
+    QtCheckbox(std::string_view title, host::ControlAction action, const TextTranslation& translation)
+        : QtControl(new QCheckBox(literalTitle(shownText(translation, title))), translation),
+          title_(title) {
         setAction(std::move(action));
         // clicked is emitted for the user's toggles only, not for setState.
         forwardSignal(&QCheckBox::clicked);
@@ -182,7 +193,7 @@ private:
 
 class QtSlider : public QtControl<host::Slider, QSlider> {
 public:
-    QtSlider() : QtControl(new QSlider(Qt::Horizontal)) {
+    QtSlider() : QtControl(new QSlider(Qt::Horizontal), {}) {
         widget_->setTickPosition(QSlider::NoTicks);
         // valueChanged follows the knob while dragging when tracking is on, and comes on release
         // when it is off.
@@ -235,8 +246,9 @@ private:
 
 class QtButton : public QtControl<host::Button, QPushButton> {
 public:
-    QtButton(std::string_view title, host::ControlAction action)
-        : QtControl(new QPushButton(literalTitle(title))), title_(title) {
+    QtButton(std::string_view title, host::ControlAction action, const TextTranslation& translation)
+        : QtControl(new QPushButton(literalTitle(shownText(translation, title))), translation),
+          title_(title) {
         setAction(std::move(action));
         // Return belongs to the key-equivalent button, not to whichever button has the focus.
         widget_->setAutoDefault(false);
@@ -325,10 +337,11 @@ private:
 
 // --- QtSheetWindow ---
 
-QtSheetWindow::QtSheetWindow(const host::CGRect& contentRect, std::string_view title)
+QtSheetWindow::QtSheetWindow(const host::CGRect& contentRect, std::string_view title,
+                             const TextTranslation& translation)
     : contentRect_(contentRect), title_(title) {
     dialog_ = new SheetDialog(toSliderInt(contentRect.size.width), toSliderInt(contentRect.size.height));
-    dialog_->setWindowTitle(toQString(title));
+    dialog_->setWindowTitle(shownText(translation, title));
 }
 
 QtSheetWindow::~QtSheetWindow() {
@@ -365,11 +378,43 @@ void QtSheetWindow::presentSheetOver(QWidget* parent, std::function<void()> onEn
     parent_ = std::make_unique<QtSheetParent>(*this, parentWindow);
     onEnded_ = std::move(onEnded);
     presented_ = true;
+    prepareForKeyboardAndReaders();
     // setParent resets the window flags, so they are given again.
     dialog_->setParent(parentWindow, SheetDialog::kFlags);
     dialog_->setWindowModality(parentWindow ? Qt::WindowModal : Qt::ApplicationModal);
     dialog_->show();
     dialog_->activateWindow();
+}
+
+void QtSheetWindow::prepareForKeyboardAndReaders() {
+    QList<QWidget*> focusable;
+    for (size_t i = 0; i < subviews_.size(); ++i) {
+        auto* control = dynamic_cast<QtControlWidget*>(subviews_[i].get());
+        QWidget* widget = control ? control->widget() : nullptr;
+        if (!widget) continue;
+        if (widget->focusPolicy() & Qt::TabFocus) focusable.push_back(widget);
+        auto* slider = qobject_cast<QSlider*>(widget);
+        if (!slider || !slider->accessibleName().isEmpty()) continue;
+        // The nearest label before the slider whose row is the slider's and that ends left of it.
+        for (size_t j = i; j-- > 0;) {
+            auto* before = dynamic_cast<QtControlWidget*>(subviews_[j].get());
+            auto* label = before ? qobject_cast<QLabel*>(before->widget()) : nullptr;
+            if (!label || label->geometry().right() > slider->geometry().left() ||
+                label->geometry().bottom() < slider->geometry().top() ||
+                label->geometry().top() > slider->geometry().bottom())
+                continue;
+            QString name = label->text().trimmed();
+            while (name.endsWith(QLatin1Char(':'))) name = name.chopped(1).trimmed();
+            slider->setAccessibleName(name);
+            label->setBuddy(slider);
+            break;
+        }
+    }
+    std::stable_sort(focusable.begin(), focusable.end(), [](const QWidget* a, const QWidget* b) {
+        const QRect ra = a->geometry(), rb = b->geometry();
+        return ra.top() != rb.top() ? ra.top() < rb.top() : ra.left() < rb.left();
+    });
+    for (qsizetype i = 1; i < focusable.size(); ++i) QWidget::setTabOrder(focusable[i - 1], focusable[i]);
 }
 
 void QtSheetWindow::endPresentation() {
@@ -389,15 +434,15 @@ void QtSheetWindow::endPresentation() {
 
 std::shared_ptr<host::SheetWindow> QtControlFactory::createSheetWindow(const host::CGRect& contentRect,
                                                                        std::string_view title) {
-    return std::make_shared<QtSheetWindow>(contentRect, title);
+    return std::make_shared<QtSheetWindow>(contentRect, title, translation_);
 }
 
 std::shared_ptr<host::Label> QtControlFactory::labelWithString(std::string_view text) {
-    return std::make_shared<QtLabel>(text);
+    return std::make_shared<QtLabel>(text, translation_);
 }
 
 std::shared_ptr<host::Checkbox> QtControlFactory::checkboxWithTitle(std::string_view title, host::ControlAction action) {
-    return std::make_shared<QtCheckbox>(title, std::move(action));
+    return std::make_shared<QtCheckbox>(title, std::move(action), translation_);
 }
 
 std::shared_ptr<host::Slider> QtControlFactory::sliderWithFrame(const host::CGRect& frame) {
@@ -407,7 +452,7 @@ std::shared_ptr<host::Slider> QtControlFactory::sliderWithFrame(const host::CGRe
 }
 
 std::shared_ptr<host::Button> QtControlFactory::buttonWithTitle(std::string_view title, host::ControlAction action) {
-    return std::make_shared<QtButton>(title, std::move(action));
+    return std::make_shared<QtButton>(title, std::move(action), translation_);
 }
 
 bool presentConfigureSheet(host::ScreenSaverView& view, QWidget* parent, std::function<void()> onEnded) {

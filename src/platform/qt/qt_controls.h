@@ -2,6 +2,11 @@
 // QSlider and QPushButton widgets at frames given in content points from the bottom (flipped to
 // Qt's y-down when placed), and the presentation of a view's options sheet over a Qt window.
 //
+// Texts: a control shows the module's text through the factory's translation (none: as it is) and
+// keeps the module's own text for the module (title(), stringValue(), toolTip()). When a sheet is
+// presented, Tab follows the reading order of its controls, and a slider is named after the label
+// on its row, as a sighted user reads it.
+//
 // Ownership: the dialog owns the widgets (Qt parenting); each control object owns only a guarded
 // pointer to its widget, and the sheet window object schedules the dialog's deletion when it is
 // released. Deletion is deferred because a sheet is usually released from inside the click of one
@@ -23,6 +28,9 @@ class QPushButton;
 class QWidget;
 
 namespace qtbackend {
+
+/// How a sheet shows a text of the module: its translation, say. None shows the text as it is.
+using TextTranslation = std::function<QString(std::string_view)>;
 
 /// The dialog of a sheet: fixed size, title bar without close, minimise or resize buttons. Return
 /// presses the push button whose key equivalent is "\r" and Escape the one whose key equivalent is
@@ -59,7 +67,7 @@ class QtSheetParent;
 /// A sheet: the dialog and the controls added to it, in order.
 class QtSheetWindow : public host::SheetWindow {
 public:
-    QtSheetWindow(const host::CGRect& contentRect, std::string_view title);
+    QtSheetWindow(const host::CGRect& contentRect, std::string_view title, const TextTranslation& translation = {});
     /// Ends the presentation if it is still on, and schedules the dialog's deletion.
     ~QtSheetWindow() override;
 
@@ -91,6 +99,9 @@ public:
 private:
     friend class QtSheetParent;
     void endPresentation();
+    /// Names each slider after the label on its row, left of it, and lets Tab go through the
+    /// controls top to bottom, left to right.
+    void prepareForKeyboardAndReaders();
 
     host::CGRect contentRect_;
     std::string title_;
@@ -104,11 +115,17 @@ private:
 /// Makes Qt sheets and controls.
 class QtControlFactory : public host::ControlFactory {
 public:
+    /// How the controls made from now on show the module's texts.
+    void setTextTranslation(TextTranslation translation) { translation_ = std::move(translation); }
+
     std::shared_ptr<host::SheetWindow> createSheetWindow(const host::CGRect& contentRect, std::string_view title) override;
     std::shared_ptr<host::Label> labelWithString(std::string_view text) override;
     std::shared_ptr<host::Checkbox> checkboxWithTitle(std::string_view title, host::ControlAction action) override;
     std::shared_ptr<host::Slider> sliderWithFrame(const host::CGRect& frame) override;
     std::shared_ptr<host::Button> buttonWithTitle(std::string_view title, host::ControlAction action) override;
+
+private:
+    TextTranslation translation_;
 };
 
 /// The Qt widget rectangle of a frame given in points from the bottom of a content area that is

@@ -43,6 +43,7 @@ public:
     posix::SysLog& log() { return log_; }
     /// How the full-screen saver's frames are paced (half rate on battery).
     FramePacing& framePacing() { return framePacing_; }
+    QtControlFactory& controls() { return controls_; }
 
     /// Writes one line of the host's own to the log (category "host").
     void logLine(host::LogLevel level, const std::string& line);
