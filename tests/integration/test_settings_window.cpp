@@ -186,7 +186,7 @@ TEST_F(SettingsWindowLanguages, TabGoesThroughNamedControlsInReadingOrder) {
     withWindowAndSheet(
         nullptr,
         [](QWidget*, QWidget* sheet) { EXPECT_EQ(checkTabOrder(sheet), 13u) << "8 boxes, 3 sliders, 2 buttons"; },
-        [](QWidget* window) { EXPECT_EQ(checkTabOrder(window), 3u) << "Options, the switch and its minutes"; });
+        [](QWidget* window) { EXPECT_EQ(checkTabOrder(window), 4u) << "Options, the switch, its minutes and the battery choice"; });
 }
 
 }  // namespace
