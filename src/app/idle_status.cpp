@@ -4,19 +4,27 @@
 #include <QCoreApplication>
 #include <cstdio>
 
+#include "app/qt_messages.h"
 #include "app/runs.h"
 #include "idle/idle_report.h"
+#include "platform/posix/system_services.h"
 
 namespace app {
 
-int runIdleStatus(const CommandLine&, char* argv0) {
+int runIdleStatus(const CommandLine& commandLine, char* argv0) {
+    // Qt's own warnings (of the bus connections, say) go to the log, not between the lines.
+    posix::SysLog log(TAVRIN_BUNDLE_IDENTIFIER, commandLine.logToStderr);
+    installQtMessageHandler(commandLine.logToStderr);
+    setQtMessageLog(&log);
     int qtArgc = 1;
     char* qtArgv[] = {argv0, nullptr};
     QCoreApplication application(qtArgc, qtArgv);
     const idle::IdleReport report = idle::gatherIdleReport();
     for (const std::string& line : idle::describeIdleReport(report)) std::printf("%s\n", line.c_str());
     std::fflush(stdout);
-    return report.watcherPid != 0 ? 0 : kNoIdleWatcherStatus;
+    const int status = report.watcherPid != 0 ? 0 : kNoIdleWatcherStatus;
+    setQtMessageLog(nullptr);
+    return status;
 }
 
 }  // namespace app

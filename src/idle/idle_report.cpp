@@ -107,7 +107,8 @@ std::vector<std::string> describeIdleReport(const IdleReport& report) {
     lines.push_back(std::string(report.watcherPid == 0 ? "Tavrin would start" : "Tavrin starts") + " after " +
                     describeTime(report.tavrinSeconds) + " of inactivity.");
 
-    for (const std::string& line : describeTimers(report.timers, report.savingPower)) lines.push_back(line);
+    for (const std::string& line : describeTimers(report.timers, report.savingPower))
+        lines.push_back(line.empty() || line.back() == '.' ? line : line + ".");
     const std::string hiding = hidingLine(report.timers, report.tavrinSeconds, report.savingPower);
     if (!hiding.empty()) lines.push_back(hiding + ".");
 

@@ -179,6 +179,12 @@ gnome_input key
 ends_within "${second:-0}" 10
 gnome_input move
 check "an idle inhibitor keeps it away (6 s)" no_new_saver_within 2 6
+"${GNOME_ENV[@]}" XDG_CURRENT_DESKTOP=GNOME XDG_CONFIG_HOME="$OUT/config" "${AS_USER[@]}" "$SANDBOX/bin/tavrin" \
+    --idle-status >"$WORK/status.out" 2>&1
+check "--idle-status finds the watcher (status $?)" test $? = 0
+check "and names the inhibitor's application and reason" \
+    grep -q '^  video-player: "playing" (GNOME.s session manager)$' "$WORK/status.out"
+check "and GNOME's 5 minutes" grep -q "^First: GNOME blanks and locks the screen after 5 minutes" "$WORK/status.out"
 "${GNOME_ENV[@]}" "${AS_USER[@]}" dbus-send --session --print-reply --dest=org.gnome.SessionManager \
     /org/gnome/SessionManager org.gnome.SessionManager.Uninhibit uint32:"${cookie:-0}" >/dev/null
 released=$(date +%s%N)
