@@ -136,7 +136,8 @@ std::vector<std::string> saverArguments(const CommandLine& line) {
     if (line.showFrameRate) arguments.push_back("--fps");
     if (line.logToStderr) arguments.push_back("--log-stderr");
     if (line.waylandSurfaces == WaylandSurfaces::LayerShell) arguments.push_back("--layer-shell");
-    if (line.waylandSurfaces == WaylandSurfaces::QtWindows) arguments.push_back("--no-layer-shell");
+    if (line.waylandSurfaces == WaylandSurfaces::NoLayerShell) arguments.push_back("--no-layer-shell");
+    if (line.waylandSurfaces == WaylandSurfaces::QtWindows) arguments.push_back("--no-own-wayland");
     return arguments;
 }
 
@@ -188,9 +189,12 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
             line.showFrameRate = true;
         } else if (option == "--root") {
             line.root = true;
-        } else if (option == "--layer-shell" || option == "--no-layer-shell") {
-            line.waylandSurfaces =
-                option == "--layer-shell" ? WaylandSurfaces::LayerShell : WaylandSurfaces::QtWindows;
+        } else if (option == "--layer-shell") {
+            line.waylandSurfaces = WaylandSurfaces::LayerShell;
+        } else if (option == "--no-layer-shell") {
+            line.waylandSurfaces = WaylandSurfaces::NoLayerShell;
+        } else if (option == "--no-own-wayland") {
+            line.waylandSurfaces = WaylandSurfaces::QtWindows;
         } else if (option == "--window") {
             window = true;
             if (const auto text = reader.optionalValue()) {
@@ -284,12 +288,12 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
     if (render && !framesGiven) return fail("'--render' needs '--frames N'");
     if (line.waylandSurfaces != WaylandSurfaces::Automatic &&
         (window || render || showSettings || foreign || settingsWindow || background))
-        return fail("'--layer-shell' and '--no-layer-shell' choose how the full-screen saver is shown on Wayland; "
-                    "they go with no other mode");
+        return fail("'--layer-shell', '--no-layer-shell' and '--no-own-wayland' choose how the full-screen saver is "
+                    "shown on Wayland; they go with no other mode");
     if (!line.output.empty() && (window || render || showSettings || foreign || settingsWindow ||
                                  line.waylandSurfaces == WaylandSurfaces::QtWindows))
-        return fail("'--output' names a Wayland output for layer-shell surfaces: it goes with the full-screen "
-                    "saver or '--background'");
+        return fail("'--output' names a Wayland output for surfaces of our own: it goes with the full-screen "
+                    "saver or '--background', not with '--no-own-wayland'");
     if (line.renderSize && !line.screensFile.empty()) return fail("give either '--size' or '--screens', not both");
     if (showSettings && line.seed) return fail("'--seed' has no meaning with '--show-settings'");
 
@@ -350,10 +354,12 @@ std::string usageText() {
            "                         an 's' (--after 5, --after 30s)\n"
            "\n"
            "On Wayland, full screen uses layer-shell surfaces where the compositor offers them\n"
-           "(sway, Hyprland, KDE Plasma...), else full-screen windows:\n"
+           "(sway, Hyprland, KDE Plasma...), else fullscreen windows of its own (GNOME, weston):\n"
            "  --layer-shell          layer-shell surfaces, or fail (status 1) without them\n"
-           "  --no-layer-shell       full-screen windows through Qt\n"
-           "  --output NAME          draw on the output NAME only (layer-shell surfaces)\n"
+           "  --no-layer-shell       fullscreen windows of its own even where there are\n"
+           "                         layer-shell surfaces\n"
+           "  --no-own-wayland       full-screen windows through Qt's Wayland platform\n"
+           "  --output NAME          draw on the output NAME only (not with --no-own-wayland)\n"
            "  --background           draw on the background layer of every output until SIGTERM\n"
            "                         or the compositor's connection ends, never stopping on\n"
            "                         input: an animated background for a lock screen such as\n"

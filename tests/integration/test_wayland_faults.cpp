@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "fake_compositor.h"
-#include "platform/wayland/layer_shell_session.h"
+#include "platform/wayland/wayland_session.h"
 #include "platform/wayland/wayland_connection.h"
 #include "platform/wayland/wayland_output.h"
 #include "qt_host_test_support.h"
@@ -19,7 +19,7 @@ namespace {
 using fakewl::FakeCompositor;
 using fakewl::FakeOutput;
 using qttest::spinUntil;
-using waylandbackend::LayerShellSession;
+using waylandbackend::WaylandSession;
 
 const FakeOutput kLeft{.name = "LEFT", .width = 640, .height = 480};
 const FakeOutput kRight{.name = "RIGHT", .x = 640, .width = 320, .height = 240};
@@ -60,15 +60,15 @@ protected:
         connected = true;
         serve.join();
         ASSERT_TRUE(connection) << error;
-        session = std::make_unique<LayerShellSession>(qtHost(), *connection, waylandbackend::LayerShellOptions{},
+        session = std::make_unique<WaylandSession>(qtHost(), *connection, waylandbackend::SessionOptions{},
                                                       [](const host::CGRect& frame) {
                                                           auto view = qttest::ProbeView::make(frame);
                                                           view->setAnimationTimeInterval(0.01);
                                                           return view;
                                                       });
-        QObject::connect(session.get(), &LayerShellSession::ended,
+        QObject::connect(session.get(), &WaylandSession::ended,
                          [this](int status, const QString& why) { endings.emplace_back(status, why.toStdString()); });
-        QObject::connect(session.get(), &LayerShellSession::viewStepped, [this] { ++steps; });
+        QObject::connect(session.get(), &WaylandSession::viewStepped, [this] { ++steps; });
         ASSERT_TRUE(session->start(&error)) << error;
     }
 
@@ -112,7 +112,7 @@ protected:
 
     std::unique_ptr<FakeCompositor> fake;
     std::unique_ptr<waylandbackend::WaylandConnection> connection;
-    std::unique_ptr<LayerShellSession> session;
+    std::unique_ptr<WaylandSession> session;
     std::vector<std::pair<int, std::string>> endings;
     int steps = 0;
     std::string captured;
