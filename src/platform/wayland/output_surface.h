@@ -80,6 +80,9 @@ public:
     bool isCloseRequested() const { return closeRequested_; }
     /// The last output the surface entered that is not its own, or none.
     wl_output* strayOutput() const { return strayOutput_; }
+    /// Asks the compositor again to show the surface full screen on its own output, where the
+    /// role can be moved (a toplevel); a layer surface stays where it was made.
+    virtual void askToCoverOutput() {}
 
     /// Acknowledges the pending configure and takes `width` × `height` as the surface's size: the
     /// size asked, or the one chosen where the compositor left it to the client. The caller

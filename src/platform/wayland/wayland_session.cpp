@@ -212,21 +212,31 @@ void WaylandSession::handleConfigures() {
 }
 
 void WaylandSession::checkPlacement(Entry& entry, bool fullscreen) {
-    const OutputSurface& surface = *entry.surface;
+    OutputSurface& surface = *entry.surface;
+    // Each time the compositor takes the surface away from where it should be, it is logged and
+    // asked once to put it back; a compositor that will not is left to show it where it likes.
     if (fullscreen != entry.fullscreen) {
         entry.fullscreen = fullscreen;
         logLine(describe(surface.output()) + (fullscreen ? ": full screen again" : ": the compositor did not make " +
                                                                                         std::string(surface.kind()) +
                                                                                         " full screen"));
+        if (!fullscreen) surface.askToCoverOutput();
     }
     wl_output* stray = surface.strayOutput();
     if (stray == entry.strayLogged) return;
     entry.strayLogged = stray;
     if (!stray) return;
-    const auto& outputs = connection_.outputs();
-    const auto other = std::find_if(outputs.begin(), outputs.end(), [&](const auto& o) { return o->output() == stray; });
+    const WaylandOutput& other = shownOn(surface);
     logLine(describe(surface.output()) + ": " + surface.kind() + " made for it shows on " +
-            (other != outputs.end() ? describe(**other) : std::string("another output")));
+            (&other != &surface.output() ? describe(other) : std::string("another output")));
+    surface.askToCoverOutput();
+}
+
+const WaylandOutput& WaylandSession::shownOn(const OutputSurface& surface) const {
+    if (wl_output* stray = surface.strayOutput())
+        for (const auto& output : connection_.outputs())
+            if (output->output() == stray && output->isReady()) return *output;
+    return surface.output();
 }
 
 void WaylandSession::handleInput() {
@@ -243,8 +253,9 @@ void WaylandSession::handleInput() {
         const auto it = std::find_if(entries_.begin(), entries_.end(),
                                      [&](const Entry& e) { return e.surface->surface() == record.pointerSurface; });
         if (it == entries_.end()) continue;
-        // The layout's coordinates: the output's logical position plus the point on its surface.
-        const OutputDescription& d = it->surface->output().description();
+        // The layout's coordinates: the logical position of the output the surface is on (which
+        // a compositor may change without a word to the program) plus the point on the surface.
+        const OutputDescription& d = shownOn(*it->surface).description();
         const double x = d.x + record.pointerX, y = d.y + record.pointerY;
         if (!firstPointer_) {
             firstPointer_.emplace(x, y);
@@ -331,6 +342,9 @@ void WaylandSession::retire(std::vector<Entry>::iterator it, const std::string& 
 }
 
 void WaylandSession::displaysChanged() {
+    // Outputs that come, go or move may carry the pointer along in the layout without any
+    // movement of the user's: it is measured afresh from its next position.
+    firstPointer_.reset();
     screens_.refresh(connection_.outputs());
     host_.defaultCenter().postNotificationName(host::NSApplicationDidChangeScreenParametersNotification, nullptr,
                                                nullptr);

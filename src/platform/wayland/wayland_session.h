@@ -105,6 +105,8 @@ private:
     /// Says once where a surface is not what a screen saver needs: not full screen, or shown on
     /// another output than its own.
     void checkPlacement(Entry& entry, bool fullscreen);
+    /// The output the surface was last seen on: its own, or another the compositor put it on.
+    const WaylandOutput& shownOn(const OutputSurface& surface) const;
     void frameTick();
     void scheduleNextFrame();
     void drawFrame(Entry& entry, bool force);

@@ -30,9 +30,11 @@ XdgToplevelSurface::XdgToplevelSurface(const WaylandConnection& connection, Wayl
     xdg_toplevel_set_app_id(toplevel_, "tavrin");
     xdg_toplevel_set_title(toplevel_, "Tavrin");
     // Asked before the first commit, so that the first configure is already the full-screen one.
-    xdg_toplevel_set_fullscreen(toplevel_, output.output());
+    askToCoverOutput();
     wl_surface_commit(surface());
 }
+
+void XdgToplevelSurface::askToCoverOutput() { xdg_toplevel_set_fullscreen(toplevel_, output().output()); }
 
 XdgToplevelSurface::~XdgToplevelSurface() {
     // The roles go before the surface, which the base destroys.

@@ -25,6 +25,7 @@ public:
     const char* kind() const override { return "a fullscreen toplevel"; }
     bool leavesSizeToClient() const override { return true; }
     bool pendingIsFullscreen() const override { return pendingFullscreen_; }
+    void askToCoverOutput() override;
 
     // The compositor's events; they only record what it said. A toplevel's configure is complete
     // with the xdg_surface's configure that follows it.
