@@ -220,9 +220,13 @@ bool OutputSurface::drawFrame(bool showFrameRate) {
 
 void OutputSurface::unmap() {
     if (!mapped_ || closed_) return;
+    takeDown();
+    mapped_ = false;
+}
+
+void OutputSurface::takeDown() {
     wl_surface_attach(surface_, nullptr, 0, 0);
     wl_surface_commit(surface_);
-    mapped_ = false;
 }
 
 }  // namespace waylandbackend

@@ -109,7 +109,7 @@ public:
     bool drawFrame(bool showFrameRate);
     /// Whether a frame of the configured size has been committed.
     bool isMapped() const { return mapped_; }
-    /// Takes the last frame away (a null buffer): the output shows what is under the surface.
+    /// Takes the surface off its output for good (see takeDown()): the output shows what is under it.
     void unmap();
 
     /// Frames committed, and when the first was committed after the first configure (ms; -1 before).
@@ -129,6 +129,8 @@ protected:
     OutputSurface(const WaylandConnection& connection, WaylandOutput& output);
     /// Acknowledges the configure of this serial in the role's own way.
     virtual void ackConfigure(uint32_t serial) = 0;
+    /// Takes the mapped surface off its output: by default the last frame goes (a null buffer).
+    virtual void takeDown();
     /// Records a configure of the role: the size as sent, and its serial.
     void recordConfigure(uint32_t serial, uint32_t width, uint32_t height);
     void recordClosed() { closed_ = true; }

@@ -2,6 +2,8 @@
 
 #include <wayland-client.h>
 
+#include <utility>
+
 #include "platform/wayland/wayland_connection.h"
 #include "platform/wayland/wayland_output.h"
 #include "xdg-shell-client-protocol.h"
@@ -34,12 +36,18 @@ XdgToplevelSurface::XdgToplevelSurface(const WaylandConnection& connection, Wayl
     wl_surface_commit(surface());
 }
 
-void XdgToplevelSurface::askToCoverOutput() { xdg_toplevel_set_fullscreen(toplevel_, output().output()); }
+void XdgToplevelSurface::askToCoverOutput() {
+    if (toplevel_) xdg_toplevel_set_fullscreen(toplevel_, output().output());
+}
 
 XdgToplevelSurface::~XdgToplevelSurface() {
     // The roles go before the surface, which the base destroys.
-    if (toplevel_) xdg_toplevel_destroy(toplevel_);
-    if (xdgSurface_) xdg_surface_destroy(xdgSurface_);
+    takeDown();
+}
+
+void XdgToplevelSurface::takeDown() {
+    if (toplevel_) xdg_toplevel_destroy(std::exchange(toplevel_, nullptr));
+    if (xdgSurface_) xdg_surface_destroy(std::exchange(xdgSurface_, nullptr));
 }
 
 void XdgToplevelSurface::handleToplevelConfigure(void* data, xdg_toplevel*, int32_t width, int32_t height,
@@ -62,6 +70,8 @@ void XdgToplevelSurface::handleSurfaceConfigure(void* data, xdg_surface*, uint32
 
 void XdgToplevelSurface::handleClose(void* data, xdg_toplevel*) { self(data)->recordCloseRequested(); }
 
-void XdgToplevelSurface::ackConfigure(uint32_t serial) { xdg_surface_ack_configure(xdgSurface_, serial); }
+void XdgToplevelSurface::ackConfigure(uint32_t serial) {
+    if (xdgSurface_) xdg_surface_ack_configure(xdgSurface_, serial);
+}
 
 }  // namespace waylandbackend

@@ -35,6 +35,9 @@ public:
 
 protected:
     void ackConfigure(uint32_t serial) override;
+    /// The toplevel goes as a whole: Mutter gives the keyboard back to the window under the saver
+    /// when its windows are destroyed, not when they only lose their buffers.
+    void takeDown() override;
 
 private:
     xdg_surface* xdgSurface_ = nullptr;
