@@ -145,7 +145,8 @@ ShmBuffer* OutputSurface::freeBuffer() {
         if (b && !b->isBusy()) return b.get();
     for (auto& b : buffers_) {
         if (b) continue;
-        b = ShmBuffer::create(connection_.globals().shm, applied_.width, applied_.height, applied_.devicePixelRatio);
+        b = ShmBuffer::create(connection_.globals().shm, applied_.width, applied_.height, applied_.devicePixelRatio,
+                              bufferFormat());
         return b.get();
     }
     return nullptr;  // all held by the compositor: the next frame callback frees one

@@ -131,6 +131,8 @@ protected:
     virtual void ackConfigure(uint32_t serial) = 0;
     /// Takes the mapped surface off its output: by default the last frame goes (a null buffer).
     virtual void takeDown();
+    /// How the compositor is told to read the buffers of this role.
+    virtual ShmFormat bufferFormat() const { return ShmFormat::Xrgb8888; }
     /// Records a configure of the role: the size as sent, and its serial.
     void recordConfigure(uint32_t serial, uint32_t width, uint32_t height);
     void recordClosed() { closed_ = true; }

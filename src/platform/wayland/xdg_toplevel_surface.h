@@ -38,6 +38,11 @@ protected:
     /// The toplevel goes as a whole: Mutter gives the keyboard back to the window under the saver
     /// when its windows are destroyed, not when they only lose their buffers.
     void takeDown() override;
+    /// With alpha: Mutter 43 keeps the texture of such a buffer and uploads only the damage, where
+    /// for XRGB8888 it makes a new texture of the whole buffer at every commit and repaints the
+    /// whole monitor (ten times its CPU for the saver). The opaque region still says that nothing
+    /// is to be blended.
+    ShmFormat bufferFormat() const override { return ShmFormat::Argb8888; }
 
 private:
     xdg_surface* xdgSurface_ = nullptr;
