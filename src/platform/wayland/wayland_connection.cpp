@@ -179,4 +179,8 @@ bool WaylandConnection::roundtrip(int timeoutMs) { return pump_->roundtrip(timeo
 
 bool WaylandConnection::hasFailed() const { return pump_->hasFailed(); }
 
+void WaylandConnection::setReadOnlyWhenAsked(bool onlyWhenAsked) { pump_->setReadOnlyWhenAsked(onlyWhenAsked); }
+
+void WaylandConnection::readNow() { pump_->readNow(); }
+
 }  // namespace waylandbackend

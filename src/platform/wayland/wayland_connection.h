@@ -72,6 +72,10 @@ public:
     bool roundtrip(int timeoutMs);
     /// Whether the connection has failed; then it is never used again.
     bool hasFailed() const;
+    /// Whether events are read only at readNow() (see DisplayPump::setReadOnlyWhenAsked).
+    void setReadOnlyWhenAsked(bool onlyWhenAsked);
+    /// Reads and dispatches the events that have come, without waiting for more.
+    void readNow();
     /// The outputs removed since the last call (the objects, already unbound); the caller takes them.
     std::vector<std::unique_ptr<WaylandOutput>> takeRemovedOutputs();
 

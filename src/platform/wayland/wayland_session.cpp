@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "host/host.h"
 #include "platform/qt/qt_host.h"
@@ -95,7 +96,9 @@ void WaylandSession::afterDispatch() {
     followOutputs();
     handleConfigures();
     handleInput();
+    drawOwedFrames();
     connection_.flush();
+    updateReading();
 }
 
 void WaylandSession::followOutputs() {
@@ -275,10 +278,29 @@ void WaylandSession::scheduleNextFrame() {
             interval = e.surface->view()->animationTimeInterval();
             break;
         }
+    readAtSteps_ = interval <= kReadAtStepsInterval;
     frameTimer_.start(grid_.nextDelayMs(interval));
 }
 
+void WaylandSession::updateReading() {
+    // While the views are stepped often, the display is read at each step rather than whenever it
+    // has something: its events (frame callbacks, buffers given back, input) then cost no wake-up
+    // of their own and wait at most one step. A frame owed waits for its callback, not a step.
+    const bool owed = std::any_of(entries_.begin(), entries_.end(), [](const Entry& e) { return e.owed; });
+    connection_.setReadOnlyWhenAsked(readAtSteps_ && !owed && !stopped_);
+}
+
+void WaylandSession::drawOwedFrames() {
+    for (Entry& e : entries_) {
+        if (!e.owed || !e.surface->isReadyForFrame()) continue;
+        e.owed = false;
+        drawFrame(e, false);
+        e.committedAtStep = !e.surface->isReadyForFrame();
+    }
+}
+
 void WaylandSession::frameTick() {
+    connection_.readNow();
     if (stopped_ || closedByCompositor_ || connection_.hasFailed()) return;
     for (Entry& e : entries_) {
         host::ScreenSaverView* view = e.surface->view();
@@ -286,12 +308,21 @@ void WaylandSession::frameTick() {
         view->animateOneFrame();
         emit viewStepped(view, e.number);
         if (stopped_) return;
-        // An output the compositor does not repaint returns no frame callback: nothing is drawn
-        // there until it does.
-        if (view->needsDisplay() && e.surface->isReadyForFrame()) drawFrame(e, false);
+        const bool answerDue = std::exchange(e.committedAtStep, false);
+        if (!view->needsDisplay()) continue;
+        if (e.surface->isReadyForFrame()) {
+            drawFrame(e, false);
+            e.committedAtStep = !e.surface->isReadyForFrame();
+        } else {
+            // The frame of the last step is not shown yet: this one follows as soon as it is,
+            // rather than a step later. An output that does not answer within a step is not being
+            // repainted: nothing is drawn there until it answers, at a step.
+            e.owed = answerDue;
+        }
     }
     connection_.flush();
     scheduleNextFrame();
+    updateReading();
 }
 
 void WaylandSession::drawFrame(Entry& entry, bool force) {
@@ -354,6 +385,8 @@ void WaylandSession::stop(const QString& reason) {
     if (stopped_) return;
     stopped_ = true;
     frameTimer_.stop();
+    // Nothing steps any more: whatever still comes is read as it comes.
+    updateReading();
     logLine("stopping the screen saver: " + reason.toStdString());
     for (Entry& e : entries_) {
         logFramesCommitted(e);

@@ -62,6 +62,8 @@ public:
     /// Pointer travel, in points from where it was first seen, that counts as movement rather
     /// than jitter of the device (the same as on X).
     static constexpr double kPointerJitter = qtbackend::ScreenSaverSession::kPointerJitter;
+    /// Longest step interval (s) at which the display is read at the steps only (see frameTick).
+    static constexpr double kReadAtStepsInterval = 0.05;
 
     WaylandSession(qtbackend::QtHost& host, WaylandConnection& connection, SessionOptions options,
                    qtbackend::ViewFactory factory, QObject* parent = nullptr);
@@ -93,6 +95,8 @@ private:
         std::unique_ptr<OutputSurface> surface;
         int number = -1;  ///< of its view, -1 before it has one
         bool firstFrameLogged = false;
+        bool committedAtStep = false;  ///< a frame went out at the last step (or after it, owed)
+        bool owed = false;  ///< the last step's frame waits for the callback of the one before
         bool fullscreen = true;          ///< as of its last configure
         wl_output* strayLogged = nullptr;  ///< the other output it was last said to be on
         BufferGeometry loggedGeometry;  ///< the buffers' geometry last logged
@@ -109,6 +113,10 @@ private:
     const WaylandOutput& shownOn(const OutputSurface& surface) const;
     void frameTick();
     void scheduleNextFrame();
+    /// Draws the frames owed (see frameTick) whose surfaces have shown their last one since.
+    void drawOwedFrames();
+    /// Reads the display at the steps only, or as events come (see scheduleNextFrame).
+    void updateReading();
     void drawFrame(Entry& entry, bool force);
     void retire(std::vector<Entry>::iterator it, const std::string& why);
     /// Logs the frames the entry's surface committed over its own lifetime.
@@ -135,6 +143,7 @@ private:
     bool anyClosedByCompositor_ = false;
     bool missingOutputLogged_ = false;
     QTimer frameTimer_;
+    bool readAtSteps_ = false;  ///< the views are stepped often enough to read the display then
     qtbackend::FrameGrid grid_;
     std::optional<std::pair<double, double>> firstPointer_;  ///< global, points
 };
