@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # CPU of the full-screen saver on Wayland, run by hand (never in CI): each way of showing it, on
-# headless sway (pixman) and headless GNOME Shell 43 side by side in one run, both with two
-# 1280x720 outputs, the ways taken in rotation for N rounds, medians at the end:
+# headless sway (pixman) and headless GNOME Shell 43 side by side in one run, and on X for
+# reference, all with two 1280x720 outputs, the ways taken in rotation for N rounds, medians at
+# the end:
 #   sway-layer      our layer-shell surfaces (--layer-shell)
 #   sway-toplevel   our fullscreen toplevels (--no-layer-shell)
 #   sway-qt         Qt's full-screen windows (--no-own-wayland)
 #   gnome-toplevel  our fullscreen toplevels, GNOME's path
 #   gnome-qt        Qt's full-screen windows (--no-own-wayland), GNOME's path before them
+#   x11             Qt's full-screen window on Xvfb, one 2560x720 screen (as much to draw)
 # For each: the CPU of the program and of the compositor as a share of one core (user + system
 # time from /proc/<pid>/stat over S seconds after a warm-up), the frames per second of each output,
 # the time from the start to the first frame on both, the resident memory at the end, and the
@@ -25,7 +27,7 @@ set -uo pipefail
 runs=3
 seconds=20
 warmup=3
-ways="sway-layer sway-toplevel sway-qt gnome-toplevel gnome-qt"
+ways="sway-layer sway-toplevel sway-qt gnome-toplevel gnome-qt x11"
 here=$(cd "$(dirname "$0")/.." && pwd)
 tavrin="$here/build/release/tavrin"
 while (($#)); do
@@ -34,7 +36,7 @@ while (($#)); do
     --runs) runs=$2; shift ;;
     --seconds) seconds=$2; shift ;;
     --ways) ways=$2; shift ;;
-    -h | --help) sed -n '2,22p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,24p' "$0"; exit 0 ;;
     *) echo "cpu_wayland.sh: unknown argument '$1'" >&2; exit 2 ;;
   esac
   shift
@@ -46,7 +48,7 @@ done
 . "$here/tests/e2e/gnome_fixture.sh"
 . "$here/bench/headless_sway.sh"
 program=""
-at_exit '[ -n "$program" ] && kill -9 "$program" 2>/dev/null; stop_headless_sway; gnome_stop'
+at_exit '[ -n "$program" ] && kill -9 "$program" 2>/dev/null; stop_headless_sway; [ -n "$GNOME_FIXTURE_DIR" ] && gnome_stop'
 
 case " $ways " in *" sway-"*)
   command -v sway >/dev/null || { echo "cpu_wayland.sh: sway is missing (apt-get install sway)" >&2; exit 1; }
@@ -65,6 +67,8 @@ case " $ways " in *" gnome-"*)
   gnome_start "$WORK/gnome" || exit 1 ;;
 esac
 
+case " $ways " in *" x11 "*) start_xvfb x11 2560x720 || exit 1 ;; esac
+
 ticks_per_second=$(getconf CLK_TCK)
 ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 switches() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '/ctxt_switches/ { n += $2 } END { print n + 0 }'; }
@@ -81,6 +85,9 @@ run() {
   if [[ "$way" == sway-* ]]; then
     compositor=$sway out="$work/out"
     command=("${client_env[@]}" "$work/bin/tavrin")
+  elif [ "$way" = x11 ]; then
+    compositor=$(cat "$WORK/x11.xvfb-pid") out="$WORK"
+    command=(env DISPLAY="$(cat "$WORK/x11.display")" TAVRIN_RESOURCE_DIR="$here/resources" "$tavrin")
   else
     compositor=$GNOME_SHELL_PID out="$WORK/gnome/out"
     command=("${GNOME_ENV[@]}" TAVRIN_RESOURCE_DIR="$WORK/gnome/resources" "${AS_USER[@]}" "$gnome_bin/tavrin")
@@ -91,10 +98,12 @@ run() {
   start=$(now_ms)
   "${command[@]}" --log-stderr --seed 15 --trace "$trace" "${options[@]}" >/dev/null 2>"$err" &
   program=$!
-  # The first frame on both outputs: the log's lines, or each view's first trace line.
+  # The first frame on every output: the log's lines, or each view's first trace line.
+  local outputs=2
+  [ "$way" = x11 ] && outputs=1
   for _ in $(seq 200); do
-    if [ "$(grep -c 'first frame of' "$err" 2>/dev/null)" = 2 ] ||
-      [ "$(python3 -c 'import json,sys; print(len({json.loads(l)["display"] for l in open(sys.argv[1]) if l.endswith("\n")}))' "$trace" 2>/dev/null)" = 2 ]; then
+    if [ "$(grep -c 'first frame of' "$err" 2>/dev/null)" = "$outputs" ] ||
+      [ "$(python3 -c 'import json,sys; print(len({json.loads(l)["display"] for l in open(sys.argv[1]) if l.endswith("\n")}))' "$trace" 2>/dev/null)" = "$outputs" ]; then
       first=$(($(now_ms) - start))
       break
     fi
@@ -114,13 +123,13 @@ run() {
   if grep -q 'frames committed' "$err"; then
     fps=$(grep -o '([0-9.]* per second)' "$err" | tr -d '(' | awk '{ printf "%s%s", sep, $1; sep = "/" }')
   else
-    fps=$(awk -v l="$((lines1 - lines0))" -v s="$seconds" 'BEGIN { printf "%.1f/%.1f", l / 2 / s, l / 2 / s }')
+    fps=$(awk -v l="$((lines1 - lines0))" -v n="$outputs" -v s="$seconds" 'BEGIN { printf "%.1f", l / n / s }')
   fi
   awk -v p="$((p1 - p0))" -v c="$((c1 - c0))" -v t="$ticks_per_second" -v d="$seconds" -v f="$fps" -v m="${first:-none}" \
     -v r="$rss" -v w="$((w1 - w0))" 'BEGIN { printf "%.1f %.1f %s %s %s %.0f\n", 100 * p / t / d, 100 * c / t / d, f, m, r, w / d }'
 }
 
-echo "Two 1280x720 outputs on headless sway (pixman) and GNOME Shell, $seconds s per run, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "Two 1280x720 outputs on headless sway (pixman), GNOME Shell and Xvfb, $seconds s per run, load average $(cut -d' ' -f1-3 /proc/loadavg)"
 format='%-15s %5s %10s %12s %12s %12s %8s %12s\n'
 printf "$format" way round "program %" "compositor %" "frames/s" "first ms" "RSS MB" "switches/s"
 results="$WORK/results"
