@@ -9,7 +9,6 @@
 . "$(dirname "$0")/gnome_fixture.sh"
 
 HERE="$(cd "$(dirname "$0")" && pwd)"
-SOURCE="${TAVRIN_SOURCE_DIR:-$(cd "$HERE/../.." && pwd)}"
 if reason=$(gnome_missing); then skip "$reason"; fi
 for tool in pipewire wireplumber; do
     command -v "$tool" >/dev/null || skip "needs $tool (packages pipewire-bin, wireplumber)"
@@ -17,13 +16,7 @@ done
 /usr/bin/python3 -c 'import gi; gi.require_version("Gst", "1.0"); gi.require_version("Gtk", "4.0")' 2>/dev/null ||
     skip "needs GStreamer and GTK 4 for Python (packages gir1.2-gstreamer-1.0, gir1.2-gtk-4.0)"
 
-SANDBOX="$(mktemp -d /tmp/tavrin-gnome.XXXXXX)"
-chmod 755 "$SANDBOX"
-mkdir -p "$SANDBOX/bin" "$SANDBOX/resources" "$SANDBOX/out"
-cp "$TAVRIN" "$SANDBOX/bin/tavrin"
-cp -r "$SOURCE/resources/." "$SANDBOX/resources/"
-chmod -R a+rX "$SANDBOX"
-run_unprivileged "$SANDBOX/out"
+new_sandbox gnome
 OUT="$SANDBOX/out"
 TAVRIN_PID="" KEYS_PID="" MONITOR_PID=""
 at_exit 'for pid in $TAVRIN_PID $KEYS_PID $MONITOR_PID; do kill -CONT $pid; kill -9 $pid; done 2>/dev/null
