@@ -15,8 +15,8 @@
 #include "app/view_trace.h"
 #include "module/view/tavrin_screensaver_view.h"
 #include "platform/qt/qt_host.h"
-#include "platform/wayland/wayland_session.h"
 #include "platform/wayland/wayland_connection.h"
+#include "platform/wayland/wayland_session.h"
 
 namespace app {
 

@@ -94,7 +94,8 @@ struct FakeCompositor::State {
         }
         wl_array states;
         wl_array_init(&states);
-        if (fullscreen) *static_cast<uint32_t*>(wl_array_add(&states, sizeof(uint32_t))) = XDG_TOPLEVEL_STATE_FULLSCREEN;
+        if (fullscreen)
+            *static_cast<uint32_t*>(wl_array_add(&states, sizeof(uint32_t))) = XDG_TOPLEVEL_STATE_FULLSCREEN;
         xdg_toplevel_send_configure(s.toplevel, int32_t(width), int32_t(height), &states);
         wl_array_release(&states);
         xdg_surface_send_configure(s.xdgSurface, serial);

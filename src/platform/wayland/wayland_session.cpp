@@ -39,8 +39,8 @@ void WaylandScreenList::refresh(const std::vector<std::unique_ptr<WaylandOutput>
     }
 }
 
-WaylandSession::WaylandSession(qtbackend::QtHost& host, WaylandConnection& connection,
-                                     SessionOptions options, qtbackend::ViewFactory factory, QObject* parent)
+WaylandSession::WaylandSession(qtbackend::QtHost& host, WaylandConnection& connection, SessionOptions options,
+                               qtbackend::ViewFactory factory, QObject* parent)
     : QObject(parent), host_(host), connection_(connection), options_(std::move(options)), factory_(std::move(factory)) {
     frameTimer_.setSingleShot(true);
     frameTimer_.setTimerType(Qt::PreciseTimer);

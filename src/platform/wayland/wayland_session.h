@@ -62,7 +62,7 @@ public:
     /// Pointer travel, in points from where it was first seen, that counts as movement rather
     /// than jitter of the device (the same as on X).
     static constexpr double kPointerJitter = qtbackend::ScreenSaverSession::kPointerJitter;
-    /// Longest step interval (s) at which the display is read at the steps only (see frameTick).
+    /// Longest step interval (s) at which the display is read at the steps only (see updateReading).
     static constexpr double kReadAtStepsInterval = 0.05;
 
     WaylandSession(qtbackend::QtHost& host, WaylandConnection& connection, SessionOptions options,
@@ -93,13 +93,13 @@ signals:
 private:
     struct Entry {
         std::unique_ptr<OutputSurface> surface;
-        int number = -1;  ///< of its view, -1 before it has one
+        int number = -1;                   ///< of its view, -1 before it has one
         bool firstFrameLogged = false;
-        bool committedAtStep = false;  ///< a frame went out at the last step (or after it, owed)
-        bool owed = false;  ///< the last step's frame waits for the callback of the one before
-        bool fullscreen = true;          ///< as of its last configure
+        bool committedAtStep = false;      ///< a frame went out at the last step (or after it, owed)
+        bool owed = false;                 ///< the last step's frame waits for the callback of the one before
+        bool fullscreen = true;            ///< as of its last configure
         wl_output* strayLogged = nullptr;  ///< the other output it was last said to be on
-        BufferGeometry loggedGeometry;  ///< the buffers' geometry last logged
+        BufferGeometry loggedGeometry;     ///< the buffers' geometry last logged
     };
 
     void afterDispatch();
@@ -115,7 +115,8 @@ private:
     void scheduleNextFrame();
     /// Draws the frames owed (see frameTick) whose surfaces have shown their last one since.
     void drawOwedFrames();
-    /// Reads the display at the steps only, or as events come (see scheduleNextFrame).
+    /// Reads the display at the steps only while they come often and no frame is owed, else as
+    /// events come.
     void updateReading();
     void drawFrame(Entry& entry, bool force);
     void retire(std::vector<Entry>::iterator it, const std::string& why);
