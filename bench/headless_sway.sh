@@ -1,8 +1,8 @@
-# Headless sway for the Wayland benchmarks, sourced by cpu_wayland.sh and soak.sh: two 1920x1080
-# outputs side by side on the software renderer (pixman), no input devices, no XWayland. sway
-# refuses to run as root: as root, sway and the program run as nobody.
+# Headless sway for the Wayland benchmarks, sourced by cpu_wayland.sh and soak.sh: two outputs side
+# by side (1920x1080 unless told) on the software renderer (pixman), no input devices, no XWayland.
+# sway refuses to run as root: as root, sway and the program run as nobody.
 #
-# start_headless_sway TAVRIN SOURCE-DIR: makes the folder $work with a copy of the program
+# start_headless_sway TAVRIN SOURCE-DIR [WxH]: makes the folder $work with a copy of the program
 # (bin/tavrin), the pictures (resources/), out/ (writable by the program) and runtime/ (its
 # XDG_RUNTIME_DIR), starts sway there and sets sway (its pid), socket (the Wayland display's name)
 # and client_env (the command prefix that runs a client as sway's user in a clean environment:
@@ -10,13 +10,13 @@
 # stop_headless_sway ends sway and removes $work.
 
 start_headless_sway() {
-  local tavrin="$1" source="$2"
+  local tavrin="$1" source="$2" size="${3:-1920x1080}"
   work=$(mktemp -d /tmp/tavrin-bench.XXXXXX)
   chmod 755 "$work"
   mkdir -p "$work/bin" "$work/resources" "$work/out" "$work/runtime"
   cp "$tavrin" "$work/bin/tavrin"
   cp -r "$source/resources/." "$work/resources/"
-  printf '%s\n' 'output HEADLESS-1 mode 1920x1080 position 0 0' 'output HEADLESS-2 mode 1920x1080 position 1920 0' \
+  printf '%s\n' "output HEADLESS-1 mode $size position 0 0" "output HEADLESS-2 mode $size position ${size%x*} 0" \
     'xwayland disable' >"$work/config"
   chmod -R a+rX "$work"
   chmod 700 "$work/runtime"

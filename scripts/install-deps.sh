@@ -24,7 +24,8 @@ test_packages=(
   dpkg-dev lintian desktop-file-utils xsecurelock mate-screensaver dbus
   swayidle grim wtype python3-dbus dbus-x11
   kwin-wayland qtwayland5 libkf5screen-bin plasma-wayland-protocols xdotool weston
-  gnome-shell python3-gi gjs systemd
+  gnome-shell python3-gi gjs systemd pipewire-bin wireplumber gstreamer1.0-pipewire gir1.2-gstreamer-1.0
+  gir1.2-gtk-4.0 gir1.2-gdkpixbuf-2.0
   appstream at-spi2-core python3-pyatspi
 )
 

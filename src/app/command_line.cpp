@@ -138,7 +138,8 @@ std::vector<std::string> saverArguments(const CommandLine& line) {
     if (line.showFrameRate) arguments.push_back("--fps");
     if (line.logToStderr) arguments.push_back("--log-stderr");
     if (line.waylandSurfaces == WaylandSurfaces::LayerShell) arguments.push_back("--layer-shell");
-    if (line.waylandSurfaces == WaylandSurfaces::QtWindows) arguments.push_back("--no-layer-shell");
+    if (line.waylandSurfaces == WaylandSurfaces::NoLayerShell) arguments.push_back("--no-layer-shell");
+    if (line.waylandSurfaces == WaylandSurfaces::QtWindows) arguments.push_back("--no-own-wayland");
     return arguments;
 }
 
@@ -195,9 +196,12 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
             line.showFrameRate = true;
         } else if (option == "--root") {
             line.root = true;
-        } else if (option == "--layer-shell" || option == "--no-layer-shell") {
-            line.waylandSurfaces =
-                option == "--layer-shell" ? WaylandSurfaces::LayerShell : WaylandSurfaces::QtWindows;
+        } else if (option == "--layer-shell") {
+            line.waylandSurfaces = WaylandSurfaces::LayerShell;
+        } else if (option == "--no-layer-shell") {
+            line.waylandSurfaces = WaylandSurfaces::NoLayerShell;
+        } else if (option == "--no-own-wayland") {
+            line.waylandSurfaces = WaylandSurfaces::QtWindows;
         } else if (option == "--window") {
             window = true;
             if (const auto text = reader.optionalValue()) {
@@ -322,13 +326,13 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
     if (line.waylandSurfaces != WaylandSurfaces::Automatic &&
         (window || render || showSettings || foreign || settingsWindow || background))
         return fail(TAVRIN_TRANSLATE_NOOP("CommandLine",
-                                          "'--layer-shell' and '--no-layer-shell' choose how the full-screen saver "
-                                          "is shown on Wayland; they go with no other mode"));
+                                          "'--layer-shell', '--no-layer-shell' and '--no-own-wayland' choose how the "
+                                          "full-screen saver is shown on Wayland; they go with no other mode"));
     if (!line.output.empty() && (window || render || showSettings || foreign || settingsWindow ||
                                  line.waylandSurfaces == WaylandSurfaces::QtWindows))
         return fail(TAVRIN_TRANSLATE_NOOP("CommandLine",
-                                          "'--output' names a Wayland output for layer-shell surfaces: it goes with "
-                                          "the full-screen saver or '--background'"));
+                                          "'--output' names a Wayland output for surfaces of our own: it goes with the "
+                                          "full-screen saver or '--background', not with '--no-own-wayland'"));
     if (line.renderSize && !line.screensFile.empty())
         return fail(TAVRIN_TRANSLATE_NOOP("CommandLine", "give either '--size' or '--screens', not both"));
     if (showSettings && line.seed)
@@ -418,12 +422,16 @@ std::string usageText(const TextLookup& lookup) {
     paragraph(TAVRIN_TRANSLATE_NOOP(
         "CommandLine",
         "On Wayland, full screen uses layer-shell surfaces where the compositor offers them\n"
-        "(sway, Hyprland, KDE Plasma...), else full-screen windows:"));
+        "(sway, Hyprland, KDE Plasma...), else fullscreen windows of its own (GNOME, weston):"));
     entry("  --layer-shell",
           text(TAVRIN_TRANSLATE_NOOP("CommandLine", "layer-shell surfaces, or fail (status 1) without them")));
-    entry("  --no-layer-shell", text(TAVRIN_TRANSLATE_NOOP("CommandLine", "full-screen windows through Qt")));
+    entry("  --no-layer-shell", text(TAVRIN_TRANSLATE_NOOP("CommandLine",
+                                                           "fullscreen windows of its own even where there are\n"
+                                                           "layer-shell surfaces")));
+    entry("  --no-own-wayland",
+          text(TAVRIN_TRANSLATE_NOOP("CommandLine", "full-screen windows through Qt's Wayland platform")));
     entry("  --output NAME",
-          text(TAVRIN_TRANSLATE_NOOP("CommandLine", "draw on the output NAME only (layer-shell surfaces)")));
+          text(TAVRIN_TRANSLATE_NOOP("CommandLine", "draw on the output NAME only (not with --no-own-wayland)")));
     entry("  --background", text(TAVRIN_TRANSLATE_NOOP("CommandLine",
                                                        "draw on the background layer of every output until SIGTERM\n"
                                                        "or the compositor's connection ends, never stopping on\n"

@@ -29,9 +29,11 @@ enum class Mode {
 
 /// How the full-screen saver is shown on a Wayland desktop.
 enum class WaylandSurfaces {
-    Automatic,   ///< layer-shell surfaces where the compositor offers them, else Qt's windows
-    LayerShell,  ///< --layer-shell: layer-shell surfaces, or an error
-    QtWindows,   ///< --no-layer-shell: full-screen windows through Qt
+    Automatic,     ///< layer-shell surfaces where the compositor offers them, else fullscreen
+                   ///< toplevels of our own, else Qt's windows
+    LayerShell,    ///< --layer-shell: layer-shell surfaces, or an error
+    NoLayerShell,  ///< --no-layer-shell: fullscreen toplevels of our own, else Qt's windows
+    QtWindows,     ///< --no-own-wayland: full-screen windows through Qt
 };
 
 struct PixelSize {

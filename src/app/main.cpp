@@ -20,6 +20,7 @@
 #include "platform/qt/qt_foreign_window.h"
 #include "platform/qt/qt_host.h"
 #include "platform/wayland/wayland_connection.h"
+#include "platform/wayland/wayland_session.h"
 
 namespace {
 
@@ -45,40 +46,53 @@ bool onWayland() {
     return std::string(std::getenv("QT_QPA_PLATFORM")).starts_with("wayland");
 }
 
-/// The full-screen saver on Wayland: a connection of our own when the compositor offers
-/// layer-shell (and the command line allows it), else none and Qt's windows. `note` says which,
-/// for the log. Returns the exit status when neither can be used, or 0.
+/// The full-screen saver on Wayland: a connection of our own with the kind of surface it draws on
+/// (layer-shell surfaces where the compositor offers them, else fullscreen toplevels, as far as
+/// the command line allows), else none and Qt's windows. `note` says which, for the log. Returns
+/// the exit status when neither can be used, or 0.
 int chooseWaylandSurfaces(const app::CommandLine& commandLine,
-                          std::unique_ptr<waylandbackend::WaylandConnection>* connection, std::string* note,
-                          const app::TextLookup& lookup) {
+                          std::unique_ptr<waylandbackend::WaylandConnection>* connection,
+                          waylandbackend::SurfaceKind* kind, std::string* note, const app::TextLookup& lookup) {
     using app::WaylandSurfaces;
-    const bool required =
-        commandLine.mode == app::Mode::Background || commandLine.waylandSurfaces == WaylandSurfaces::LayerShell;
+    const bool background = commandLine.mode == app::Mode::Background;
+    const bool required = background || commandLine.waylandSurfaces == WaylandSurfaces::LayerShell;
     if (commandLine.waylandSurfaces == WaylandSurfaces::QtWindows) {
-        *note = "Wayland: full-screen windows through Qt (--no-layer-shell)";
+        *note = "Wayland: full-screen windows through Qt (--no-own-wayland)";
         return 0;
     }
     std::string error;
     *connection = waylandbackend::WaylandConnection::connect(&error);
-    if (*connection && !(*connection)->globals().layerShell) {
-        connection->reset();
-        error = "the Wayland compositor offers no layer-shell (zwlr_layer_shell_v1)";
-    }
     if (*connection) {
-        *note = commandLine.mode == app::Mode::Background ? "Wayland: layer-shell surfaces on the background layer"
-                                                         : "Wayland: layer-shell surfaces of our own on every output";
-        return 0;
+        const waylandbackend::Globals& g = (*connection)->globals();
+        const bool layers = g.layerShell && commandLine.waylandSurfaces != WaylandSurfaces::NoLayerShell;
+        if (layers) {
+            *kind = waylandbackend::SurfaceKind::Layer;
+            *note = background ? "Wayland: layer-shell surfaces on the background layer"
+                               : "Wayland: layer-shell surfaces of our own on every output";
+            return 0;
+        }
+        if (g.wmBase && !required) {
+            *kind = waylandbackend::SurfaceKind::Toplevel;
+            *note = g.layerShell ? "Wayland: fullscreen toplevels of our own on every output (--no-layer-shell)"
+                                 : "Wayland: fullscreen toplevels of our own on every output (the compositor "
+                                   "offers no layer-shell)";
+            return 0;
+        }
+        connection->reset();
+        error = required       ? "the Wayland compositor offers no layer-shell (zwlr_layer_shell_v1)"
+                : g.layerShell ? "the Wayland compositor offers no xdg-shell (xdg_wm_base)"
+                               : "the Wayland compositor offers neither layer-shell nor xdg-shell";
     }
     if (required) {
-        if (commandLine.mode == app::Mode::Background)
+        if (background)
             app::printError(
                 {QT_TRANSLATE_NOOP("CommandLine", "%1; '--background' draws on layer-shell surfaces only"), {error}},
                 lookup);
         else
-            app::printError({QT_TRANSLATE_NOOP("CommandLine",
-                                               "%1; without '--layer-shell' full-screen windows are used instead"),
-                             {error}},
-                            lookup);
+            app::printError(
+                {QT_TRANSLATE_NOOP("CommandLine", "%1; without '--layer-shell' other surfaces are used instead"),
+                 {error}},
+                lookup);
         return 1;
     }
     *note = "Wayland: " + error + "; full-screen windows through Qt";
@@ -149,7 +163,8 @@ int main(int argc, char** argv) {
     }
 
     std::string offscreenConfig;
-    std::unique_ptr<waylandbackend::WaylandConnection> layerShell;
+    std::unique_ptr<waylandbackend::WaylandConnection> ownSurfaces;
+    waylandbackend::SurfaceKind surfaceKind = waylandbackend::SurfaceKind::Layer;
     std::string backendNote;
     const bool background = commandLine.mode == app::Mode::Background;
     if ((background || commandLine.waylandSurfaces == app::WaylandSurfaces::LayerShell || !commandLine.output.empty()) &&
@@ -161,9 +176,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     if ((commandLine.mode == app::Mode::FullScreen || background) && onWayland()) {
-        if (const int status = chooseWaylandSurfaces(commandLine, &layerShell, &backendNote, say)) return status;
+        if (const int status = chooseWaylandSurfaces(commandLine, &ownSurfaces, &surfaceKind, &backendNote, say))
+            return status;
         // Our own surfaces: Qt draws the frames and runs the event loop, and makes no window.
-        if (layerShell) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        if (ownSurfaces) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
     if (commandLine.mode == app::Mode::Render) {
         if (const int status = prepareHeadlessDisplays(commandLine, &offscreenConfig)) return status;
@@ -180,7 +196,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-    } else if (!layerShell && !displayAvailable()) {
+    } else if (!ownSurfaces && !displayAvailable()) {
         app::printError({QT_TRANSLATE_NOOP("CommandLine",
                                            "no display available: neither DISPLAY nor WAYLAND_DISPLAY is set (use "
                                            "--render DIR --frames N to draw without one)")},
@@ -213,8 +229,8 @@ int main(int argc, char** argv) {
         host.install();
         app::setQtMessageLog(&host.log());
         if (!backendNote.empty()) host.logLine(host::LogLevel::Default, backendNote);
-        if (layerShell) {
-            status = app::runLayerShell(commandLine, host, std::move(layerShell));
+        if (ownSurfaces) {
+            status = app::runWaylandSurfaces(commandLine, host, std::move(ownSurfaces), surfaceKind);
         } else {
             switch (commandLine.mode) {
                 case app::Mode::Render: status = app::runRender(commandLine, host); break;

@@ -11,6 +11,7 @@ class QtHost;
 }
 namespace waylandbackend {
 class WaylandConnection;
+enum class SurfaceKind;
 }
 
 namespace app {
@@ -26,10 +27,11 @@ int runForeignWindow(const CommandLine& commandLine, qtbackend::QtHost& host);
 /// trace). Runs on the offscreen platform.
 int runRender(const CommandLine& commandLine, qtbackend::QtHost& host);
 
-/// Full screen on a Wayland compositor through layer-shell surfaces of our own, on the connection
+/// Full screen on a Wayland compositor through surfaces of our own of that kind, on the connection
 /// made to choose the backend, until stopped.
-int runLayerShell(const CommandLine& commandLine, qtbackend::QtHost& host,
-                  std::unique_ptr<waylandbackend::WaylandConnection> connection);
+int runWaylandSurfaces(const CommandLine& commandLine, qtbackend::QtHost& host,
+                       std::unique_ptr<waylandbackend::WaylandConnection> connection,
+                       waylandbackend::SurfaceKind kind);
 
 /// A small window with a live preview and a button that opens the options sheet over it, until
 /// the window is closed.

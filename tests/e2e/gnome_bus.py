@@ -26,6 +26,17 @@ usage: gnome_bus.py overview-off
            the wall-clock time it came, in ns
        gnome_bus.py first-frame TRACE-GLOB SECONDS
            waits for the first line of a scene trace, then prints Mutter's idle time in ms
+       gnome_bus.py screen FILE.png
+           a screenshot of every monitor, with the pointer drawn where it is shown
+       gnome_bus.py virtual-monitor
+           a monitor of 1280x720 at the right of the others, for as long as this process lives:
+           headless Mutter makes one for a screen cast's RecordVirtual (org.gnome.Mutter.ScreenCast)
+           once someone reads the cast, which GStreamer does here from PipeWire (the fixture's
+           gnome_pipewire starts it); "added" is printed once Mutter streams. SIGTERM stops the
+           cast, which takes the monitor away.
+       gnome_bus.py key-window
+           a GTK window that prints "focused" and "unfocused" as it gains and loses the keyboard,
+           and "key" for each key pressed in it
 """
 import glob
 import os
@@ -225,6 +236,66 @@ def shield(how):
     print(came[0])
 
 
+def screen(bus, path):
+    bus.request_name("org.gnome.Screenshot")
+    screenshot = bus.get_object("org.gnome.Shell.Screenshot", "/org/gnome/Shell/Screenshot")
+    ok, _ = screenshot.Screenshot(True, False, path, dbus_interface="org.gnome.Shell.Screenshot")
+    sys.exit(0 if ok else 1)
+
+
+def run_virtual_monitor():
+    import signal
+    from dbus.mainloop.glib import DBusGMainLoop
+    import gi
+    gi.require_version("Gst", "1.0")
+    from gi.repository import GLib, Gst
+    DBusGMainLoop(set_as_default=True)
+    Gst.init(None)
+    bus = dbus.SessionBus()
+    cast = bus.get_object("org.gnome.Mutter.ScreenCast", "/org/gnome/Mutter/ScreenCast")
+    path = cast.CreateSession({}, dbus_interface="org.gnome.Mutter.ScreenCast")
+    session = dbus.Interface(bus.get_object("org.gnome.Mutter.ScreenCast", path),
+                             "org.gnome.Mutter.ScreenCast.Session")
+    stream = bus.get_object("org.gnome.Mutter.ScreenCast",
+                            session.RecordVirtual({"cursor-mode": dbus.UInt32(0)}))
+    pipelines = []
+
+    def streaming(node):
+        # Mutter sizes and adds the monitor once the cast is read; 10 frames a second will do.
+        pipeline = Gst.parse_launch(f"pipewiresrc path={node} ! video/x-raw,max-framerate=10/1 ! fakesink")
+        pipeline.set_state(Gst.State.PLAYING)
+        pipelines.append(pipeline)
+        print("added", flush=True)
+
+    stream.connect_to_signal("PipeWireStreamAdded", streaming, dbus_interface="org.gnome.Mutter.ScreenCast.Stream")
+    session.Start()
+    loop = GLib.MainLoop()
+    GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, signal.SIGTERM, loop.quit)
+    loop.run()
+    for pipeline in pipelines:
+        pipeline.set_state(Gst.State.NULL)
+    session.Stop()
+
+
+def run_key_window():
+    import gi
+    gi.require_version("Gtk", "4.0")
+    from gi.repository import Gtk
+
+    def activate(app):
+        window = Gtk.ApplicationWindow(application=app, title="keys")
+        keys = Gtk.EventControllerKey()
+        keys.connect("key-pressed", lambda *_: print("key", flush=True))
+        window.add_controller(keys)
+        window.connect("notify::is-active",
+                       lambda w, _: print("focused" if w.is_active() else "unfocused", flush=True))
+        window.present()
+
+    app = Gtk.Application(application_id="org.tavrin.KeyWindow")
+    app.connect("activate", activate)
+    app.run([])
+
+
 def first_frame(bus, pattern, seconds):
     deadline = time.monotonic() + seconds
     while not any(os.path.getsize(f) > 0 for f in glob.glob(pattern)):
@@ -245,6 +316,13 @@ def main():
         return
     if command == "shield":
         shield(args[0])
+
+
+    if command == "virtual-monitor":
+        run_virtual_monitor()
+        return
+    if command == "key-window":
+        run_key_window()
         return
     bus = dbus.SessionBus()
     if command == "overview-off":
@@ -253,6 +331,8 @@ def main():
         run_input(bus, args[0])
     elif command == "shot":
         shot(bus, *[int(a) for a in args[:4]], os.path.abspath(args[4]))
+    elif command == "screen":
+        screen(bus, os.path.abspath(args[0]))
     elif command == "first-frame":
         first_frame(bus, args[0], float(args[1]))
     else:

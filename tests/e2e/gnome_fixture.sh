@@ -19,6 +19,7 @@
 #     gnome_start DIR            # sets GNOME_ENV (run clients with "${GNOME_ENV[@]}" "${AS_USER[@]}")
 #     gnome_input key|move       # a Shift press and release, or a pointer motion
 #     gnome_bus COMMAND...       # gnome_bus.py on the shell's bus, as the shell's user
+#     gnome_pipewire             # PipeWire for screen casts (gnome_bus virtual-monitor)
 #     gnome_stop                 # ends what gnome_start started, and waits for it
 # GNOME Shell's messages go to DIR/shell.log. GNOME_STARTUP_MS is how long it took to come up.
 
@@ -141,6 +142,17 @@ gnome_start() {
         echo "gnome_fixture: no input through org.gnome.Mutter.RemoteDesktop: $(cat "$dir/input.log")" >&2
         return 1
     }
+}
+
+# gnome_pipewire: starts PipeWire and its session manager, WirePlumber, as the shell's user, for
+# the screen casts of `gnome_bus virtual-monitor`; gnome_stop ends them. Returns 1 when PipeWire's
+# socket has not come up within 5 s.
+gnome_pipewire() {
+    "${GNOME_ENV[@]}" "${AS_USER[@]}" pipewire >"$GNOME_FIXTURE_DIR/pipewire.log" 2>&1 &
+    GNOME_HELPER_PIDS+=($!)
+    wait_until 5 test -S "$GNOME_FIXTURE_DIR/runtime/pipewire-0" || return 1
+    "${GNOME_ENV[@]}" "${AS_USER[@]}" wireplumber >"$GNOME_FIXTURE_DIR/wireplumber.log" 2>&1 &
+    GNOME_HELPER_PIDS+=($!)
 }
 
 # gnome_input key|move: sends the input and waits until it has been sent (at most 5 s).

@@ -130,6 +130,21 @@ run_unprivileged() {
     fi
 }
 
+# new_sandbox NAME: a folder /tmp/tavrin-NAME.XXXXXX in SANDBOX that a compositor's user can read,
+# with bin/tavrin (a copy of the program), resources/ and out/ (that user's, see run_unprivileged),
+# for a compositor that runs as nobody and may not read the source tree (a clone in /root). The
+# caller removes it.
+new_sandbox() {
+    local source="${TAVRIN_SOURCE_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
+    SANDBOX="$(mktemp -d "/tmp/tavrin-$1.XXXXXX")"
+    chmod 755 "$SANDBOX"
+    mkdir -p "$SANDBOX/bin" "$SANDBOX/resources" "$SANDBOX/out"
+    cp "$TAVRIN" "$SANDBOX/bin/tavrin"
+    cp -r "$source/resources/." "$SANDBOX/resources/"
+    chmod -R a+rX "$SANDBOX"
+    run_unprivileged "$SANDBOX/out"
+}
+
 # two_monitors: splits the running 3840x1080 server into the monitors LEFT and RIGHT, 1920x1080
 # each, side by side, as a daemon or a locker sees two displays.
 two_monitors() {

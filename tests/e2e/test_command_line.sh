@@ -3,6 +3,8 @@
 
 run_status 0 "--help" "$TAVRIN" --help
 check "--help describes the modes" grep -q -- "--render DIR --frames N" "$WORK/out"
+check "--help names the ways to show the saver on Wayland" \
+    bash -c "grep -q -- '--no-layer-shell ' '$WORK/out' && grep -q -- '--no-own-wayland ' '$WORK/out'"
 
 run_status 0 "--version" "$TAVRIN" --version
 check "--version prints name, version and build" grep -Eq '^tavrin 1\.0\.0 \(build [0-9]+\)$' "$WORK/out"
@@ -52,7 +54,9 @@ single-dash switch with a value|-no-trails=1
 --background with --root|--background --root
 --output without a name|--output
 --output with --window|--output DP-1 --window
---output with --no-layer-shell|--output DP-1 --no-layer-shell
+--output with --no-own-wayland|--output DP-1 --no-own-wayland
+--no-own-wayland with --settings|--no-own-wayland --settings
+--no-layer-shell with --background|--no-layer-shell --background
 --after without --idle-watch|--after 5
 --after 0|--idle-watch --after 0
 --after not a time|--idle-watch --after 5m

@@ -1,5 +1,5 @@
-# The program on a real Wayland compositor through Qt's full-screen windows (--no-layer-shell, the
-# path for compositors without layer-shell): sway, headless, with two outputs side by side. It
+# The program on a real Wayland compositor through Qt's full-screen windows (--no-own-wayland, the
+# fallback where our own surfaces cannot be made): sway, headless, with two outputs side by side. It
 # covers both outputs with one view each at the output's size, sparks cross between the two
 # views, and SIGTERM ends it with status 0 through the retirement of the idle process.
 # The run has a seed whose sprites meet the shared edge, both ways, within 200 frames.
@@ -21,7 +21,7 @@ check "sway runs headless with its socket ($WAYLAND_SOCKET_NAME)" test -n "$WAYL
 [ -n "$WAYLAND_SOCKET_NAME" ] || finish
 
 TRACE="$SANDBOX/out/tavrin-%p.jsonl"
-"${SWAY_ENV[@]}" QT_QPA_PLATFORM=wayland "$SANDBOX/bin/tavrin" --no-layer-shell --log-stderr --seed 15 --trace "$TRACE" \
+"${SWAY_ENV[@]}" QT_QPA_PLATFORM=wayland "$SANDBOX/bin/tavrin" --no-own-wayland --log-stderr --seed 15 --trace "$TRACE" \
     >"$WORK/out" 2>"$WORK/err" &
 TAVRIN_PID=$!
 at_exit 'kill -9 $TAVRIN_PID 2>/dev/null'
@@ -32,7 +32,7 @@ check "sparks cross between the two outputs, both ways (display:frames $CROSSING
 
 check "the program writes a trace of two displays" \
     test "$(python3 "$HERE/count_crossed.py" "$trace" 2>/dev/null | wc -l)" -eq 2
-check "it says it uses Qt's windows" grep -q 'full-screen windows through Qt (--no-layer-shell)' "$WORK/err"
+check "it says it uses Qt's windows" grep -q 'full-screen windows through Qt (--no-own-wayland)' "$WORK/err"
 # Each view's size in its latest state line (a compositor may show a window before it makes it
 # full screen).
 views=$(grep -o 'view=0x[0-9a-f]* frame=[0-9]* .* bounds=[0-9x]*' "$WORK/err" |

@@ -10,6 +10,7 @@
 #include <map>
 
 #include "wlr-layer-shell-unstable-v1-server-protocol.h"
+#include "xdg-shell-server-protocol.h"
 
 namespace fakewl {
 namespace {
@@ -30,16 +31,24 @@ struct Output {
     std::vector<wl_resource*> resources;
 };
 
-/// A wl_surface and, once it has the role, its layer surface; freed when both are gone.
+/// A wl_surface and, once it has a role, its layer surface or its xdg_surface and toplevel; freed
+/// when all are gone.
 struct Surface {
     FakeCompositor::State* state = nullptr;
     wl_resource* resource = nullptr;
     wl_resource* layer = nullptr;
+    wl_resource* xdgSurface = nullptr;
+    wl_resource* toplevel = nullptr;
     const Output* output = nullptr;
     size_t record = 0;
     wl_resource* pendingBuffer = nullptr;  // the client never destroys a buffer between attach and commit
     bool configured = false;
     std::vector<wl_resource*> pendingFrames, frames;
+
+    bool hasRole() const { return layer || toplevel; }
+    void freeWhenGone() {
+        if (!resource && !layer && !xdgSurface && !toplevel) delete this;
+    }
 };
 
 /// A committed buffer, followed until the client destroys it.
@@ -58,8 +67,10 @@ struct FakeCompositor::State {
     bool answerFrames = true, releaseBuffers = true;
     uint32_t serial = 0;
     std::list<Output> outputs;           // never shrinks: resources point at their output
-    std::vector<SurfaceRecord> records;  // by layer surface, in the order they were made
-    std::vector<wl_resource*> layers;    // the same order; null once destroyed
+    std::vector<SurfaceRecord> records;  // by role, in the order they were made
+    std::vector<Surface*> roles;         // the same order; null once the role is destroyed
+    std::vector<wl_resource*> bases;  // xdg_wm_base resources bound
+    int pongs = 0;
     std::map<wl_resource*, BufferWatch*> buffers;
 
     ~State() {
@@ -74,9 +85,28 @@ struct FakeCompositor::State {
         return nullptr;
     }
 
-    void sendConfigure(size_t record, uint32_t width, uint32_t height) {
+    void sendConfigure(size_t record, uint32_t width, uint32_t height, bool fullscreen = true) {
         records[record].lastSerialSent = ++serial;
-        zwlr_layer_surface_v1_send_configure(layers[record], serial, width, height);
+        Surface& s = *roles[record];
+        if (s.layer) {
+            zwlr_layer_surface_v1_send_configure(s.layer, serial, width, height);
+            return;
+        }
+        wl_array states;
+        wl_array_init(&states);
+        if (fullscreen)
+            *static_cast<uint32_t*>(wl_array_add(&states, sizeof(uint32_t))) = XDG_TOPLEVEL_STATE_FULLSCREEN;
+        xdg_toplevel_send_configure(s.toplevel, int32_t(width), int32_t(height), &states);
+        wl_array_release(&states);
+        xdg_surface_send_configure(s.xdgSurface, serial);
+    }
+
+    /// Records a role for the surface, on the output given.
+    void addRole(Surface& s, wl_resource* output) {
+        s.output = output ? dataOf<Output>(output) : nullptr;
+        s.record = records.size();
+        records.emplace_back().output = s.output ? s.output->description.name : std::string();
+        roles.push_back(&s);
     }
 
     void answer(Surface& s) {
@@ -130,17 +160,17 @@ void describe(const Output& o, wl_resource* r) {
 void commit(wl_client*, wl_resource* resource) {
     Surface& s = *dataOf<Surface>(resource);
     State& st = *s.state;
-    if (s.pendingBuffer && s.layer) st.commitBuffer(s, s.pendingBuffer);
+    if (s.pendingBuffer && s.hasRole()) st.commitBuffer(s, s.pendingBuffer);
     s.pendingBuffer = nullptr;
     s.frames.insert(s.frames.end(), s.pendingFrames.begin(), s.pendingFrames.end());
     s.pendingFrames.clear();
     if (st.answerFrames) st.answer(s);
-    // A layer surface's first commit asks for its size.
-    if (!s.layer || s.configured || !s.output) return;
+    // A role's first commit asks for its size.
+    if (!s.hasRole() || s.configured || !s.output) return;
     s.configured = true;
     const FakeOutput& d = s.output->description;
     const auto size = d.firstConfigure.value_or(std::pair{uint32_t(d.width), uint32_t(d.height)});
-    if (d.configureNewSurfaces) st.sendConfigure(s.record, size.first, size.second);
+    if (d.configureNewSurfaces) st.sendConfigure(s.record, size.first, size.second, d.fullscreenToplevels);
 }
 
 void createSurface(wl_client* client, wl_resource* compositor, uint32_t id) {
@@ -161,7 +191,7 @@ void createSurface(wl_client* client, wl_resource* compositor, uint32_t id) {
     wl_resource_set_implementation(s->resource, &impl, s, [](wl_resource* gone) {
         Surface* s = dataOf<Surface>(gone);
         s->resource = nullptr;
-        if (!s->layer) delete s;
+        s->freeWhenGone();
     });
 }
 
@@ -175,18 +205,60 @@ void getLayerSurface(wl_client* client, wl_resource* shell, uint32_t id, wl_reso
         },
         destroyResource, ignore,
     };
-    State& st = *dataOf<State>(shell);
     Surface* s = dataOf<Surface>(surface);
     s->layer = wl_resource_create(client, &zwlr_layer_surface_v1_interface, wl_resource_get_version(shell), id);
-    s->output = output ? dataOf<Output>(output) : nullptr;
-    s->record = st.records.size();
-    st.records.emplace_back().output = s->output ? s->output->description.name : std::string();
-    st.layers.push_back(s->layer);
+    dataOf<State>(shell)->addRole(*s, output);
     wl_resource_set_implementation(s->layer, &impl, s, [](wl_resource* gone) {
         Surface* s = dataOf<Surface>(gone);
         s->state->records[s->record].destroyed = true;
-        s->state->layers[s->record] = s->layer = nullptr;
-        if (!s->resource) delete s;
+        s->state->roles[s->record] = nullptr;
+        s->layer = nullptr;
+        s->freeWhenGone();
+    });
+}
+
+void getToplevel(wl_client* client, wl_resource* xdgSurface, uint32_t id) {
+    // destroy, then set_parent to unset_maximized, set_fullscreen, unset_fullscreen, set_minimized.
+    static const struct xdg_toplevel_interface impl = {
+        destroyResource, ignore, ignore, ignore, ignore, ignore, ignore, ignore, ignore, ignore, ignore,
+        [](wl_client*, wl_resource* r, wl_resource* output) {
+            Surface* s = dataOf<Surface>(r);
+            State& st = *s->state;
+            // The first request, before the first commit, names the output the toplevel is for.
+            if (!s->configured && !s->output && output) {
+                s->output = dataOf<Output>(output);
+                st.records[s->record].output = s->output->description.name;
+            }
+            if (output && dataOf<Output>(output) == s->output) ++st.records[s->record].fullscreenRequests;
+        },
+        ignore, ignore,
+    };
+    Surface* s = dataOf<Surface>(xdgSurface);
+    s->toplevel = wl_resource_create(client, &xdg_toplevel_interface, wl_resource_get_version(xdgSurface), id);
+    s->state->addRole(*s, nullptr);
+    wl_resource_set_implementation(s->toplevel, &impl, s, [](wl_resource* gone) {
+        Surface* s = dataOf<Surface>(gone);
+        s->state->records[s->record].destroyed = true;
+        s->state->roles[s->record] = nullptr;
+        s->toplevel = nullptr;
+        s->freeWhenGone();
+    });
+}
+
+void getXdgSurface(wl_client* client, wl_resource* base, uint32_t id, wl_resource* surface) {
+    static const struct xdg_surface_interface impl = {
+        destroyResource, getToplevel, ignore, ignore,
+        [](wl_client*, wl_resource* r, uint32_t serial) {
+            Surface* s = dataOf<Surface>(r);
+            if (s->toplevel) s->state->records[s->record].lastSerialAcked = serial;
+        },
+    };
+    Surface* s = dataOf<Surface>(surface);
+    s->xdgSurface = wl_resource_create(client, &xdg_surface_interface, wl_resource_get_version(base), id);
+    wl_resource_set_implementation(s->xdgSurface, &impl, s, [](wl_resource* gone) {
+        Surface* s = dataOf<Surface>(gone);
+        s->xdgSurface = nullptr;
+        s->freeWhenGone();
     });
 }
 
@@ -210,6 +282,17 @@ FakeCompositor::FakeCompositor() : state_(std::make_unique<State>()) {
                          wl_resource* r = wl_resource_create(c, &zwlr_layer_shell_v1_interface, int(v), id);
                          wl_resource_set_implementation(r, &impl, d, nullptr);
                      });
+    wl_global_create(st.display, &xdg_wm_base_interface, 1, &st, [](wl_client* c, void* d, uint32_t v, uint32_t id) {
+        static const struct xdg_wm_base_interface impl = {
+            destroyResource, ignore, getXdgSurface,
+            [](wl_client*, wl_resource* r, uint32_t) { ++dataOf<State>(r)->pongs; },
+        };
+        wl_resource* r = wl_resource_create(c, &xdg_wm_base_interface, int(v), id);
+        wl_resource_set_implementation(r, &impl, d, [](wl_resource* gone) {
+            std::erase(dataOf<State>(gone)->bases, gone);
+        });
+        dataOf<State>(r)->bases.push_back(r);
+    });
     // Qt's event loop runs the compositor too, between the client's turns.
     st.notifier = std::make_unique<QSocketNotifier>(wl_event_loop_get_fd(wl_display_get_event_loop(st.display)),
                                                     QSocketNotifier::Read);
@@ -261,19 +344,46 @@ void FakeCompositor::removeOutput(const std::string& name) {
 }
 
 void FakeCompositor::close(size_t surface) {
-    if (wl_resource* layer = state_->layers.at(surface)) zwlr_layer_surface_v1_send_closed(layer);
+    if (const Surface* s = state_->roles.at(surface)) {
+        if (s->layer)
+            zwlr_layer_surface_v1_send_closed(s->layer);
+        else
+            xdg_toplevel_send_close(s->toplevel);
+    }
     wl_display_flush_clients(state_->display);
 }
 
+void FakeCompositor::configureToplevel(size_t surface, uint32_t width, uint32_t height, bool fullscreen) {
+    if (state_->roles.at(surface)) state_->sendConfigure(surface, width, height, fullscreen);
+    wl_display_flush_clients(state_->display);
+}
+
+void FakeCompositor::enter(size_t surface, const std::string& output) {
+    const Surface* s = state_->roles.at(surface);
+    const Output* o = state_->output(output);
+    if (s && s->resource && o)
+        for (wl_resource* r : o->resources)
+            if (wl_resource_get_client(r) == wl_resource_get_client(s->resource)) wl_surface_send_enter(s->resource, r);
+    wl_display_flush_clients(state_->display);
+}
+
+void FakeCompositor::ping() {
+    for (wl_resource* base : state_->bases) xdg_wm_base_send_ping(base, ++state_->serial);
+    wl_display_flush_clients(state_->display);
+}
+
+int FakeCompositor::pongs() const { return state_->pongs; }
+
 void FakeCompositor::postError(size_t surface, uint32_t code, const std::string& message) {
-    if (wl_resource* layer = state_->layers.at(surface)) wl_resource_post_error(layer, code, "%s", message.c_str());
+    if (const Surface* s = state_->roles.at(surface))
+        wl_resource_post_error(s->layer ? s->layer : s->toplevel, code, "%s", message.c_str());
     wl_display_flush_clients(state_->display);
 }
 
 void FakeCompositor::answerFrames(bool answer) {
     state_->answerFrames = answer;
-    for (wl_resource* layer : state_->layers)
-        if (layer && answer) state_->answer(*dataOf<Surface>(layer));
+    for (Surface* s : state_->roles)
+        if (s && answer) state_->answer(*s);
     wl_display_flush_clients(state_->display);
 }
 

@@ -1,6 +1,8 @@
-// The layer-shell session against a compositor that says, on demand, what a real one rarely does:
+// The Wayland session against a compositor that says, on demand, what a real one rarely does:
 // sizes that cannot be drawn, surfaces closed, protocol errors, outputs that vanish and appear,
-// frame callbacks and buffers never given back.
+// frame callbacks and buffers never given back; and, for fullscreen toplevels, sizes other than
+// the output's or left to the program, full screen refused, a toplevel shown on another output,
+// a close.
 #include <QElapsedTimer>
 #include <atomic>
 #include <cstdio>
@@ -9,7 +11,7 @@
 #include <thread>
 
 #include "fake_compositor.h"
-#include "platform/wayland/layer_shell_session.h"
+#include "platform/wayland/wayland_session.h"
 #include "platform/wayland/wayland_connection.h"
 #include "platform/wayland/wayland_output.h"
 #include "qt_host_test_support.h"
@@ -19,7 +21,8 @@ namespace {
 using fakewl::FakeCompositor;
 using fakewl::FakeOutput;
 using qttest::spinUntil;
-using waylandbackend::LayerShellSession;
+using waylandbackend::SurfaceKind;
+using waylandbackend::WaylandSession;
 
 const FakeOutput kLeft{.name = "LEFT", .width = 640, .height = 480};
 const FakeOutput kRight{.name = "RIGHT", .x = 640, .width = 320, .height = 240};
@@ -42,10 +45,11 @@ protected:
         connection.reset();
         fake.reset();
         endings.clear();
+        stops = 0;
     }
 
     /// A compositor with these outputs, and a session connected to it (as through WAYLAND_SOCKET).
-    void start(const std::vector<FakeOutput>& outputs) {
+    void start(const std::vector<FakeOutput>& outputs, SurfaceKind kind = SurfaceKind::Layer) {
         reset();
         fake = std::make_unique<FakeCompositor>();
         for (const FakeOutput& o : outputs) fake->addOutput(o);
@@ -60,15 +64,17 @@ protected:
         connected = true;
         serve.join();
         ASSERT_TRUE(connection) << error;
-        session = std::make_unique<LayerShellSession>(qtHost(), *connection, waylandbackend::LayerShellOptions{},
-                                                      [](const host::CGRect& frame) {
-                                                          auto view = qttest::ProbeView::make(frame);
-                                                          view->setAnimationTimeInterval(0.01);
-                                                          return view;
-                                                      });
-        QObject::connect(session.get(), &LayerShellSession::ended,
+        waylandbackend::SessionOptions options;
+        options.kind = kind;
+        session = std::make_unique<WaylandSession>(qtHost(), *connection, options, [](const host::CGRect& frame) {
+            auto view = qttest::ProbeView::make(frame);
+            view->setAnimationTimeInterval(0.01);
+            return view;
+        });
+        QObject::connect(session.get(), &WaylandSession::ended,
                          [this](int status, const QString& why) { endings.emplace_back(status, why.toStdString()); });
-        QObject::connect(session.get(), &LayerShellSession::viewStepped, [this] { ++steps; });
+        QObject::connect(session.get(), &WaylandSession::viewStepped, [this] { ++steps; });
+        QObject::connect(session.get(), &WaylandSession::stopped, [this] { ++stops; });
         ASSERT_TRUE(session->start(&error)) << error;
     }
 
@@ -112,9 +118,10 @@ protected:
 
     std::unique_ptr<FakeCompositor> fake;
     std::unique_ptr<waylandbackend::WaylandConnection> connection;
-    std::unique_ptr<LayerShellSession> session;
+    std::unique_ptr<WaylandSession> session;
     std::vector<std::pair<int, std::string>> endings;
     int steps = 0;
+    int stops = 0;
     std::string captured;
 };
 
@@ -264,6 +271,75 @@ TEST_F(WaylandFaultsTest, UnansweredFramesAndHeldBuffersStopTheCommitsButNotTheS
     EXPECT_EQ(r[0].attachedWhileHeld, 0) << "a buffer the compositor holds is never drawn into";
     EXPECT_LE(r[0].mostLiveBuffers, 3);
     EXPECT_TRUE(endings.empty());
+}
+
+TEST_F(WaylandFaultsTest, AToplevelIsDrawnAtTheSizeEachConfigureGivesNotTheOutputs) {
+    FakeOutput small = kRight;
+    small.firstConfigure = {300, 200};
+    start({kLeft, small}, SurfaceKind::Toplevel);
+    ASSERT_TRUE(spinUntil([&] { return commits(0) > 0 && commits(1) > 0; }));
+    Records r = fake->surfaces();
+    EXPECT_EQ(r[0].output, "LEFT") << "each toplevel asks to be full screen on its own output";
+    EXPECT_EQ(r[1].output, "RIGHT");
+    EXPECT_EQ(r[0].commits.front(), (std::pair{640, 480}));
+    EXPECT_EQ(r[1].commits.front(), (std::pair{300, 200})) << "drawn at the size given, not the output's";
+    EXPECT_EQ(r[1].lastSerialAcked, r[1].lastSerialSent);
+
+    fake->configureToplevel(1, 320, 240, true);
+    ASSERT_TRUE(spinUntil([&] { return fake->surfaces()[1].commits.back() == std::pair{320, 240}; }));
+    r = fake->surfaces();
+    EXPECT_EQ(r[1].lastSerialAcked, r[1].lastSerialSent);
+    EXPECT_EQ(session->surfaces()[1]->view()->frame().size, (host::CGSize{320, 240}));
+    EXPECT_EQ(r[1].fullscreenRequests, 1) << "a toplevel where it should be is asked nothing more";
+    EXPECT_EQ(log().find("full screen"), std::string::npos);
+    EXPECT_TRUE(endings.empty());
+}
+
+TEST_F(WaylandFaultsTest, AToplevelLeftUnsizedNotFullScreenOrElsewhereIsDrawnLoggedAndAskedBack) {
+    FakeOutput loose = kLeft;
+    loose.firstConfigure = {0, 0};
+    loose.fullscreenToplevels = false;
+    start({loose, kRight}, SurfaceKind::Toplevel);
+    ASSERT_TRUE(spinUntil([&] { return commits(0) > 0 && commits(1) > 0; }));
+    EXPECT_EQ(fake->surfaces()[0].commits.front(), (std::pair{640, 480})) << "a size left to it is the output's";
+    EXPECT_EQ(fake->surfaces()[0].fullscreenRequests, 2) << "not full screen: asked once more";
+    std::string text = log();
+    EXPECT_NE(text.find("output 'LEFT' (640x480 at 0,0, scale 1): the compositor leaves the size to the program"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("output 'LEFT' (640x480 at 0,0, scale 1): the compositor did not make a fullscreen "
+                        "toplevel full screen"),
+              std::string::npos)
+        << text;
+
+    fake->enter(1, "LEFT");
+    ASSERT_TRUE(spinUntil([&] { return fake->surfaces()[1].fullscreenRequests == 2; }));
+    EXPECT_NE(log().find("output 'RIGHT' (320x240 at 640,0, scale 1): a fullscreen toplevel made for it shows on "
+                         "output 'LEFT'"),
+              std::string::npos);
+    fake->configureToplevel(0, 640, 480, true);
+    EXPECT_TRUE(spinUntil([&] { return log().find("output 'LEFT' (640x480 at 0,0, scale 1): full screen again") !=
+                                       std::string::npos; }));
+    EXPECT_TRUE(keepsCommitting(0) && keepsCommitting(1)) << "the saver goes on wherever it is shown";
+    EXPECT_EQ(stops, 0);
+    EXPECT_TRUE(endings.empty());
+}
+
+TEST_F(WaylandFaultsTest, AToplevelsCloseStopsTheRunAndPingsAreAnswered) {
+    start({kLeft, kRight}, SurfaceKind::Toplevel);
+    ASSERT_TRUE(spinUntil([&] { return commits(0) > 0 && commits(1) > 0; }));
+    fake->ping();
+    EXPECT_TRUE(spinUntil([&] { return fake->pongs() == 1; }));
+
+    fake->close(1);
+    ASSERT_TRUE(spinUntil([&] { return stops > 0; }));
+    EXPECT_TRUE(session->isStopped());
+    EXPECT_NE(log().find("stopping the screen saver: the compositor closed the window on output 'RIGHT'"),
+              std::string::npos);
+    // Taken down as a whole, so that the compositor gives the keyboard back to what had it.
+    EXPECT_TRUE(spinUntil([&] { return fake->surfaces()[0].destroyed && fake->surfaces()[1].destroyed; }));
+    EXPECT_EQ(stops, 1);
+    EXPECT_TRUE(endings.empty()) << "a close is the user's stop, not the end of the compositor";
 }
 
 }  // namespace

@@ -27,6 +27,16 @@ void DisplayPump::start() {
     flush();
 }
 
+void DisplayPump::setReadOnlyWhenAsked(bool onlyWhenAsked) {
+    if (readNotifier_ && !failed_) readNotifier_->setEnabled(!onlyWhenAsked);
+}
+
+void DisplayPump::readNow() {
+    if (failed_) return;
+    pollfd fd{wl_display_get_fd(display_), POLLIN, 0};
+    if (::poll(&fd, 1, 0) > 0) readEvents();
+}
+
 void DisplayPump::flush() {
     if (failed_) return;
     if (wl_display_flush(display_) >= 0) {

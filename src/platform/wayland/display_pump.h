@@ -32,6 +32,11 @@ public:
     bool roundtrip(int timeoutMs);
     /// Whether the connection has failed; then nothing is sent or read again.
     bool hasFailed() const { return failed_; }
+    /// Whether the socket is read only when readNow() is called, rather than as soon as it has
+    /// something: a client woken by a timer anyway saves the wake-ups of the events themselves.
+    void setReadOnlyWhenAsked(bool onlyWhenAsked);
+    /// Reads and dispatches what the socket holds now, without waiting for more.
+    void readNow();
 
 signals:
     /// A batch of events was dispatched.

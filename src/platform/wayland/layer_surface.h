@@ -1,33 +1,15 @@
-// One layer surface on one output, with the view it shows. The surface covers its output (anchored
-// to every edge, the size the compositor chooses); frames are drawn by the damage-tracked frame
-// renderer into shared-memory buffers, and only after the compositor has shown the last one
-// (its frame callback), so an output that is not repainted costs no drawing.
+// A layer surface (zwlr_layer_shell_v1) on one output: anchored to every edge at the size the
+// compositor chooses, on the overlay layer for a screen saver or the background layer for a lock
+// screen's background.
 #pragma once
 
-#include <QElapsedTimer>
-#include <QRect>
-#include <array>
 #include <cstdint>
-#include <memory>
-#include <string>
 
-#include "host/screen_saver_view.h"
-#include "platform/qt/qt_frame_renderer.h"
-#include "platform/wayland/shm_buffer.h"
-#include "platform/wayland/surface_density.h"
+#include "platform/wayland/output_surface.h"
 
-struct wl_callback;
-struct wl_surface;
-struct wp_fractional_scale_v1;
-struct wp_viewport;
 struct zwlr_layer_surface_v1;
 
 namespace waylandbackend {
-
-class LayerSurface;
-class WaylandConnection;
-class WaylandOutput;
-class WaylandScreen;
 
 /// How the surfaces of a run sit on their outputs.
 struct SurfaceRole {
@@ -35,117 +17,23 @@ struct SurfaceRole {
     bool takesKeyboard = true;    ///< exclusive keyboard interactivity, to see key presses
 };
 
-/// The host window of a layer surface's view. Shown once a frame of the configured size was
-/// committed, until the surface goes; it outlives the surface safely (then hidden, on no display).
-class LayerWindow : public host::Window {
-public:
-    explicit LayerWindow(LayerSurface* surface) : surface_(surface) {}
-    bool isVisible() const override;
-    uint64_t occlusionState() const override;
-    std::shared_ptr<host::Screen> screen() const override;
-    double backingScaleFactor() const override;
-    host::NSEdgeInsets safeAreaInsets() const override { return {}; }
-    host::Window* sheetParent() const override { return nullptr; }
-    void endSheet(host::Window*) override {}
-    void detach() { surface_ = nullptr; }
-
-private:
-    LayerSurface* surface_;
-};
-
-class LayerSurface {
+class LayerSurface : public OutputSurface {
 public:
     /// Makes the surface on `output` and commits its state; the compositor answers with a configure.
     LayerSurface(const WaylandConnection& connection, WaylandOutput& output, const SurfaceRole& role);
-    ~LayerSurface();
-    LayerSurface(const LayerSurface&) = delete;
-    LayerSurface& operator=(const LayerSurface&) = delete;
+    ~LayerSurface() override;
 
-    WaylandOutput& output() const { return output_; }
-    wl_surface* surface() const { return surface_; }
-    const std::shared_ptr<WaylandScreen>& screen() const { return screen_; }
-
-    // What the compositor said, recorded by the listeners.
-    bool hasPendingConfigure() const { return configurePending_; }
-    /// The size of the pending configure as the compositor sent it, unchecked.
-    uint32_t pendingWidth() const { return pendingWidth_; }
-    uint32_t pendingHeight() const { return pendingHeight_; }
-    bool isClosed() const { return closed_; }
-
-    /// Acknowledges the pending configure and takes its size. The caller checked that the size
-    /// can be drawn (so it fits in int32_t).
-    void acceptConfigure();
-    /// The logical size configured; zero before the first configure.
-    int32_t width() const { return width_; }
-    int32_t height() const { return height_; }
-    /// The buffers' geometry at the surface's density as of now (width 0: the size is unusable).
-    BufferGeometry geometry() const { return geometryFor(width_, height_); }
-    /// The same for a surface of another logical size.
-    BufferGeometry geometryFor(int32_t width, int32_t height) const;
-
-    /// Gives the surface its view (made once the first size is known) and a window to it.
-    void attachView(std::shared_ptr<host::ScreenSaverView> view);
-    host::ScreenSaverView* view() const { return view_.get(); }
-    const std::shared_ptr<LayerWindow>& window() const { return window_; }
-
-    /// Whether a frame may be drawn now: configured, and the last frame has been shown.
-    bool isReadyForFrame() const { return width_ > 0 && !closed_ && !callbackPending_; }
-    /// Draws the view's scene into a free buffer where it differs from that buffer's, commits it
-    /// with the damage since the last frame, and asks for the next frame callback. False when no
-    /// buffer was free or none could be made (then nothing is committed).
-    bool drawFrame(bool showFrameRate);
-    /// Whether a frame of the configured size has been committed.
-    bool isMapped() const { return mapped_; }
-    /// Takes the last frame away (a null buffer): the output shows what is under the surface.
-    void unmap();
-
-    /// Frames committed, and when the first was committed after the first configure (ms; -1 before).
-    uint64_t framesCommitted() const { return framesCommitted_; }
-    QElapsedTimer& sinceConfigure() { return sinceConfigure_; }
-    /// Time since the surface was made, over which its frames are counted (ms).
-    int64_t aliveMs() const { return sinceMade_.elapsed(); }
+    const char* kind() const override { return "a layer surface"; }
 
     // The compositor's events; they only record what it said.
     static void handleConfigure(void* data, zwlr_layer_surface_v1*, uint32_t serial, uint32_t width, uint32_t height);
     static void handleClosed(void* data, zwlr_layer_surface_v1*);
-    static void handlePreferredScale(void* data, wp_fractional_scale_v1*, uint32_t scale);
-    static void handleFrameDone(void* data, wl_callback* callback, uint32_t);
+
+protected:
+    void ackConfigure(uint32_t serial) override;
 
 private:
-    /// Applies a new buffer geometry: the density, the viewport or buffer scale, new buffers.
-    void applyGeometry(const BufferGeometry& geometry);
-    ShmBuffer* freeBuffer();
-
-    const WaylandConnection& connection_;
-    WaylandOutput& output_;
-    std::shared_ptr<WaylandScreen> screen_;
-    wl_surface* surface_ = nullptr;
     zwlr_layer_surface_v1* layerSurface_ = nullptr;
-    wp_viewport* viewport_ = nullptr;
-    wp_fractional_scale_v1* fractionalScale_ = nullptr;
-    wl_callback* frameCallback_ = nullptr;
-
-    bool configurePending_ = false;
-    uint32_t pendingSerial_ = 0;
-    uint32_t pendingWidth_ = 0, pendingHeight_ = 0;
-    int32_t width_ = 0, height_ = 0;
-    uint32_t preferredScale120_ = 0;
-    bool closed_ = false;
-    bool callbackPending_ = false;
-    bool mapped_ = false;
-
-    BufferGeometry applied_;
-    static constexpr size_t kBufferCount = 3;
-    std::array<std::unique_ptr<ShmBuffer>, kBufferCount> buffers_;
-
-    std::shared_ptr<host::ScreenSaverView> view_;
-    std::shared_ptr<LayerWindow> window_;
-    std::unique_ptr<qtbackend::FrameRenderer> renderer_;
-    qtbackend::ShownFrame onSurface_;  ///< what the compositor shows
-    qtbackend::FrameRateOverlay frameRate_;
-    uint64_t framesCommitted_ = 0;
-    QElapsedTimer sinceConfigure_;
-    QElapsedTimer sinceMade_;
 };
 
 }  // namespace waylandbackend

@@ -12,7 +12,8 @@ const wl_buffer_listener kBufferListener = {&ShmBuffer::handleRelease};
 
 }  // namespace
 
-std::unique_ptr<ShmBuffer> ShmBuffer::create(wl_shm* shm, int width, int height, double devicePixelRatio) {
+std::unique_ptr<ShmBuffer> ShmBuffer::create(wl_shm* shm, int width, int height, double devicePixelRatio,
+                                             ShmFormat format) {
     if (!shm || width < 1 || height < 1) return nullptr;
     const int stride = width * 4;
     const size_t size = static_cast<size_t>(stride) * static_cast<size_t>(height);
@@ -33,12 +34,14 @@ std::unique_ptr<ShmBuffer> ShmBuffer::create(wl_shm* shm, int width, int height,
     b->memory_ = memory;
     b->size_ = size;
     wl_shm_pool* pool = wl_shm_create_pool(shm, fd, static_cast<int32_t>(size));
-    b->buffer_ = wl_shm_pool_create_buffer(pool, 0, width, height, stride, WL_SHM_FORMAT_XRGB8888);
+    b->buffer_ = wl_shm_pool_create_buffer(
+        pool, 0, width, height, stride,
+        format == ShmFormat::Argb8888 ? WL_SHM_FORMAT_ARGB8888 : WL_SHM_FORMAT_XRGB8888);
     // The buffer keeps the pool's memory; neither the pool nor the descriptor is needed again.
     wl_shm_pool_destroy(pool);
     ::close(fd);
     wl_buffer_add_listener(b->buffer_, &kBufferListener, b.get());
-    // XRGB8888 in memory is the byte order of Qt's 32-bit formats; every pixel drawn is opaque.
+    // Both formats in memory are the byte order of Qt's 32-bit formats; every pixel drawn is opaque.
     b->image_ = QImage(static_cast<uchar*>(memory), width, height, stride, QImage::Format_ARGB32_Premultiplied);
     b->image_.setDevicePixelRatio(devicePixelRatio);
     b->image_.fill(Qt::black);

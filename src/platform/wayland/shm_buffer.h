@@ -14,11 +14,18 @@ struct wl_shm;
 
 namespace waylandbackend {
 
+/// How the compositor is told to read the pixels, which are opaque and laid out alike either way.
+enum class ShmFormat {
+    Xrgb8888,  ///< no alpha: a compositor that blends by format copies the pixels
+    Argb8888,  ///< with alpha (all opaque), for compositors that keep only such textures (Mutter)
+};
+
 class ShmBuffer {
 public:
-    /// A buffer of `width` × `height` pixels (XRGB8888) drawn at `devicePixelRatio`; none when the
-    /// memory or the buffer cannot be made.
-    static std::unique_ptr<ShmBuffer> create(wl_shm* shm, int width, int height, double devicePixelRatio);
+    /// A buffer of `width` × `height` pixels drawn at `devicePixelRatio`; none when the memory or
+    /// the buffer cannot be made.
+    static std::unique_ptr<ShmBuffer> create(wl_shm* shm, int width, int height, double devicePixelRatio,
+                                             ShmFormat format);
     ~ShmBuffer();
     ShmBuffer(const ShmBuffer&) = delete;
     ShmBuffer& operator=(const ShmBuffer&) = delete;

@@ -12,6 +12,7 @@
 #include "viewporter-client-protocol.h"
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
+#include "xdg-shell-client-protocol.h"
 
 namespace waylandbackend {
 namespace {
@@ -20,6 +21,7 @@ namespace {
 constexpr uint32_t kCompositorVersion = 4;  // damage_buffer
 constexpr uint32_t kShmVersion = 1;
 constexpr uint32_t kLayerShellVersion = 4;
+constexpr uint32_t kWmBaseVersion = 1;  // fullscreen toplevels need nothing newer
 constexpr uint32_t kXdgOutputVersion = 3;
 constexpr uint32_t kOutputVersion = 4;  // names
 constexpr uint32_t kSeatVersion = 7;
@@ -34,6 +36,12 @@ T* bind(wl_registry* registry, uint32_t name, const wl_interface* interface, uin
     if (bound) *bound = version;
     return static_cast<T*>(wl_registry_bind(registry, name, interface, version));
 }
+
+/// The compositor asks whether the client is alive: the answer goes out with the next flush,
+/// which follows every batch of events.
+void answerPing(void*, xdg_wm_base* base, uint32_t serial) { xdg_wm_base_pong(base, serial); }
+
+const xdg_wm_base_listener kWmBaseListener = {&answerPing};
 
 }  // namespace
 
@@ -70,6 +78,7 @@ WaylandConnection::~WaylandConnection() {
     if (globals_.fractionalScale) wp_fractional_scale_manager_v1_destroy(globals_.fractionalScale);
     if (globals_.viewporter) wp_viewporter_destroy(globals_.viewporter);
     if (globals_.xdgOutputManager) zxdg_output_manager_v1_destroy(globals_.xdgOutputManager);
+    if (globals_.wmBase) xdg_wm_base_destroy(globals_.wmBase);
     if (globals_.layerShell) {
         if (globals_.layerShellVersion >= ZWLR_LAYER_SHELL_V1_DESTROY_SINCE_VERSION)
             zwlr_layer_shell_v1_destroy(globals_.layerShell);
@@ -96,6 +105,9 @@ void WaylandConnection::handleGlobal(void* data, wl_registry* registry, uint32_t
     } else if (which == zwlr_layer_shell_v1_interface.name && !g.layerShell) {
         g.layerShell = bind<zwlr_layer_shell_v1>(registry, name, &zwlr_layer_shell_v1_interface, version,
                                                  kLayerShellVersion, &g.layerShellVersion);
+    } else if (which == xdg_wm_base_interface.name && !g.wmBase) {
+        g.wmBase = bind<xdg_wm_base>(registry, name, &xdg_wm_base_interface, version, kWmBaseVersion);
+        xdg_wm_base_add_listener(g.wmBase, &kWmBaseListener, c);
     } else if (which == zxdg_output_manager_v1_interface.name && !g.xdgOutputManager) {
         g.xdgOutputManager = bind<zxdg_output_manager_v1>(registry, name, &zxdg_output_manager_v1_interface, version,
                                                           kXdgOutputVersion, &g.xdgOutputVersion);
@@ -166,5 +178,9 @@ void WaylandConnection::flush() { pump_->flush(); }
 bool WaylandConnection::roundtrip(int timeoutMs) { return pump_->roundtrip(timeoutMs); }
 
 bool WaylandConnection::hasFailed() const { return pump_->hasFailed(); }
+
+void WaylandConnection::setReadOnlyWhenAsked(bool onlyWhenAsked) { pump_->setReadOnlyWhenAsked(onlyWhenAsked); }
+
+void WaylandConnection::readNow() { pump_->readNow(); }
 
 }  // namespace waylandbackend

@@ -1,5 +1,6 @@
 // The connection to the Wayland compositor: the display, the registry and the globals the
-// layer-shell backend binds, with the display's socket watched by Qt's event loop.
+// backend's surfaces need (layer-shell, or xdg-shell where there is none), with the display's
+// socket watched by Qt's event loop.
 //
 // Listeners only record what the compositor said; after each batch of events the connection
 // emits dispatched(), and its owner acts on what changed.
@@ -19,6 +20,7 @@ struct wl_registry;
 struct wl_compositor;
 struct wl_shm;
 struct zwlr_layer_shell_v1;
+struct xdg_wm_base;
 struct zxdg_output_manager_v1;
 struct wp_viewporter;
 struct wp_fractional_scale_manager_v1;
@@ -35,6 +37,7 @@ struct Globals {
     wl_shm* shm = nullptr;
     zwlr_layer_shell_v1* layerShell = nullptr;
     uint32_t layerShellVersion = 0;
+    xdg_wm_base* wmBase = nullptr;  ///< answered at once when it pings
     zxdg_output_manager_v1* xdgOutputManager = nullptr;
     uint32_t xdgOutputVersion = 0;
     wp_viewporter* viewporter = nullptr;
@@ -69,6 +72,10 @@ public:
     bool roundtrip(int timeoutMs);
     /// Whether the connection has failed; then it is never used again.
     bool hasFailed() const;
+    /// Whether events are read only at readNow() (see DisplayPump::setReadOnlyWhenAsked).
+    void setReadOnlyWhenAsked(bool onlyWhenAsked);
+    /// Reads and dispatches the events that have come, without waiting for more.
+    void readNow();
     /// The outputs removed since the last call (the objects, already unbound); the caller takes them.
     std::vector<std::unique_ptr<WaylandOutput>> takeRemovedOutputs();
 

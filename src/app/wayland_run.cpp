@@ -1,7 +1,7 @@
-// The screen saver on a Wayland compositor that offers layer-shell: a surface of our own on every
-// output, above everything until input, SIGTERM or SIGINT stops it; or, with --background, on the
-// background layer until SIGTERM or the end of the connection. Qt draws the frames and runs the
-// event loop; it makes no window.
+// The screen saver on a Wayland compositor through surfaces of our own: a layer surface or a
+// fullscreen toplevel on every output, above everything until input, SIGTERM or SIGINT stops it;
+// or, with --background, on the background layer until SIGTERM or the end of the connection. Qt
+// draws the frames and runs the event loop; it makes no window.
 #include <QCoreApplication>
 #include <QTimer>
 #include <csignal>
@@ -16,17 +16,19 @@
 #include "app/view_trace.h"
 #include "module/view/tavrin_screensaver_view.h"
 #include "platform/qt/qt_host.h"
-#include "platform/wayland/layer_shell_session.h"
 #include "platform/wayland/wayland_connection.h"
+#include "platform/wayland/wayland_session.h"
 
 namespace app {
 
-int runLayerShell(const CommandLine& commandLine, qtbackend::QtHost& host,
-                  std::unique_ptr<waylandbackend::WaylandConnection> connection) {
+int runWaylandSurfaces(const CommandLine& commandLine, qtbackend::QtHost& host,
+                       std::unique_ptr<waylandbackend::WaylandConnection> connection,
+                       waylandbackend::SurfaceKind kind) {
     LiveTrace trace;
     if (!commandLine.traceFile.empty() && !openLiveTrace(commandLine.traceFile, trace)) return 1;
 
-    waylandbackend::LayerShellOptions options;
+    waylandbackend::SessionOptions options;
+    options.kind = kind;
     options.showFrameRate = commandLine.showFrameRate;
     options.onlyOutput = commandLine.output;
     if (commandLine.mode == Mode::Background) {
@@ -37,11 +39,11 @@ int runLayerShell(const CommandLine& commandLine, qtbackend::QtHost& host,
         const char* named = std::getenv("SWAYLOCK_PLUGIN_OUTPUT_NAME");
         if (options.onlyOutput.empty() && named && *named) options.onlyOutput = named;
     }
-    waylandbackend::LayerShellSession session(host, *connection, options, [](const host::CGRect& frame) {
+    waylandbackend::WaylandSession session(host, *connection, options, [](const host::CGRect& frame) {
         return tavrin::Tavrin_ScreenSaverView::create(frame, false);
     });
     // Views are numbered in the order they are made, as in the full-screen run of the Qt backend.
-    QObject::connect(&session, &waylandbackend::LayerShellSession::viewStepped,
+    QObject::connect(&session, &waylandbackend::WaylandSession::viewStepped,
                      [&trace, &host](const host::ScreenSaverView* view, int number) {
                          writeTraceLine(trace, host, view, number);
                      });
@@ -60,11 +62,11 @@ int runLayerShell(const CommandLine& commandLine, qtbackend::QtHost& host,
         host.logLine(host::LogLevel::Error, "cannot watch for SIGTERM and SIGINT; they end the program at once");
     else
         startFrameRate(commandLine.halfRate, host, stopSignals);
-    QObject::connect(&session, &waylandbackend::LayerShellSession::stopped, [&safetyNet] {
+    QObject::connect(&session, &waylandbackend::WaylandSession::stopped, [&safetyNet] {
         safetyNet.arm();
         QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
     });
-    QObject::connect(&session, &waylandbackend::LayerShellSession::ended, [&host](int status, const QString& why) {
+    QObject::connect(&session, &waylandbackend::WaylandSession::ended, [&host](int status, const QString& why) {
         const std::string line = why.toStdString();
         host.logLine(status == 0 ? host::LogLevel::Default : host::LogLevel::Error, line);
         std::fprintf(stderr, "tavrin: %s\n", line.c_str());

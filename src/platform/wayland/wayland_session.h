@@ -1,8 +1,10 @@
-// The screen saver on a Wayland compositor through layer-shell surfaces of its own: one surface
-// and one view per output, the outputs followed as they come, go and move, the views stepped on
-// the 1/30 s grid, and input that stops the run. The host's displays are the outputs, in the
-// order the compositor announced them, placed in the host's global space as the Qt backend
-// places Qt's screens.
+// The screen saver on a Wayland compositor through surfaces of its own: one surface and one view
+// per output (layer surfaces, or fullscreen toplevels where the compositor has no layer-shell),
+// the outputs followed as they come, go and move, the views stepped on the 1/30 s grid, and
+// input that stops the run. Both kinds of surface are configured, stepped and drawn by the same
+// code here; only their making differs. The host's displays are the outputs, in the order the
+// compositor announced them, placed in the host's global space as the Qt backend places Qt's
+// screens.
 #pragma once
 
 #include <QElapsedTimer>
@@ -17,6 +19,7 @@
 #include "host/services.h"
 #include "platform/qt/qt_saver_session.h"
 #include "platform/wayland/layer_surface.h"
+#include "platform/wayland/output_surface.h"
 
 namespace qtbackend {
 class QtHost;
@@ -39,23 +42,33 @@ private:
     std::vector<std::shared_ptr<host::Screen>> list_;
 };
 
-struct LayerShellOptions {
-    SurfaceRole role;
+/// The role the compositor knows the surfaces by.
+enum class SurfaceKind {
+    Layer,     ///< zwlr_layer_shell_v1 surfaces, in `role`
+    Toplevel,  ///< fullscreen xdg_toplevels
+};
+
+struct SessionOptions {
+    SurfaceKind kind = SurfaceKind::Layer;
+    SurfaceRole role;  ///< of layer surfaces
     bool stopOnInput = true;     ///< a key, button, touch or pointer movement stops the run
     std::string onlyOutput;      ///< draw on the output of this name only; empty: on every output
     bool showFrameRate = false;  ///< --fps
 };
 
-class LayerShellSession : public QObject {
+class WaylandSession : public QObject {
     Q_OBJECT
 public:
     /// Pointer travel, in points from where it was first seen, that counts as movement rather
     /// than jitter of the device (the same as on X).
     static constexpr double kPointerJitter = qtbackend::ScreenSaverSession::kPointerJitter;
+    /// Longest tick interval (s) at which the display is read at the ticks only (see
+    /// updateReading): a frame's time, or two at half rate; input then waits at most that long.
+    static constexpr double kReadAtStepsInterval = 0.07;
 
-    LayerShellSession(qtbackend::QtHost& host, WaylandConnection& connection, LayerShellOptions options,
-                      qtbackend::ViewFactory factory, QObject* parent = nullptr);
-    ~LayerShellSession() override;
+    WaylandSession(qtbackend::QtHost& host, WaylandConnection& connection, SessionOptions options,
+                   qtbackend::ViewFactory factory, QObject* parent = nullptr);
+    ~WaylandSession() override;
 
     /// Checks that the compositor offers what the surfaces need, makes the host's displays the
     /// outputs and starts following them. False, with the reason in `error`, when it cannot run.
@@ -67,7 +80,7 @@ public:
 
     WaylandScreenList& screens() { return screens_; }
     /// The surfaces with a view, in the order they were made.
-    std::vector<const LayerSurface*> surfaces() const;
+    std::vector<const OutputSurface*> surfaces() const;
 
 signals:
     /// A view was made for an output's surface; `number` counts views in the order they are made.
@@ -80,18 +93,32 @@ signals:
 
 private:
     struct Entry {
-        std::unique_ptr<LayerSurface> surface;
-        int number = -1;  ///< of its view, -1 before it has one
+        std::unique_ptr<OutputSurface> surface;
+        int number = -1;                   ///< of its view, -1 before it has one
         bool firstFrameLogged = false;
-        BufferGeometry loggedGeometry;  ///< the buffers' geometry last logged
+        bool committedAtStep = false;      ///< a frame went out at the last step (or after it, owed)
+        bool owed = false;                 ///< the last step's frame waits for the callback of the one before
+        bool fullscreen = true;            ///< as of its last configure
+        wl_output* strayLogged = nullptr;  ///< the other output it was last said to be on
+        BufferGeometry loggedGeometry;     ///< the buffers' geometry last logged
     };
 
     void afterDispatch();
     void followOutputs();
     void handleConfigures();
     void handleInput();
+    /// Says once where a surface is not what a screen saver needs: not full screen, or shown on
+    /// another output than its own.
+    void checkPlacement(Entry& entry, bool fullscreen);
+    /// The output the surface was last seen on: its own, or another the compositor put it on.
+    const WaylandOutput& shownOn(const OutputSurface& surface) const;
     void frameTick();
     void scheduleNextFrame();
+    /// Draws the frames owed (see frameTick) whose surfaces have shown their last one since.
+    void drawOwedFrames();
+    /// Reads the display at the steps only while they come often and no frame is owed, else as
+    /// events come.
+    void updateReading();
     void drawFrame(Entry& entry, bool force);
     void retire(std::vector<Entry>::iterator it, const std::string& why);
     /// Logs the frames the entry's surface committed over its own lifetime.
@@ -102,7 +129,7 @@ private:
 
     qtbackend::QtHost& host_;
     WaylandConnection& connection_;
-    LayerShellOptions options_;
+    SessionOptions options_;
     qtbackend::ViewFactory factory_;
     WaylandScreenList screens_;
     std::vector<Entry> entries_;
@@ -118,6 +145,7 @@ private:
     bool anyClosedByCompositor_ = false;
     bool missingOutputLogged_ = false;
     QTimer frameTimer_;
+    bool readAtSteps_ = false;  ///< the views are stepped often enough to read the display then
     qtbackend::FrameGrid grid_;
     std::optional<std::pair<double, double>> firstPointer_;  ///< global, points
 };

@@ -1,9 +1,10 @@
-#include "platform/wayland/layer_shell_session.h"
+#include "platform/wayland/wayland_session.h"
 
 #include <QRect>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "host/host.h"
 #include "platform/qt/qt_host.h"
@@ -11,6 +12,7 @@
 #include "platform/wayland/wayland_connection.h"
 #include "platform/wayland/wayland_output.h"
 #include "platform/wayland/wayland_seat.h"
+#include "platform/wayland/xdg_toplevel_surface.h"
 
 namespace waylandbackend {
 namespace {
@@ -37,31 +39,33 @@ void WaylandScreenList::refresh(const std::vector<std::unique_ptr<WaylandOutput>
     }
 }
 
-LayerShellSession::LayerShellSession(qtbackend::QtHost& host, WaylandConnection& connection,
-                                     LayerShellOptions options, qtbackend::ViewFactory factory, QObject* parent)
+WaylandSession::WaylandSession(qtbackend::QtHost& host, WaylandConnection& connection, SessionOptions options,
+                               qtbackend::ViewFactory factory, QObject* parent)
     : QObject(parent), host_(host), connection_(connection), options_(std::move(options)), factory_(std::move(factory)) {
     frameTimer_.setSingleShot(true);
     frameTimer_.setTimerType(Qt::PreciseTimer);
-    connect(&frameTimer_, &QTimer::timeout, this, &LayerShellSession::frameTick);
+    connect(&frameTimer_, &QTimer::timeout, this, &WaylandSession::frameTick);
 }
 
-LayerShellSession::~LayerShellSession() {
+WaylandSession::~WaylandSession() {
     entries_.clear();
     if (started_ && &host_.host() == &host::currentHost() && host_.host().screens == &screens_)
         host_.host().screens = &host_.screens();
 }
 
-bool LayerShellSession::start(std::string* error) {
+bool WaylandSession::start(std::string* error) {
     const Globals& g = connection_.globals();
-    if (!g.compositor || !g.shm || !g.layerShell) {
-        *error = !g.layerShell ? "the Wayland compositor offers no layer-shell (zwlr_layer_shell_v1)"
-                               : "the Wayland compositor offers no wl_compositor or wl_shm";
+    const bool layers = options_.kind == SurfaceKind::Layer;
+    if (!g.compositor || !g.shm || (layers ? !g.layerShell : !g.wmBase)) {
+        *error = layers && !g.layerShell ? "the Wayland compositor offers no layer-shell (zwlr_layer_shell_v1)"
+                 : !layers && !g.wmBase  ? "the Wayland compositor offers no xdg-shell (xdg_wm_base)"
+                                         : "the Wayland compositor offers no wl_compositor or wl_shm";
         return false;
     }
     started_ = true;
     // The views' displays are the outputs, not the screens of Qt's platform (offscreen here).
     host_.host().screens = &screens_;
-    connect(&connection_, &WaylandConnection::dispatched, this, &LayerShellSession::afterDispatch);
+    connect(&connection_, &WaylandConnection::dispatched, this, &WaylandSession::afterDispatch);
     connect(&connection_, &WaylandConnection::failed, this,
             [this](const QString& message, bool protocolError) { emit ended(protocolError ? 1 : 0, message); });
     // Without input to stop on, no seat is followed (a lock screen's background may have none).
@@ -72,30 +76,32 @@ bool LayerShellSession::start(std::string* error) {
     return true;
 }
 
-std::vector<const LayerSurface*> LayerShellSession::surfaces() const {
-    std::vector<const LayerSurface*> result;
+std::vector<const OutputSurface*> WaylandSession::surfaces() const {
+    std::vector<const OutputSurface*> result;
     for (const Entry& e : entries_)
         if (e.surface->view()) result.push_back(e.surface.get());
     return result;
 }
 
-void LayerShellSession::logLine(const std::string& line) { host_.logLine(host::LogLevel::Default, line); }
+void WaylandSession::logLine(const std::string& line) { host_.logLine(host::LogLevel::Default, line); }
 
-bool LayerShellSession::wantsOutput(const WaylandOutput& output) const {
+bool WaylandSession::wantsOutput(const WaylandOutput& output) const {
     if (std::find(refused_.begin(), refused_.end(), &output) != refused_.end()) return false;
     if (std::find(refusedSize_.begin(), refusedSize_.end(), &output) != refusedSize_.end()) return false;
     return options_.onlyOutput.empty() || output.description().name == options_.onlyOutput;
 }
 
-void LayerShellSession::afterDispatch() {
+void WaylandSession::afterDispatch() {
     if (stopped_ || closedByCompositor_ || connection_.hasFailed()) return;
     followOutputs();
     handleConfigures();
     handleInput();
+    drawOwedFrames();
     connection_.flush();
+    updateReading();
 }
 
-void LayerShellSession::followOutputs() {
+void WaylandSession::followOutputs() {
     bool changed = false;
     // Outputs that went away: their surfaces first, while the outputs still exist.
     std::vector<std::unique_ptr<WaylandOutput>> removed = connection_.takeRemovedOutputs();
@@ -117,9 +123,12 @@ void LayerShellSession::followOutputs() {
         const bool hasSurface = std::any_of(entries_.begin(), entries_.end(),
                                             [&](const Entry& e) { return &e.surface->output() == output.get(); });
         if (hasSurface || !wantsOutput(*output)) continue;
-        logLine(describe(*output) + ": a layer surface");
         Entry entry;
-        entry.surface = std::make_unique<LayerSurface>(connection_, *output, options_.role);
+        if (options_.kind == SurfaceKind::Layer)
+            entry.surface = std::make_unique<LayerSurface>(connection_, *output, options_.role);
+        else
+            entry.surface = std::make_unique<XdgToplevelSurface>(connection_, *output);
+        logLine(describe(*output) + ": " + entry.surface->kind());
         entries_.push_back(std::move(entry));
         changed = true;
     }
@@ -133,9 +142,15 @@ void LayerShellSession::followOutputs() {
     }
 }
 
-void LayerShellSession::handleConfigures() {
+void WaylandSession::handleConfigures() {
     for (auto it = entries_.begin(); it != entries_.end();) {
-        LayerSurface& surface = *it->surface;
+        OutputSurface& surface = *it->surface;
+        if (surface.isCloseRequested()) {
+            // Asked to close the window, as the user would by input: the run stops.
+            stop(QStringLiteral("the compositor closed the window on ") +
+                 QString::fromStdString(describe(surface.output())));
+            return;
+        }
         if (surface.isClosed()) {
             refused_.push_back(&surface.output());
             anyClosedByCompositor_ = true;
@@ -144,24 +159,35 @@ void LayerShellSession::handleConfigures() {
             continue;
         }
         if (surface.hasPendingConfigure()) {
-            const uint32_t askedWidth = surface.pendingWidth(), askedHeight = surface.pendingHeight();
+            const OutputDescription& d = surface.output().description();
+            // A side the compositor leaves to the client is the output's, as full screen would be.
+            const auto asked = [&](uint32_t sent, int32_t outputSide) {
+                return sent == 0 && surface.leavesSizeToClient() ? static_cast<uint32_t>(outputSide) : sent;
+            };
+            const uint32_t askedWidth = asked(surface.pendingWidth(), d.width);
+            const uint32_t askedHeight = asked(surface.pendingHeight(), d.height);
             // A side beyond int32 is as absurd as any other too large: refused as such, and the
             // log names the size as the compositor sent it.
-            const auto side = [](uint32_t asked) {
-                return static_cast<int32_t>(std::min<uint32_t>(asked, kMaxSurfaceSide + 1));
+            const auto side = [](uint32_t sent) {
+                return static_cast<int32_t>(std::min<uint32_t>(sent, kMaxSurfaceSide + 1));
             };
             const int32_t w = side(askedWidth), h = side(askedHeight);
             if (surface.geometryFor(w, h).width <= 0) {
                 refusedSize_.push_back(&surface.output());
                 retire(it, describe(surface.output()) + " refused: the compositor asked for a surface of " +
-                               std::to_string(askedWidth) + "x" + std::to_string(askedHeight) +
+                               std::to_string(surface.pendingWidth()) + "x" + std::to_string(surface.pendingHeight()) +
                                ", which cannot be drawn (at most " +
                                std::to_string(kMaxSurfaceSide) + " pixels a side)");
                 it = entries_.begin();
                 continue;
             }
+            if (askedWidth != surface.pendingWidth() || askedHeight != surface.pendingHeight())
+                logLine(describe(surface.output()) + ": the compositor leaves the size to the program; " +
+                        std::to_string(w) + "x" + std::to_string(h) + ", the output's");
+            const bool fullscreen = surface.pendingIsFullscreen();
             const bool resized = surface.width() != w || surface.height() != h;
-            surface.acceptConfigure();
+            surface.acceptConfigure(w, h);
+            checkPlacement(*it, fullscreen);
             if (!surface.view()) {
                 std::shared_ptr<host::ScreenSaverView> view = factory_(host::NSMakeRect(0, 0, w, h));
                 if (view) {
@@ -175,6 +201,8 @@ void LayerShellSession::handleConfigures() {
             }
             // A frame of the configured size goes out now, not at the next tick.
             drawFrame(*it, true);
+        } else {
+            checkPlacement(*it, it->fullscreen);
         }
         ++it;
     }
@@ -186,7 +214,35 @@ void LayerShellSession::handleConfigures() {
     }
 }
 
-void LayerShellSession::handleInput() {
+void WaylandSession::checkPlacement(Entry& entry, bool fullscreen) {
+    OutputSurface& surface = *entry.surface;
+    // Each time the compositor takes the surface away from where it should be, it is logged and
+    // asked once to put it back; a compositor that will not is left to show it where it likes.
+    if (fullscreen != entry.fullscreen) {
+        entry.fullscreen = fullscreen;
+        logLine(describe(surface.output()) + (fullscreen ? ": full screen again" : ": the compositor did not make " +
+                                                                                        std::string(surface.kind()) +
+                                                                                        " full screen"));
+        if (!fullscreen) surface.askToCoverOutput();
+    }
+    wl_output* stray = surface.strayOutput();
+    if (stray == entry.strayLogged) return;
+    entry.strayLogged = stray;
+    if (!stray) return;
+    const WaylandOutput& other = shownOn(surface);
+    logLine(describe(surface.output()) + ": " + surface.kind() + " made for it shows on " +
+            (&other != &surface.output() ? describe(other) : std::string("another output")));
+    surface.askToCoverOutput();
+}
+
+const WaylandOutput& WaylandSession::shownOn(const OutputSurface& surface) const {
+    if (wl_output* stray = surface.strayOutput())
+        for (const auto& output : connection_.outputs())
+            if (output->output() == stray && output->isReady()) return *output;
+    return surface.output();
+}
+
+void WaylandSession::handleInput() {
     for (const auto& seat : connection_.seats()) {
         InputRecord& record = seat->record();
         const char* reason = std::exchange(record.stopReason, nullptr);
@@ -200,8 +256,9 @@ void LayerShellSession::handleInput() {
         const auto it = std::find_if(entries_.begin(), entries_.end(),
                                      [&](const Entry& e) { return e.surface->surface() == record.pointerSurface; });
         if (it == entries_.end()) continue;
-        // The layout's coordinates: the output's logical position plus the point on its surface.
-        const OutputDescription& d = it->surface->output().description();
+        // The layout's coordinates: the logical position of the output the surface is on (which
+        // a compositor may change without a word to the program) plus the point on the surface.
+        const OutputDescription& d = shownOn(*it->surface).description();
         const double x = d.x + record.pointerX, y = d.y + record.pointerY;
         if (!firstPointer_) {
             firstPointer_.emplace(x, y);
@@ -214,7 +271,7 @@ void LayerShellSession::handleInput() {
     }
 }
 
-void LayerShellSession::scheduleNextFrame() {
+void WaylandSession::scheduleNextFrame() {
     double interval = 1.0 / 30.0;
     bool anyOnScreen = false;
     bool found = false;
@@ -226,10 +283,30 @@ void LayerShellSession::scheduleNextFrame() {
         anyOnScreen = anyOnScreen || (view->window() && view->window()->isVisible());
     }
     // One timer steps every view: it slows down only when none of them is on screen.
-    frameTimer_.start(grid_.nextDelayMs(host_.framePacing().tickInterval(interval, anyOnScreen || !found)));
+    const double tick = host_.framePacing().tickInterval(interval, anyOnScreen || !found);
+    readAtSteps_ = tick <= kReadAtStepsInterval;
+    frameTimer_.start(grid_.nextDelayMs(tick));
 }
 
-void LayerShellSession::frameTick() {
+void WaylandSession::updateReading() {
+    // While the views are stepped often, the display is read at each step rather than whenever it
+    // has something: its events (frame callbacks, buffers given back, input) then cost no wake-up
+    // of their own and wait at most one step. A frame owed waits for its callback, not a step.
+    const bool owed = std::any_of(entries_.begin(), entries_.end(), [](const Entry& e) { return e.owed; });
+    connection_.setReadOnlyWhenAsked(readAtSteps_ && !owed && !stopped_);
+}
+
+void WaylandSession::drawOwedFrames() {
+    for (Entry& e : entries_) {
+        if (!e.owed || !e.surface->isReadyForFrame()) continue;
+        e.owed = false;
+        drawFrame(e, false);
+        e.committedAtStep = !e.surface->isReadyForFrame();
+    }
+}
+
+void WaylandSession::frameTick() {
+    connection_.readNow();
     if (stopped_ || closedByCompositor_ || connection_.hasFailed()) return;
     for (Entry& e : entries_) {
         host::ScreenSaverView* view = e.surface->view();
@@ -240,16 +317,25 @@ void LayerShellSession::frameTick() {
             emit viewStepped(view, e.number);
             if (stopped_) return;
         }
-        // An output the compositor does not repaint returns no frame callback: nothing is drawn
-        // there until it does.
-        if (view->needsDisplay() && e.surface->isReadyForFrame()) drawFrame(e, false);
+        const bool answerDue = std::exchange(e.committedAtStep, false);
+        if (!view->needsDisplay()) continue;
+        if (e.surface->isReadyForFrame()) {
+            drawFrame(e, false);
+            e.committedAtStep = !e.surface->isReadyForFrame();
+        } else {
+            // The frame of the last step is not shown yet: this one follows as soon as it is,
+            // rather than a step later. An output that does not answer within a step is not being
+            // repainted: nothing is drawn there until it answers, at a step.
+            e.owed = answerDue;
+        }
     }
     connection_.flush();
     scheduleNextFrame();
+    updateReading();
 }
 
-void LayerShellSession::drawFrame(Entry& entry, bool force) {
-    LayerSurface& surface = *entry.surface;
+void WaylandSession::drawFrame(Entry& entry, bool force) {
+    OutputSurface& surface = *entry.surface;
     if (!surface.view() || (!force && !surface.isReadyForFrame())) return;
     surface.drawFrame(options_.showFrameRate);
     if (!surface.isMapped()) return;
@@ -273,8 +359,8 @@ void LayerShellSession::drawFrame(Entry& entry, bool force) {
     entry.loggedGeometry = g;
 }
 
-void LayerShellSession::logFramesCommitted(const Entry& entry) {
-    const LayerSurface& surface = *entry.surface;
+void WaylandSession::logFramesCommitted(const Entry& entry) {
+    const OutputSurface& surface = *entry.surface;
     // Counted from the surface's making, not the session's start: an output plugged in later, or
     // unplugged early, reports the rate it was drawn at while it was there.
     const double seconds = static_cast<double>(surface.aliveMs()) / 1000.0;
@@ -286,7 +372,7 @@ void LayerShellSession::logFramesCommitted(const Entry& entry) {
     logLine(describe(surface.output()) + ": " + text);
 }
 
-void LayerShellSession::retire(std::vector<Entry>::iterator it, const std::string& why) {
+void WaylandSession::retire(std::vector<Entry>::iterator it, const std::string& why) {
     logLine(why);
     // A surface that had a view says what it drew before it goes; the stop never sees it.
     if (it->surface->view()) logFramesCommitted(*it);
@@ -295,16 +381,21 @@ void LayerShellSession::retire(std::vector<Entry>::iterator it, const std::strin
     entries_.erase(it);
 }
 
-void LayerShellSession::displaysChanged() {
+void WaylandSession::displaysChanged() {
+    // Outputs that come, go or move may carry the pointer along in the layout without any
+    // movement of the user's: it is measured afresh from its next position.
+    firstPointer_.reset();
     screens_.refresh(connection_.outputs());
     host_.defaultCenter().postNotificationName(host::NSApplicationDidChangeScreenParametersNotification, nullptr,
                                                nullptr);
 }
 
-void LayerShellSession::stop(const QString& reason) {
+void WaylandSession::stop(const QString& reason) {
     if (stopped_) return;
     stopped_ = true;
     frameTimer_.stop();
+    // Nothing steps any more: whatever still comes is read as it comes.
+    updateReading();
     logLine("stopping the screen saver: " + reason.toStdString());
     for (Entry& e : entries_) {
         logFramesCommitted(e);
