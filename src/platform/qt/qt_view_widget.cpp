@@ -257,11 +257,23 @@ void ViewWidget::resizeEvent(QResizeEvent*) {
     view_->setFrameSize({static_cast<double>(width()), static_cast<double>(height())});
 }
 
+bool ViewWidget::eventFilter(QObject* watched, QEvent* event) {
+    // A window that comes on screen while its view waits off screen is stepped at once: the
+    // first frame it shows does not wait for the off-screen second to end.
+    if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed() &&
+        frameTimer_.isActive() && frameTimer_.remainingTime() > kWakeWithinMs) {
+        grid_.restart();
+        frameTimer_.start(0);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void ViewWidget::showEvent(QShowEvent*) {
     invalidateFrame();
     if (!watchingWindowHandle_ && windowHandle()) {
         watchingWindowHandle_ = true;
         connect(windowHandle(), &QWindow::screenChanged, this, [this] { checkBackingProperties(); });
+        windowHandle()->installEventFilter(this);
     }
     checkBackingProperties();
 }

@@ -117,6 +117,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -124,6 +125,10 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
+    /// A window that comes on screen while the next frame is farther away than this (ms) is
+    /// stepped at once.
+    static constexpr int kWakeWithinMs = 100;
+
     void frameTick();
     void scheduleNextFrame();
     /// The widget's size in device pixels at `dpr`.

@@ -199,8 +199,10 @@ void WaylandSession::handleConfigures() {
             } else if (resized) {
                 surface.view()->setFrameSize({static_cast<double>(w), static_cast<double>(h)});
             }
-            // A frame of the configured size goes out now, not at the next tick.
+            // A frame of the configured size goes out now, not at the next tick, and the steps
+            // come at the view's rate from now on, not after an off-screen wait.
             drawFrame(*it, true);
+            wakeFrames();
         } else {
             checkPlacement(*it, it->fullscreen);
         }
@@ -269,6 +271,12 @@ void WaylandSession::handleInput() {
             return;
         }
     }
+}
+
+void WaylandSession::wakeFrames() {
+    if (stopped_ || !frameTimer_.isActive() || frameTimer_.remainingTime() <= kWakeWithinMs) return;
+    grid_.restart();
+    frameTimer_.start(0);
 }
 
 void WaylandSession::scheduleNextFrame() {

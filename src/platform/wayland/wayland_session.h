@@ -65,6 +65,9 @@ public:
     /// Longest tick interval (s) at which the display is read at the ticks only (see
     /// updateReading): a frame's time, or two at half rate; input then waits at most that long.
     static constexpr double kReadAtStepsInterval = 0.07;
+    /// A surface that comes on screen while the next tick is farther away than this (ms) is
+    /// stepped at once.
+    static constexpr int kWakeWithinMs = 100;
 
     WaylandSession(qtbackend::QtHost& host, WaylandConnection& connection, SessionOptions options,
                    qtbackend::ViewFactory factory, QObject* parent = nullptr);
@@ -114,6 +117,8 @@ private:
     const WaylandOutput& shownOn(const OutputSurface& surface) const;
     void frameTick();
     void scheduleNextFrame();
+    /// Brings the next tick forward when the views were waiting off screen.
+    void wakeFrames();
     /// Draws the frames owed (see frameTick) whose surfaces have shown their last one since.
     void drawOwedFrames();
     /// Reads the display at the steps only while they come often and no frame is owed, else as
