@@ -60,10 +60,6 @@
         <translation>unerwartetes Argument %1</translation>
     </message>
     <message>
-        <source>choose one of &apos;--window&apos;, &apos;--root&apos; (or &apos;--window-id&apos;), &apos;--render&apos;, &apos;--show-settings&apos;, &apos;--settings&apos;, &apos;--background&apos; and &apos;--idle-watch&apos;</source>
-        <translation>nur eine der Optionen &apos;--window&apos;, &apos;--root&apos; (oder &apos;--window-id&apos;), &apos;--render&apos;, &apos;--show-settings&apos;, &apos;--settings&apos;, &apos;--background&apos; und &apos;--idle-watch&apos; ist möglich</translation>
-    </message>
-    <message>
         <source>&apos;--after&apos; goes with &apos;--idle-watch&apos;</source>
         <translation>&apos;--after&apos; gehört zu &apos;--idle-watch&apos;</translation>
     </message>
@@ -86,14 +82,6 @@
     <message>
         <source>&apos;--render&apos; needs &apos;--frames N&apos;</source>
         <translation>&apos;--render&apos; braucht &apos;--frames N&apos;</translation>
-    </message>
-    <message>
-        <source>&apos;--layer-shell&apos; and &apos;--no-layer-shell&apos; choose how the full-screen saver is shown on Wayland; they go with no other mode</source>
-        <translation>&apos;--layer-shell&apos; und &apos;--no-layer-shell&apos; wählen, wie der Vollbild-Bildschirmschoner unter Wayland gezeigt wird; sie passen zu keiner anderen Betriebsart</translation>
-    </message>
-    <message>
-        <source>&apos;--output&apos; names a Wayland output for layer-shell surfaces: it goes with the full-screen saver or &apos;--background&apos;</source>
-        <translation>&apos;--output&apos; nennt einen Wayland-Ausgang für Layer-Shell-Flächen: es gehört zum Vollbild-Bildschirmschoner oder zu &apos;--background&apos;</translation>
     </message>
     <message>
         <source>give either &apos;--size&apos; or &apos;--screens&apos;, not both</source>
@@ -191,22 +179,8 @@ an &apos;s&apos; (--after 5, --after 30s)</source>
 oder Sekunden mit einem &apos;s&apos; (--after 5, --after 30s)</translation>
     </message>
     <message>
-        <source>On Wayland, full screen uses layer-shell surfaces where the compositor offers them
-(sway, Hyprland, KDE Plasma...), else full-screen windows:</source>
-        <translation>Unter Wayland nutzt das Vollbild Layer-Shell-Flächen, wo der Compositor sie
-bietet (sway, Hyprland, KDE Plasma...), sonst Vollbildfenster:</translation>
-    </message>
-    <message>
         <source>layer-shell surfaces, or fail (status 1) without them</source>
         <translation>Layer-Shell-Flächen, ohne sie ein Fehler (Status 1)</translation>
-    </message>
-    <message>
-        <source>full-screen windows through Qt</source>
-        <translation>Vollbildfenster über Qt</translation>
-    </message>
-    <message>
-        <source>draw on the output NAME only (layer-shell surfaces)</source>
-        <translation>nur auf dem Ausgang NAME zeichnen (Layer-Shell-Flächen)</translation>
     </message>
     <message>
         <source>draw on the background layer of every output until SIGTERM
@@ -317,10 +291,6 @@ Befehlszeile. Jede lange Option lässt sich auch mit nur einem Strich schreiben
         <translation>%1; &apos;--background&apos; zeichnet nur auf Layer-Shell-Flächen</translation>
     </message>
     <message>
-        <source>%1; without &apos;--layer-shell&apos; full-screen windows are used instead</source>
-        <translation>%1; ohne &apos;--layer-shell&apos; werden stattdessen Vollbildfenster genutzt</translation>
-    </message>
-    <message>
         <source>Try &apos;tavrin --help&apos; for more information.</source>
         <translation>&apos;tavrin --help&apos; gibt weitere Auskunft.</translation>
     </message>
@@ -335,6 +305,207 @@ Befehlszeile. Jede lange Option lässt sich auch mit nur einem Strich schreiben
     <message>
         <source>no display available: neither DISPLAY nor WAYLAND_DISPLAY is set (use --render DIR --frames N to draw without one)</source>
         <translation>kein Bildschirm verfügbar: weder DISPLAY noch WAYLAND_DISPLAY ist gesetzt (mit --render DIR --frames N wird ohne Bildschirm gezeichnet)</translation>
+    </message>
+    <message>
+        <source>choose one of &apos;--window&apos;, &apos;--root&apos; (or &apos;--window-id&apos;), &apos;--render&apos;, &apos;--show-settings&apos;, &apos;--settings&apos;, &apos;--background&apos;, &apos;--idle-watch&apos; and &apos;--idle-status&apos;</source>
+        <translation>wählen Sie eines von &apos;--window&apos;, &apos;--root&apos; (oder &apos;--window-id&apos;), &apos;--render&apos;, &apos;--show-settings&apos;, &apos;--settings&apos;, &apos;--background&apos;, &apos;--idle-watch&apos; und &apos;--idle-status&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;--idle-status&apos; takes no other option but &apos;--log-stderr&apos;</source>
+        <translation>&apos;--idle-status&apos; nimmt außer &apos;--log-stderr&apos; keine weitere Option</translation>
+    </message>
+    <message>
+        <source>&apos;--half-rate&apos; goes with a mode that draws on a display: the full-screen saver, &apos;--window&apos;, &apos;--root&apos; or &apos;--window-id&apos;, &apos;--background&apos;</source>
+        <translation>&apos;--half-rate&apos; gehört zu einem Modus, der auf einem Bildschirm zeichnet: dem Vollbild-Bildschirmschoner, &apos;--window&apos;, &apos;--root&apos; oder &apos;--window-id&apos;, &apos;--background&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;--layer-shell&apos;, &apos;--no-layer-shell&apos; and &apos;--no-own-wayland&apos; choose how the full-screen saver is shown on Wayland; they go with no other mode</source>
+        <translation>&apos;--layer-shell&apos;, &apos;--no-layer-shell&apos; und &apos;--no-own-wayland&apos; wählen, wie der Vollbild-Bildschirmschoner unter Wayland gezeigt wird; sie gehören zu keinem anderen Modus</translation>
+    </message>
+    <message>
+        <source>&apos;--output&apos; names a Wayland output for surfaces of our own: it goes with the full-screen saver or &apos;--background&apos;, not with &apos;--no-own-wayland&apos;</source>
+        <translation>&apos;--output&apos; nennt einen Wayland-Ausgang für eigene Flächen: es gehört zum Vollbild-Bildschirmschoner oder zu &apos;--background&apos;, nicht zu &apos;--no-own-wayland&apos;</translation>
+    </message>
+    <message>
+        <source>say whether an idle watcher runs in this session, when the
+desktop blanks, locks and sleeps, and what keeps the screen
+saver away now (exit status 3 when no watcher runs)</source>
+        <translation>sagen, ob in dieser Sitzung ein Leerlaufwächter läuft,
+wann die Arbeitsumgebung abschaltet, sperrt und
+schläft, und was den Bildschirmschoner gerade
+fernhält (Status 3, wenn kein Wächter läuft)</translation>
+    </message>
+    <message>
+        <source>On Wayland, full screen uses layer-shell surfaces where the compositor offers them
+(sway, Hyprland, KDE Plasma...), else fullscreen windows of its own (GNOME, weston):</source>
+        <translation>Unter Wayland nutzt das Vollbild Layer-Shell-Flächen, wo der Compositor sie
+bietet (sway, Hyprland, KDE Plasma...), sonst eigene Vollbildfenster
+(GNOME, weston):</translation>
+    </message>
+    <message>
+        <source>fullscreen windows of its own even where there are
+layer-shell surfaces</source>
+        <translation>eigene Vollbildfenster, auch wo es
+Layer-Shell-Flächen gibt</translation>
+    </message>
+    <message>
+        <source>full-screen windows through Qt&apos;s Wayland platform</source>
+        <translation>Vollbildfenster über Qts Wayland-Plattform</translation>
+    </message>
+    <message>
+        <source>draw on the output NAME only (not with --no-own-wayland)</source>
+        <translation>nur auf dem Ausgang NAME zeichnen (nicht mit
+--no-own-wayland)</translation>
+    </message>
+    <message>
+        <source>draw every second frame (the motion is unchanged), as on
+battery; SIGUSR1 turns this on, SIGUSR2 off</source>
+        <translation>nur jedes zweite Bild zeichnen (die Bewegung bleibt
+gleich), wie im Akkubetrieb; SIGUSR1 schaltet das
+ein, SIGUSR2 aus</translation>
+    </message>
+    <message>
+        <source>%1; without &apos;--layer-shell&apos; other surfaces are used instead</source>
+        <translation>%1; ohne &apos;--layer-shell&apos; werden stattdessen andere Flächen benutzt</translation>
+    </message>
+</context>
+<context>
+    <name>DesktopTimers</name>
+    <message>
+        <source>blanks and locks the screen</source>
+        <translation>schaltet den Bildschirm ab und sperrt ihn</translation>
+    </message>
+    <message>
+        <source>blanks the screen</source>
+        <translation>schaltet den Bildschirm ab</translation>
+    </message>
+    <message>
+        <source>locks the screen</source>
+        <translation>sperrt den Bildschirm</translation>
+    </message>
+    <message>
+        <source>turns the displays off</source>
+        <translation>schaltet die Monitore aus</translation>
+    </message>
+    <message>
+        <source>puts the machine to sleep</source>
+        <translation>versetzt den Rechner in Bereitschaft</translation>
+    </message>
+    <message>
+        <source>%1 and %2</source>
+        <translation>%1 und %2</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>after %1</source>
+        <translation>nach %1</translation>
+    </message>
+    <message>
+        <source>never</source>
+        <translation>nie</translation>
+    </message>
+    <message>
+        <source>%1 never %2</source>
+        <translation>%1 %2: nie</translation>
+    </message>
+    <message>
+        <source>%1 %2 %3</source>
+        <translation>%1 %2: %3</translation>
+    </message>
+    <message>
+        <source>%1 %2 %3 on mains power and %4 on battery</source>
+        <translation>%1 %2: %3 am Netz, %4 im Akkubetrieb</translation>
+    </message>
+    <message>
+        <source>1 hour</source>
+        <translation>1 Stunde</translation>
+    </message>
+    <message>
+        <source>%1 hours</source>
+        <translation>%1 Stunden</translation>
+    </message>
+    <message>
+        <source>1 minute</source>
+        <translation>1 Minute</translation>
+    </message>
+    <message>
+        <source>%1 minutes</source>
+        <translation>%1 Minuten</translation>
+    </message>
+    <message>
+        <source>1 second</source>
+        <translation>1 Sekunde</translation>
+    </message>
+    <message>
+        <source>%1 seconds</source>
+        <translation>%1 Sekunden</translation>
+    </message>
+    <message>
+        <source>%1 minutes %2</source>
+        <translation>%1 Minuten %2</translation>
+    </message>
+    <message>
+        <source>before Tavrin&apos;s %1</source>
+        <translation>vor Tavrin (%1)</translation>
+    </message>
+    <message>
+        <source>at the same time as Tavrin&apos;s %1</source>
+        <translation>gleichzeitig mit Tavrin (%1)</translation>
+    </message>
+    <message>
+        <source>%1 %2 after %3, %4: the screen saver would not be seen</source>
+        <translation>%1 %2 nach %3, %4: der Bildschirmschoner wäre nicht zu sehen</translation>
+    </message>
+    <message>
+        <source>The desktop&apos;s</source>
+        <translation>Die Arbeitsumgebung:</translation>
+    </message>
+    <message>
+        <source>%1&apos;s</source>
+        <translation>%1:</translation>
+    </message>
+    <message>
+        <source>%1 own times are unknown: %2</source>
+        <translation>%1 eigene Zeiten unbekannt (%2)</translation>
+    </message>
+    <message>
+        <source>%1 blanks the screen after %2, but not while Tavrin&apos;s idle watcher runs: it turns that off</source>
+        <translation>%1 schaltet den Bildschirm nach %2 ab, aber nicht, solange Tavrins Leerlaufwächter läuft: er schaltet das aus</translation>
+    </message>
+    <message>
+        <source>%1&apos;s own blank is off while Tavrin&apos;s idle watcher runs</source>
+        <translation>Das eigene Abschalten von %1 ist aus, solange Tavrins Leerlaufwächter läuft</translation>
+    </message>
+    <message>
+        <source>Not read: %1</source>
+        <translation>Nicht gelesen: %1</translation>
+    </message>
+    <message>
+        <source> (on battery)</source>
+        <translation> (im Akkubetrieb)</translation>
+    </message>
+    <message>
+        <source>First%1: %2 %3 after %4</source>
+        <translation>Zuerst%1: %2 %3 nach %4</translation>
+    </message>
+    <message>
+        <source>First%1: nothing; %2 never hides the screen</source>
+        <translation>Zuerst%1: nichts; %2 verdeckt den Bildschirm nie</translation>
+    </message>
+    <message>
+        <source>They are changed in %1</source>
+        <translation>Sie werden geändert in %1</translation>
+    </message>
+    <message>
+        <source>%1 %2 after %3, after Tavrin&apos;s %4</source>
+        <translation>%1 %2 nach %3, nach Tavrin (%4)</translation>
+    </message>
+    <message>
+        <source>%1 never hides the screen</source>
+        <translation>%1 verdeckt den Bildschirm nie</translation>
     </message>
 </context>
 <context>
@@ -358,6 +529,78 @@ Befehlszeile. Jede lange Option lässt sich auch mit nur einem Strich schreiben
     <message>
         <source>Tavrin&apos;s idle watcher is not running in this session; &apos;journalctl -t org.tavrin.screensaver&apos; says why.</source>
         <translation>Die Leerlaufüberwachung von Tavrin läuft in dieser Sitzung nicht; &apos;journalctl -t org.tavrin.screensaver&apos; nennt den Grund.</translation>
+    </message>
+    <message>
+        <source>The desktop&apos;s own timers</source>
+        <translation>Die eigenen Zeiten der Arbeitsumgebung</translation>
+    </message>
+    <message>
+        <source>What keeps the screen awake</source>
+        <translation>Was den Bildschirm wach hält</translation>
+    </message>
+    <message>
+        <source>Half the frame rate</source>
+        <translation>Halbe Bildrate</translation>
+    </message>
+    <message>
+        <source>Full frame rate</source>
+        <translation>Volle Bildrate</translation>
+    </message>
+    <message>
+        <source>Don&apos;t start Tavrin</source>
+        <translation>Tavrin nicht starten</translation>
+    </message>
+    <message>
+        <source>What Tavrin does on battery</source>
+        <translation>Was Tavrin im Akkubetrieb tut</translation>
+    </message>
+    <message>
+        <source>&amp;On battery:</source>
+        <translation>Im &amp;Akkubetrieb:</translation>
+    </message>
+    <message>
+        <source>Kept away now: %1</source>
+        <translation>Gerade ferngehalten: %1</translation>
+    </message>
+    <message>
+        <source>Kept away now by %1</source>
+        <translation>Gerade ferngehalten von %1</translation>
+    </message>
+    <message>
+        <source>Kept away now by %1: %2</source>
+        <translation>Gerade ferngehalten von %1: %2</translation>
+    </message>
+    <message>
+        <source>Change the desktop&apos;s times in %1.</source>
+        <translation>Ändern Sie die Zeiten der Arbeitsumgebung unter %1.</translation>
+    </message>
+    <message>
+        <source>The desktop&apos;s times could not be changed: %1</source>
+        <translation>Die Zeiten der Arbeitsumgebung ließen sich nicht ändern: %1</translation>
+    </message>
+    <message>
+        <source>Start &amp;Tavrin after 1 minute</source>
+        <translation>&amp;Tavrin nach 1 Minute starten</translation>
+    </message>
+    <message>
+        <source>Start &amp;Tavrin after %1 minutes</source>
+        <translation>&amp;Tavrin nach %1 Minuten starten</translation>
+    </message>
+    <message>
+        <source>Let GNOME &amp;blank after 1 minute</source>
+        <translation>GNOME nach 1 Minute a&amp;bschalten lassen</translation>
+    </message>
+    <message>
+        <source>Let GNOME &amp;blank after %1 minutes</source>
+        <translation>GNOME nach %1 Minuten a&amp;bschalten lassen</translation>
+    </message>
+    <message>
+        <source>Let the X server turn the &amp;displays off after 1 minute</source>
+        <translation>Den X-Server die &amp;Monitore nach 1 Minute ausschalten lassen</translation>
+    </message>
+    <message>
+        <source>Let the X server turn the &amp;displays off after %1 minutes</source>
+        <translation>Den X-Server die &amp;Monitore nach %1 Minuten ausschalten lassen</translation>
     </message>
 </context>
 <context>

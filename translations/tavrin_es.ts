@@ -60,10 +60,6 @@
         <translation>argumento inesperado %1</translation>
     </message>
     <message>
-        <source>choose one of &apos;--window&apos;, &apos;--root&apos; (or &apos;--window-id&apos;), &apos;--render&apos;, &apos;--show-settings&apos;, &apos;--settings&apos;, &apos;--background&apos; and &apos;--idle-watch&apos;</source>
-        <translation>elija solo una de &apos;--window&apos;, &apos;--root&apos; (o &apos;--window-id&apos;), &apos;--render&apos;, &apos;--show-settings&apos;, &apos;--settings&apos;, &apos;--background&apos; y &apos;--idle-watch&apos;</translation>
-    </message>
-    <message>
         <source>&apos;--after&apos; goes with &apos;--idle-watch&apos;</source>
         <translation>&apos;--after&apos; va con &apos;--idle-watch&apos;</translation>
     </message>
@@ -86,14 +82,6 @@
     <message>
         <source>&apos;--render&apos; needs &apos;--frames N&apos;</source>
         <translation>&apos;--render&apos; necesita &apos;--frames N&apos;</translation>
-    </message>
-    <message>
-        <source>&apos;--layer-shell&apos; and &apos;--no-layer-shell&apos; choose how the full-screen saver is shown on Wayland; they go with no other mode</source>
-        <translation>&apos;--layer-shell&apos; y &apos;--no-layer-shell&apos; eligen cómo se muestra el salvapantallas a pantalla completa en Wayland; no van con ningún otro modo</translation>
-    </message>
-    <message>
-        <source>&apos;--output&apos; names a Wayland output for layer-shell surfaces: it goes with the full-screen saver or &apos;--background&apos;</source>
-        <translation>&apos;--output&apos; nombra una salida de Wayland para superficies layer-shell: va con el salvapantallas a pantalla completa o con &apos;--background&apos;</translation>
     </message>
     <message>
         <source>give either &apos;--size&apos; or &apos;--screens&apos;, not both</source>
@@ -190,25 +178,9 @@ an &apos;s&apos; (--after 5, --after 30s)</source>
 o segundos con una &apos;s&apos; (--after 5, --after 30s)</translation>
     </message>
     <message>
-        <source>On Wayland, full screen uses layer-shell surfaces where the compositor offers them
-(sway, Hyprland, KDE Plasma...), else full-screen windows:</source>
-        <translation>En Wayland, la pantalla completa usa superficies layer-shell donde el
-compositor las ofrece (sway, Hyprland, KDE Plasma...) y, si no, ventanas a
-pantalla completa:</translation>
-    </message>
-    <message>
         <source>layer-shell surfaces, or fail (status 1) without them</source>
         <translation>superficies layer-shell, o un fallo (estado 1) sin
 ellas</translation>
-    </message>
-    <message>
-        <source>full-screen windows through Qt</source>
-        <translation>ventanas a pantalla completa mediante Qt</translation>
-    </message>
-    <message>
-        <source>draw on the output NAME only (layer-shell surfaces)</source>
-        <translation>dibujar solo en la salida NAME (superficies
-layer-shell)</translation>
     </message>
     <message>
         <source>draw on the background layer of every output until SIGTERM
@@ -319,10 +291,6 @@ mal formada. Cada opción larga también se puede escribir con un solo guion
         <translation>%1; &apos;--background&apos; solo dibuja en superficies layer-shell</translation>
     </message>
     <message>
-        <source>%1; without &apos;--layer-shell&apos; full-screen windows are used instead</source>
-        <translation>%1; sin &apos;--layer-shell&apos; se usan ventanas a pantalla completa en su lugar</translation>
-    </message>
-    <message>
         <source>Try &apos;tavrin --help&apos; for more information.</source>
         <translation>Pruebe &apos;tavrin --help&apos; para más información.</translation>
     </message>
@@ -337,6 +305,208 @@ mal formada. Cada opción larga también se puede escribir con un solo guion
     <message>
         <source>no display available: neither DISPLAY nor WAYLAND_DISPLAY is set (use --render DIR --frames N to draw without one)</source>
         <translation>no hay pantalla disponible: no está definida ni DISPLAY ni WAYLAND_DISPLAY (use --render DIR --frames N para dibujar sin pantalla)</translation>
+    </message>
+    <message>
+        <source>choose one of &apos;--window&apos;, &apos;--root&apos; (or &apos;--window-id&apos;), &apos;--render&apos;, &apos;--show-settings&apos;, &apos;--settings&apos;, &apos;--background&apos;, &apos;--idle-watch&apos; and &apos;--idle-status&apos;</source>
+        <translation>elija uno de &apos;--window&apos;, &apos;--root&apos; (o &apos;--window-id&apos;), &apos;--render&apos;, &apos;--show-settings&apos;, &apos;--settings&apos;, &apos;--background&apos;, &apos;--idle-watch&apos; y &apos;--idle-status&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;--idle-status&apos; takes no other option but &apos;--log-stderr&apos;</source>
+        <translation>&apos;--idle-status&apos; no admite otra opción que &apos;--log-stderr&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;--half-rate&apos; goes with a mode that draws on a display: the full-screen saver, &apos;--window&apos;, &apos;--root&apos; or &apos;--window-id&apos;, &apos;--background&apos;</source>
+        <translation>&apos;--half-rate&apos; va con un modo que dibuja en una pantalla: el salvapantallas a pantalla completa, &apos;--window&apos;, &apos;--root&apos; o &apos;--window-id&apos;, &apos;--background&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;--layer-shell&apos;, &apos;--no-layer-shell&apos; and &apos;--no-own-wayland&apos; choose how the full-screen saver is shown on Wayland; they go with no other mode</source>
+        <translation>&apos;--layer-shell&apos;, &apos;--no-layer-shell&apos; y &apos;--no-own-wayland&apos; eligen cómo se muestra el salvapantallas a pantalla completa en Wayland; no van con ningún otro modo</translation>
+    </message>
+    <message>
+        <source>&apos;--output&apos; names a Wayland output for surfaces of our own: it goes with the full-screen saver or &apos;--background&apos;, not with &apos;--no-own-wayland&apos;</source>
+        <translation>&apos;--output&apos; nombra una salida de Wayland para superficies propias: va con el salvapantallas a pantalla completa o &apos;--background&apos;, no con &apos;--no-own-wayland&apos;</translation>
+    </message>
+    <message>
+        <source>say whether an idle watcher runs in this session, when the
+desktop blanks, locks and sleeps, and what keeps the screen
+saver away now (exit status 3 when no watcher runs)</source>
+        <translation>decir si un vigilante de inactividad funciona en esta
+sesión, cuándo el escritorio apaga, bloquea y suspende,
+y qué mantiene alejado el salvapantallas ahora
+(estado de salida 3 si ningún vigilante funciona)</translation>
+    </message>
+    <message>
+        <source>On Wayland, full screen uses layer-shell surfaces where the compositor offers them
+(sway, Hyprland, KDE Plasma...), else fullscreen windows of its own (GNOME, weston):</source>
+        <translation>En Wayland, la pantalla completa usa superficies layer-shell donde el
+compositor las ofrece (sway, Hyprland, KDE Plasma...); si no, ventanas
+propias a pantalla completa (GNOME, weston):</translation>
+    </message>
+    <message>
+        <source>fullscreen windows of its own even where there are
+layer-shell surfaces</source>
+        <translation>ventanas propias a pantalla completa, aunque haya
+superficies layer-shell</translation>
+    </message>
+    <message>
+        <source>full-screen windows through Qt&apos;s Wayland platform</source>
+        <translation>ventanas a pantalla completa con la plataforma
+Wayland de Qt</translation>
+    </message>
+    <message>
+        <source>draw on the output NAME only (not with --no-own-wayland)</source>
+        <translation>dibujar solo en la salida NAME (no con
+--no-own-wayland)</translation>
+    </message>
+    <message>
+        <source>draw every second frame (the motion is unchanged), as on
+battery; SIGUSR1 turns this on, SIGUSR2 off</source>
+        <translation>dibujar una imagen de cada dos (el movimiento no
+cambia), como con batería; SIGUSR1 lo activa,
+SIGUSR2 lo desactiva</translation>
+    </message>
+    <message>
+        <source>%1; without &apos;--layer-shell&apos; other surfaces are used instead</source>
+        <translation>%1; sin &apos;--layer-shell&apos; se usan otras superficies en su lugar</translation>
+    </message>
+</context>
+<context>
+    <name>DesktopTimers</name>
+    <message>
+        <source>blanks and locks the screen</source>
+        <translation>apaga y bloquea la pantalla</translation>
+    </message>
+    <message>
+        <source>blanks the screen</source>
+        <translation>apaga la pantalla</translation>
+    </message>
+    <message>
+        <source>locks the screen</source>
+        <translation>bloquea la pantalla</translation>
+    </message>
+    <message>
+        <source>turns the displays off</source>
+        <translation>apaga los monitores</translation>
+    </message>
+    <message>
+        <source>puts the machine to sleep</source>
+        <translation>suspende el equipo</translation>
+    </message>
+    <message>
+        <source>%1 and %2</source>
+        <translation>%1 y %2</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>after %1</source>
+        <translation>después de %1</translation>
+    </message>
+    <message>
+        <source>never</source>
+        <translation>nunca</translation>
+    </message>
+    <message>
+        <source>%1 never %2</source>
+        <translation>%1 %2: nunca</translation>
+    </message>
+    <message>
+        <source>%1 %2 %3</source>
+        <translation>%1 %2: %3</translation>
+    </message>
+    <message>
+        <source>%1 %2 %3 on mains power and %4 on battery</source>
+        <translation>%1 %2: %3 con corriente, %4 con batería</translation>
+    </message>
+    <message>
+        <source>1 hour</source>
+        <translation>1 hora</translation>
+    </message>
+    <message>
+        <source>%1 hours</source>
+        <translation>%1 horas</translation>
+    </message>
+    <message>
+        <source>1 minute</source>
+        <translation>1 minuto</translation>
+    </message>
+    <message>
+        <source>%1 minutes</source>
+        <translation>%1 minutos</translation>
+    </message>
+    <message>
+        <source>1 second</source>
+        <translation>1 segundo</translation>
+    </message>
+    <message>
+        <source>%1 seconds</source>
+        <translation>%1 segundos</translation>
+    </message>
+    <message>
+        <source>%1 minutes %2</source>
+        <translation>%1 minutos %2</translation>
+    </message>
+    <message>
+        <source>before Tavrin&apos;s %1</source>
+        <translation>antes que Tavrin (%1)</translation>
+    </message>
+    <message>
+        <source>at the same time as Tavrin&apos;s %1</source>
+        <translation>al mismo tiempo que Tavrin (%1)</translation>
+    </message>
+    <message>
+        <source>%1 %2 after %3, %4: the screen saver would not be seen</source>
+        <translation>%1 %2 después de %3, %4: el salvapantallas no se vería</translation>
+    </message>
+    <message>
+        <source>The desktop&apos;s</source>
+        <translation>El escritorio:</translation>
+    </message>
+    <message>
+        <source>%1&apos;s</source>
+        <translation>%1:</translation>
+    </message>
+    <message>
+        <source>%1 own times are unknown: %2</source>
+        <translation>%1 tiempos propios desconocidos (%2)</translation>
+    </message>
+    <message>
+        <source>%1 blanks the screen after %2, but not while Tavrin&apos;s idle watcher runs: it turns that off</source>
+        <translation>%1 apaga la pantalla después de %2, pero no mientras funcione el vigilante de inactividad de Tavrin: lo desactiva</translation>
+    </message>
+    <message>
+        <source>%1&apos;s own blank is off while Tavrin&apos;s idle watcher runs</source>
+        <translation>El apagado propio de %1 está desactivado mientras funcione el vigilante de inactividad de Tavrin</translation>
+    </message>
+    <message>
+        <source>Not read: %1</source>
+        <translation>No leído: %1</translation>
+    </message>
+    <message>
+        <source> (on battery)</source>
+        <translation> (con batería)</translation>
+    </message>
+    <message>
+        <source>First%1: %2 %3 after %4</source>
+        <translation>Primero%1: %2 %3 después de %4</translation>
+    </message>
+    <message>
+        <source>First%1: nothing; %2 never hides the screen</source>
+        <translation>Primero%1: nada; %2 nunca oculta la pantalla</translation>
+    </message>
+    <message>
+        <source>They are changed in %1</source>
+        <translation>Se cambian en %1</translation>
+    </message>
+    <message>
+        <source>%1 %2 after %3, after Tavrin&apos;s %4</source>
+        <translation>%1 %2 después de %3, después de Tavrin (%4)</translation>
+    </message>
+    <message>
+        <source>%1 never hides the screen</source>
+        <translation>%1 nunca oculta la pantalla</translation>
     </message>
 </context>
 <context>
@@ -360,6 +530,78 @@ mal formada. Cada opción larga también se puede escribir con un solo guion
     <message>
         <source>Tavrin&apos;s idle watcher is not running in this session; &apos;journalctl -t org.tavrin.screensaver&apos; says why.</source>
         <translation>El vigilante de inactividad de Tavrin no se está ejecutando en esta sesión; &apos;journalctl -t org.tavrin.screensaver&apos; indica el motivo.</translation>
+    </message>
+    <message>
+        <source>The desktop&apos;s own timers</source>
+        <translation>Los tiempos propios del escritorio</translation>
+    </message>
+    <message>
+        <source>What keeps the screen awake</source>
+        <translation>Lo que mantiene la pantalla encendida</translation>
+    </message>
+    <message>
+        <source>Half the frame rate</source>
+        <translation>Mitad de imágenes</translation>
+    </message>
+    <message>
+        <source>Full frame rate</source>
+        <translation>Todas las imágenes</translation>
+    </message>
+    <message>
+        <source>Don&apos;t start Tavrin</source>
+        <translation>No iniciar Tavrin</translation>
+    </message>
+    <message>
+        <source>What Tavrin does on battery</source>
+        <translation>Lo que hace Tavrin con batería</translation>
+    </message>
+    <message>
+        <source>&amp;On battery:</source>
+        <translation>&amp;Con batería:</translation>
+    </message>
+    <message>
+        <source>Kept away now: %1</source>
+        <translation>Mantenido alejado: %1</translation>
+    </message>
+    <message>
+        <source>Kept away now by %1</source>
+        <translation>Mantenido alejado por %1</translation>
+    </message>
+    <message>
+        <source>Kept away now by %1: %2</source>
+        <translation>Mantenido alejado por %1: %2</translation>
+    </message>
+    <message>
+        <source>Change the desktop&apos;s times in %1.</source>
+        <translation>Cambie los tiempos del escritorio en %1.</translation>
+    </message>
+    <message>
+        <source>The desktop&apos;s times could not be changed: %1</source>
+        <translation>No se pudieron cambiar los tiempos del escritorio: %1</translation>
+    </message>
+    <message>
+        <source>Start &amp;Tavrin after 1 minute</source>
+        <translation>Iniciar &amp;Tavrin tras 1 minuto</translation>
+    </message>
+    <message>
+        <source>Start &amp;Tavrin after %1 minutes</source>
+        <translation>Iniciar &amp;Tavrin tras %1 minutos</translation>
+    </message>
+    <message>
+        <source>Let GNOME &amp;blank after 1 minute</source>
+        <translation>Dejar que GNOME &amp;apague tras 1 minuto</translation>
+    </message>
+    <message>
+        <source>Let GNOME &amp;blank after %1 minutes</source>
+        <translation>Dejar que GNOME &amp;apague tras %1 minutos</translation>
+    </message>
+    <message>
+        <source>Let the X server turn the &amp;displays off after 1 minute</source>
+        <translation>Dejar que el servidor X apague los &amp;monitores tras 1 minuto</translation>
+    </message>
+    <message>
+        <source>Let the X server turn the &amp;displays off after %1 minutes</source>
+        <translation>Dejar que el servidor X apague los &amp;monitores tras %1 minutos</translation>
     </message>
 </context>
 <context>

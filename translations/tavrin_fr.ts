@@ -60,10 +60,6 @@
         <translation>argument inattendu %1</translation>
     </message>
     <message>
-        <source>choose one of &apos;--window&apos;, &apos;--root&apos; (or &apos;--window-id&apos;), &apos;--render&apos;, &apos;--show-settings&apos;, &apos;--settings&apos;, &apos;--background&apos; and &apos;--idle-watch&apos;</source>
-        <translation>choisissez une seule option parmi &apos;--window&apos;, &apos;--root&apos; (ou &apos;--window-id&apos;), &apos;--render&apos;, &apos;--show-settings&apos;, &apos;--settings&apos;, &apos;--background&apos; et &apos;--idle-watch&apos;</translation>
-    </message>
-    <message>
         <source>&apos;--after&apos; goes with &apos;--idle-watch&apos;</source>
         <translation>&apos;--after&apos; va avec &apos;--idle-watch&apos;</translation>
     </message>
@@ -86,14 +82,6 @@
     <message>
         <source>&apos;--render&apos; needs &apos;--frames N&apos;</source>
         <translation>&apos;--render&apos; demande &apos;--frames N&apos;</translation>
-    </message>
-    <message>
-        <source>&apos;--layer-shell&apos; and &apos;--no-layer-shell&apos; choose how the full-screen saver is shown on Wayland; they go with no other mode</source>
-        <translation>&apos;--layer-shell&apos; et &apos;--no-layer-shell&apos; choisissent comment l&apos;économiseur plein écran s&apos;affiche sous Wayland ; ils ne vont avec aucun autre mode</translation>
-    </message>
-    <message>
-        <source>&apos;--output&apos; names a Wayland output for layer-shell surfaces: it goes with the full-screen saver or &apos;--background&apos;</source>
-        <translation>&apos;--output&apos; désigne une sortie Wayland pour les surfaces layer-shell : elle va avec l&apos;économiseur plein écran ou &apos;--background&apos;</translation>
     </message>
     <message>
         <source>give either &apos;--size&apos; or &apos;--screens&apos;, not both</source>
@@ -192,25 +180,9 @@ minutes, ou des secondes suivies d&apos;un &apos;s&apos; (--after 5,
 --after 30s)</translation>
     </message>
     <message>
-        <source>On Wayland, full screen uses layer-shell surfaces where the compositor offers them
-(sway, Hyprland, KDE Plasma...), else full-screen windows:</source>
-        <translation>Sous Wayland, le plein écran utilise des surfaces layer-shell là où le
-compositeur en offre (sway, Hyprland, KDE Plasma...), sinon des fenêtres plein
-écran :</translation>
-    </message>
-    <message>
         <source>layer-shell surfaces, or fail (status 1) without them</source>
         <translation>des surfaces layer-shell, ou un échec (état 1) sans
 elles</translation>
-    </message>
-    <message>
-        <source>full-screen windows through Qt</source>
-        <translation>des fenêtres plein écran par Qt</translation>
-    </message>
-    <message>
-        <source>draw on the output NAME only (layer-shell surfaces)</source>
-        <translation>dessiner sur la sortie NAME seulement (surfaces
-layer-shell)</translation>
     </message>
     <message>
         <source>draw on the background layer of every output until SIGTERM
@@ -321,10 +293,6 @@ formée. Chaque option longue peut aussi s&apos;écrire avec un seul tiret (-roo
         <translation>%1 ; &apos;--background&apos; ne dessine que sur des surfaces layer-shell</translation>
     </message>
     <message>
-        <source>%1; without &apos;--layer-shell&apos; full-screen windows are used instead</source>
-        <translation>%1 ; sans &apos;--layer-shell&apos;, des fenêtres plein écran sont utilisées à la place</translation>
-    </message>
-    <message>
         <source>Try &apos;tavrin --help&apos; for more information.</source>
         <translation>Essayez &apos;tavrin --help&apos; pour en savoir plus.</translation>
     </message>
@@ -339,6 +307,207 @@ formée. Chaque option longue peut aussi s&apos;écrire avec un seul tiret (-roo
     <message>
         <source>no display available: neither DISPLAY nor WAYLAND_DISPLAY is set (use --render DIR --frames N to draw without one)</source>
         <translation>aucun écran disponible : ni DISPLAY ni WAYLAND_DISPLAY n&apos;est défini (utilisez --render DIR --frames N pour dessiner sans écran)</translation>
+    </message>
+    <message>
+        <source>choose one of &apos;--window&apos;, &apos;--root&apos; (or &apos;--window-id&apos;), &apos;--render&apos;, &apos;--show-settings&apos;, &apos;--settings&apos;, &apos;--background&apos;, &apos;--idle-watch&apos; and &apos;--idle-status&apos;</source>
+        <translation>choisissez un seul de &apos;--window&apos;, &apos;--root&apos; (ou &apos;--window-id&apos;), &apos;--render&apos;, &apos;--show-settings&apos;, &apos;--settings&apos;, &apos;--background&apos;, &apos;--idle-watch&apos; et &apos;--idle-status&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;--idle-status&apos; takes no other option but &apos;--log-stderr&apos;</source>
+        <translation>&apos;--idle-status&apos; n&apos;accepte aucune autre option que &apos;--log-stderr&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;--half-rate&apos; goes with a mode that draws on a display: the full-screen saver, &apos;--window&apos;, &apos;--root&apos; or &apos;--window-id&apos;, &apos;--background&apos;</source>
+        <translation>&apos;--half-rate&apos; va avec un mode qui dessine sur un écran : l&apos;économiseur plein écran, &apos;--window&apos;, &apos;--root&apos; ou &apos;--window-id&apos;, &apos;--background&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;--layer-shell&apos;, &apos;--no-layer-shell&apos; and &apos;--no-own-wayland&apos; choose how the full-screen saver is shown on Wayland; they go with no other mode</source>
+        <translation>&apos;--layer-shell&apos;, &apos;--no-layer-shell&apos; et &apos;--no-own-wayland&apos; choisissent comment l&apos;économiseur plein écran s&apos;affiche sous Wayland ; ils ne vont avec aucun autre mode</translation>
+    </message>
+    <message>
+        <source>&apos;--output&apos; names a Wayland output for surfaces of our own: it goes with the full-screen saver or &apos;--background&apos;, not with &apos;--no-own-wayland&apos;</source>
+        <translation>&apos;--output&apos; nomme une sortie Wayland pour des surfaces propres : il va avec l&apos;économiseur plein écran ou &apos;--background&apos;, pas avec &apos;--no-own-wayland&apos;</translation>
+    </message>
+    <message>
+        <source>say whether an idle watcher runs in this session, when the
+desktop blanks, locks and sleeps, and what keeps the screen
+saver away now (exit status 3 when no watcher runs)</source>
+        <translation>dire si un veilleur d&apos;inactivité tourne dans cette
+session, quand le bureau éteint, verrouille et met en
+veille, et ce qui tient l&apos;économiseur à l&apos;écart
+(code de sortie 3 si aucun veilleur ne tourne)</translation>
+    </message>
+    <message>
+        <source>On Wayland, full screen uses layer-shell surfaces where the compositor offers them
+(sway, Hyprland, KDE Plasma...), else fullscreen windows of its own (GNOME, weston):</source>
+        <translation>Sous Wayland, le plein écran utilise des surfaces layer-shell là où le
+compositeur les offre (sway, Hyprland, KDE Plasma...), sinon ses propres
+fenêtres plein écran (GNOME, weston) :</translation>
+    </message>
+    <message>
+        <source>fullscreen windows of its own even where there are
+layer-shell surfaces</source>
+        <translation>ses propres fenêtres plein écran, même là où il y a
+des surfaces layer-shell</translation>
+    </message>
+    <message>
+        <source>full-screen windows through Qt&apos;s Wayland platform</source>
+        <translation>fenêtres plein écran par la plateforme Wayland de Qt</translation>
+    </message>
+    <message>
+        <source>draw on the output NAME only (not with --no-own-wayland)</source>
+        <translation>dessiner sur la sortie NAME seulement (pas avec
+--no-own-wayland)</translation>
+    </message>
+    <message>
+        <source>draw every second frame (the motion is unchanged), as on
+battery; SIGUSR1 turns this on, SIGUSR2 off</source>
+        <translation>dessiner une image sur deux (le mouvement reste le
+même), comme sur batterie ; SIGUSR1 l&apos;active,
+SIGUSR2 le désactive</translation>
+    </message>
+    <message>
+        <source>%1; without &apos;--layer-shell&apos; other surfaces are used instead</source>
+        <translation>%1 ; sans &apos;--layer-shell&apos;, d&apos;autres surfaces sont utilisées à la place</translation>
+    </message>
+</context>
+<context>
+    <name>DesktopTimers</name>
+    <message>
+        <source>blanks and locks the screen</source>
+        <translation>éteint et verrouille l&apos;écran</translation>
+    </message>
+    <message>
+        <source>blanks the screen</source>
+        <translation>éteint l&apos;écran</translation>
+    </message>
+    <message>
+        <source>locks the screen</source>
+        <translation>verrouille l&apos;écran</translation>
+    </message>
+    <message>
+        <source>turns the displays off</source>
+        <translation>éteint les moniteurs</translation>
+    </message>
+    <message>
+        <source>puts the machine to sleep</source>
+        <translation>met l&apos;ordinateur en veille</translation>
+    </message>
+    <message>
+        <source>%1 and %2</source>
+        <translation>%1 et %2</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>after %1</source>
+        <translation>après %1</translation>
+    </message>
+    <message>
+        <source>never</source>
+        <translation>jamais</translation>
+    </message>
+    <message>
+        <source>%1 never %2</source>
+        <translation>%1 %2 : jamais</translation>
+    </message>
+    <message>
+        <source>%1 %2 %3</source>
+        <translation>%1 %2 : %3</translation>
+    </message>
+    <message>
+        <source>%1 %2 %3 on mains power and %4 on battery</source>
+        <translation>%1 %2 : %3 sur secteur, %4 sur batterie</translation>
+    </message>
+    <message>
+        <source>1 hour</source>
+        <translation>1 heure</translation>
+    </message>
+    <message>
+        <source>%1 hours</source>
+        <translation>%1 heures</translation>
+    </message>
+    <message>
+        <source>1 minute</source>
+        <translation>1 minute</translation>
+    </message>
+    <message>
+        <source>%1 minutes</source>
+        <translation>%1 minutes</translation>
+    </message>
+    <message>
+        <source>1 second</source>
+        <translation>1 seconde</translation>
+    </message>
+    <message>
+        <source>%1 seconds</source>
+        <translation>%1 secondes</translation>
+    </message>
+    <message>
+        <source>%1 minutes %2</source>
+        <translation>%1 minutes %2</translation>
+    </message>
+    <message>
+        <source>before Tavrin&apos;s %1</source>
+        <translation>avant Tavrin (%1)</translation>
+    </message>
+    <message>
+        <source>at the same time as Tavrin&apos;s %1</source>
+        <translation>en même temps que Tavrin (%1)</translation>
+    </message>
+    <message>
+        <source>%1 %2 after %3, %4: the screen saver would not be seen</source>
+        <translation>%1 %2 après %3, %4 : l&apos;économiseur ne serait pas vu</translation>
+    </message>
+    <message>
+        <source>The desktop&apos;s</source>
+        <translation>Le bureau :</translation>
+    </message>
+    <message>
+        <source>%1&apos;s</source>
+        <translation>%1 :</translation>
+    </message>
+    <message>
+        <source>%1 own times are unknown: %2</source>
+        <translation>%1 durées propres inconnues (%2)</translation>
+    </message>
+    <message>
+        <source>%1 blanks the screen after %2, but not while Tavrin&apos;s idle watcher runs: it turns that off</source>
+        <translation>%1 éteint l&apos;écran après %2, mais pas tant que le veilleur d&apos;inactivité de Tavrin tourne : il le désactive</translation>
+    </message>
+    <message>
+        <source>%1&apos;s own blank is off while Tavrin&apos;s idle watcher runs</source>
+        <translation>L&apos;extinction propre de %1 est désactivée tant que le veilleur d&apos;inactivité de Tavrin tourne</translation>
+    </message>
+    <message>
+        <source>Not read: %1</source>
+        <translation>Non lu : %1</translation>
+    </message>
+    <message>
+        <source> (on battery)</source>
+        <translation> (sur batterie)</translation>
+    </message>
+    <message>
+        <source>First%1: %2 %3 after %4</source>
+        <translation>En premier%1 : %2 %3 après %4</translation>
+    </message>
+    <message>
+        <source>First%1: nothing; %2 never hides the screen</source>
+        <translation>En premier%1 : rien ; %2 ne cache jamais l&apos;écran</translation>
+    </message>
+    <message>
+        <source>They are changed in %1</source>
+        <translation>Elles se changent dans %1</translation>
+    </message>
+    <message>
+        <source>%1 %2 after %3, after Tavrin&apos;s %4</source>
+        <translation>%1 %2 après %3, après Tavrin (%4)</translation>
+    </message>
+    <message>
+        <source>%1 never hides the screen</source>
+        <translation>%1 ne cache jamais l&apos;écran</translation>
     </message>
 </context>
 <context>
@@ -362,6 +531,78 @@ formée. Chaque option longue peut aussi s&apos;écrire avec un seul tiret (-roo
     <message>
         <source>Tavrin&apos;s idle watcher is not running in this session; &apos;journalctl -t org.tavrin.screensaver&apos; says why.</source>
         <translation>Le guetteur d&apos;inactivité de Tavrin ne fonctionne pas dans cette session ; &apos;journalctl -t org.tavrin.screensaver&apos; dit pourquoi.</translation>
+    </message>
+    <message>
+        <source>The desktop&apos;s own timers</source>
+        <translation>Les délais propres du bureau</translation>
+    </message>
+    <message>
+        <source>What keeps the screen awake</source>
+        <translation>Ce qui garde l&apos;écran allumé</translation>
+    </message>
+    <message>
+        <source>Half the frame rate</source>
+        <translation>Moitié des images</translation>
+    </message>
+    <message>
+        <source>Full frame rate</source>
+        <translation>Toutes les images</translation>
+    </message>
+    <message>
+        <source>Don&apos;t start Tavrin</source>
+        <translation>Ne pas lancer Tavrin</translation>
+    </message>
+    <message>
+        <source>What Tavrin does on battery</source>
+        <translation>Ce que fait Tavrin sur batterie</translation>
+    </message>
+    <message>
+        <source>&amp;On battery:</source>
+        <translation>&amp;Sur batterie :</translation>
+    </message>
+    <message>
+        <source>Kept away now: %1</source>
+        <translation>Tenu à l&apos;écart : %1</translation>
+    </message>
+    <message>
+        <source>Kept away now by %1</source>
+        <translation>Tenu à l&apos;écart par %1</translation>
+    </message>
+    <message>
+        <source>Kept away now by %1: %2</source>
+        <translation>Tenu à l&apos;écart par %1 : %2</translation>
+    </message>
+    <message>
+        <source>Change the desktop&apos;s times in %1.</source>
+        <translation>Changez les délais du bureau dans %1.</translation>
+    </message>
+    <message>
+        <source>The desktop&apos;s times could not be changed: %1</source>
+        <translation>Les délais du bureau n&apos;ont pas pu être changés : %1</translation>
+    </message>
+    <message>
+        <source>Start &amp;Tavrin after 1 minute</source>
+        <translation>Lancer &amp;Tavrin après 1 minute</translation>
+    </message>
+    <message>
+        <source>Start &amp;Tavrin after %1 minutes</source>
+        <translation>Lancer &amp;Tavrin après %1 minutes</translation>
+    </message>
+    <message>
+        <source>Let GNOME &amp;blank after 1 minute</source>
+        <translation>Laisser GNOME é&amp;teindre après 1 minute</translation>
+    </message>
+    <message>
+        <source>Let GNOME &amp;blank after %1 minutes</source>
+        <translation>Laisser GNOME é&amp;teindre après %1 minutes</translation>
+    </message>
+    <message>
+        <source>Let the X server turn the &amp;displays off after 1 minute</source>
+        <translation>Laisser le serveur X éteindre les &amp;moniteurs après 1 minute</translation>
+    </message>
+    <message>
+        <source>Let the X server turn the &amp;displays off after %1 minutes</source>
+        <translation>Laisser le serveur X éteindre les &amp;moniteurs après %1 minutes</translation>
     </message>
 </context>
 <context>

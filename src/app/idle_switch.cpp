@@ -31,10 +31,10 @@ constexpr int kCheckWatcherAfterMs = 2000;
 /// is read once.
 constexpr int kRefreshKeptAwayAfterMs = 300;
 
-QString tr(const char* text) { return QCoreApplication::translate("app::IdleSwitch", text); }
-
+/// A button's text for `minutes`: `one` for a single minute, else `many` with the number; both
+/// marked for translation where they are given.
 QString minutesText(const char* one, const char* many, int64_t minutes) {
-    return minutes == 1 ? tr(one) : tr(many).arg(minutes);
+    return minutes == 1 ? IdleSwitch::tr(one) : IdleSwitch::tr(many).arg(minutes);
 }
 
 }  // namespace
@@ -207,7 +207,8 @@ void IdleSwitch::showDesktopTimers() {
 
     earlierMinutes_ = idle::suggestedTavrinMinutes(timers, seconds, false);
     if (earlierMinutes_) {
-        startEarlier_->setText(minutesText("Start &Tavrin after 1 minute", "Start &Tavrin after %1 minutes", *earlierMinutes_));
+        startEarlier_->setText(minutesText(QT_TR_NOOP("Start &Tavrin after 1 minute"),
+                                           QT_TR_NOOP("Start &Tavrin after %1 minutes"), *earlierMinutes_));
         startEarlier_->setAccessibleName(startEarlier_->text().remove(QLatin1Char('&')));
     }
     startEarlier_->setVisible(earlierMinutes_.has_value());
@@ -215,18 +216,18 @@ void IdleSwitch::showDesktopTimers() {
     desktopMinutes_ = idle::suggestedDesktopMinutes(timers, seconds, false);
     if (desktopMinutes_) {
         desktopLater_->setText(timers.fix == idle::DesktopTimers::Fix::GnomeIdleDelay
-                                   ? minutesText("Let GNOME &blank after 1 minute", "Let GNOME &blank after %1 minutes",
-                                                 *desktopMinutes_)
-                                   : minutesText("Let the X server turn the &displays off after 1 minute",
-                                                 "Let the X server turn the &displays off after %1 minutes",
+                                   ? minutesText(QT_TR_NOOP("Let GNOME &blank after 1 minute"),
+                                                 QT_TR_NOOP("Let GNOME &blank after %1 minutes"), *desktopMinutes_)
+                                   : minutesText(QT_TR_NOOP("Let the X server turn the &displays off after 1 minute"),
+                                                 QT_TR_NOOP("Let the X server turn the &displays off after %1 minutes"),
                                                  *desktopMinutes_));
         desktopLater_->setAccessibleName(desktopLater_->text().remove(QLatin1Char('&')));
     }
     desktopLater_->setVisible(desktopMinutes_.has_value());
 
     const bool sayWhere = !line.empty() && !desktopMinutes_ && !timers.whereToChange.empty();
-    whereToChange_->setText(sayWhere ? tr("Change the desktop's times in %1.").arg(QString::fromStdString(timers.whereToChange))
-                                     : QString());
+    whereToChange_->setText(
+        sayWhere ? tr("Change the desktop's times in %1.").arg(QString::fromStdString(timers.whereToChange)) : QString());
     whereToChange_->setVisible(sayWhere);
 }
 

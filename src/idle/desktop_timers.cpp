@@ -16,7 +16,9 @@
 namespace idle {
 namespace {
 
-QString tr(const char* text) { return QCoreApplication::translate("idle::DesktopTimers", text); }
+/// A text of the desktop's times in the user's language (the program's translation, context
+/// "DesktopTimers"); each is marked where it is written.
+QString words(const char* english) { return QCoreApplication::translate("DesktopTimers", english); }
 
 /// What hides the screen, in the order the lines name them.
 enum class Hiding { Blank, Lock, DisplaysOff, Sleep };
@@ -26,10 +28,18 @@ constexpr std::array<Hiding, 4> kHidings{Hiding::Blank, Hiding::Lock, Hiding::Di
 DesktopTime timeOf(const DesktopTimers& timers, Hiding hiding, bool onBattery) {
     DesktopTime time;
     switch (hiding) {
-        case Hiding::Blank: time = timers.blankOffWhileWatching ? DesktopTime() : timers.blank; break;
-        case Hiding::Lock: time = timers.lock; break;
-        case Hiding::DisplaysOff: time = onBattery ? timers.displaysOffOnBattery : timers.displaysOff; break;
-        case Hiding::Sleep: time = onBattery ? timers.sleepOnBattery : timers.sleepOnAc; break;
+        case Hiding::Blank:
+            time = timers.blankOffWhileWatching ? DesktopTime() : timers.blank;
+            break;
+        case Hiding::Lock:
+            time = timers.lock;
+            break;
+        case Hiding::DisplaysOff:
+            time = onBattery ? timers.displaysOffOnBattery : timers.displaysOff;
+            break;
+        case Hiding::Sleep:
+            time = onBattery ? timers.sleepOnBattery : timers.sleepOnAc;
+            break;
     }
     if (time && *time < 0) return std::nullopt;
     return time;
@@ -49,16 +59,17 @@ QString doingsAt(const DesktopTimers& timers, int64_t at, bool onBattery) {
     };
     QStringList parts;
     if (at_(Hiding::Blank) && at_(Hiding::Lock))
-        parts << tr("blanks and locks the screen");
+        parts << words(QT_TRANSLATE_NOOP("DesktopTimers", "blanks and locks the screen"));
     else if (at_(Hiding::Blank))
-        parts << tr("blanks the screen");
+        parts << words(QT_TRANSLATE_NOOP("DesktopTimers", "blanks the screen"));
     else if (at_(Hiding::Lock))
-        parts << tr("locks the screen");
-    if (at_(Hiding::DisplaysOff)) parts << tr("turns the displays off");
-    if (at_(Hiding::Sleep)) parts << tr("puts the machine to sleep");
+        parts << words(QT_TRANSLATE_NOOP("DesktopTimers", "locks the screen"));
+    if (at_(Hiding::DisplaysOff)) parts << words(QT_TRANSLATE_NOOP("DesktopTimers", "turns the displays off"));
+    if (at_(Hiding::Sleep)) parts << words(QT_TRANSLATE_NOOP("DesktopTimers", "puts the machine to sleep"));
     if (parts.size() == 1) return parts[0];
     const QString last = parts.takeLast();
-    return tr("%1 and %2").arg(parts.join(tr(", ")), last);
+    return words(QT_TRANSLATE_NOOP("DesktopTimers", "%1 and %2"))
+        .arg(parts.join(words(QT_TRANSLATE_NOOP("DesktopTimers", ", "))), last);
 }
 
 /// Tavrin's time after "Tavrin's": "10" for whole minutes, else "90 seconds".
@@ -71,33 +82,40 @@ QString subject(const DesktopTimers& timers) { return QString::fromStdString(cap
 
 /// "after 5 minutes" or "never", for a time that may not come.
 QString afterOrNever(DesktopTime time) {
-    return time ? tr("after %1").arg(QString::fromStdString(describeTime(time))) : tr("never");
+    return time ? words(QT_TRANSLATE_NOOP("DesktopTimers", "after %1")).arg(QString::fromStdString(describeTime(time)))
+                : words(QT_TRANSLATE_NOOP("DesktopTimers", "never"));
 }
 
 /// One line for a time that may differ between mains power and battery.
 QString perPowerLine(const QString& who, const QString& doing, DesktopTime onAc, DesktopTime onBattery) {
     if (onAc == onBattery) {
-        if (!onAc) return tr("%1 never %2").arg(who, doing);
-        return tr("%1 %2 %3").arg(who, doing, afterOrNever(onAc));
+        if (!onAc) return words(QT_TRANSLATE_NOOP("DesktopTimers", "%1 never %2")).arg(who, doing);
+        return words(QT_TRANSLATE_NOOP("DesktopTimers", "%1 %2 %3")).arg(who, doing, afterOrNever(onAc));
     }
-    return tr("%1 %2 %3 on mains power and %4 on battery").arg(who, doing, afterOrNever(onAc), afterOrNever(onBattery));
+    return words(QT_TRANSLATE_NOOP("DesktopTimers", "%1 %2 %3 on mains power and %4 on battery"))
+        .arg(who, doing, afterOrNever(onAc), afterOrNever(onBattery));
 }
 
 }  // namespace
 
 std::string describeTime(DesktopTime seconds) {
-    if (!seconds || *seconds < 0) return tr("never").toStdString();
+    if (!seconds || *seconds < 0) return words(QT_TRANSLATE_NOOP("DesktopTimers", "never")).toStdString();
     const int64_t s = *seconds;
     QString text;
     if (s >= 3600 && s % 3600 == 0)
-        text = s == 3600 ? tr("1 hour") : tr("%1 hours").arg(s / 3600);
+        text = s == 3600 ? words(QT_TRANSLATE_NOOP("DesktopTimers", "1 hour"))
+                         : words(QT_TRANSLATE_NOOP("DesktopTimers", "%1 hours")).arg(s / 3600);
     else if (s % 60 == 0 && s > 0)
-        text = s == 60 ? tr("1 minute") : tr("%1 minutes").arg(s / 60);
+        text = s == 60 ? words(QT_TRANSLATE_NOOP("DesktopTimers", "1 minute"))
+                       : words(QT_TRANSLATE_NOOP("DesktopTimers", "%1 minutes")).arg(s / 60);
     else if (s < 120)
-        text = s == 1 ? tr("1 second") : tr("%1 seconds").arg(s);
+        text = s == 1 ? words(QT_TRANSLATE_NOOP("DesktopTimers", "1 second"))
+                      : words(QT_TRANSLATE_NOOP("DesktopTimers", "%1 seconds")).arg(s);
     else
-        text = tr("%1 minutes %2").arg(QString::number(s / 60),
-                                         s % 60 == 1 ? tr("1 second") : tr("%1 seconds").arg(s % 60));
+        text = words(QT_TRANSLATE_NOOP("DesktopTimers", "%1 minutes %2"))
+                   .arg(QString::number(s / 60),
+                        s % 60 == 1 ? words(QT_TRANSLATE_NOOP("DesktopTimers", "1 second"))
+                                    : words(QT_TRANSLATE_NOOP("DesktopTimers", "%1 seconds")).arg(s % 60));
     return text.toStdString();
 }
 
@@ -114,8 +132,10 @@ DesktopTime firstHiding(const DesktopTimers& timers, bool onBattery) {
 std::string hidingLine(const DesktopTimers& timers, int64_t tavrinSeconds, bool onBattery) {
     const DesktopTime first = firstHiding(timers, onBattery);
     if (!first || *first > tavrinSeconds) return {};
-    const QString when = *first < tavrinSeconds ? tr("before Tavrin's %1") : tr("at the same time as Tavrin's %1");
-    return tr("%1 %2 after %3, %4: the screen saver would not be seen")
+    const QString when = *first < tavrinSeconds
+                             ? words(QT_TRANSLATE_NOOP("DesktopTimers", "before Tavrin's %1"))
+                             : words(QT_TRANSLATE_NOOP("DesktopTimers", "at the same time as Tavrin's %1"));
+    return words(QT_TRANSLATE_NOOP("DesktopTimers", "%1 %2 after %3, %4: the screen saver would not be seen"))
         .arg(subject(timers), doingsAt(timers, *first, onBattery), QString::fromStdString(describeTime(first)),
              when.arg(tavrinTime(tavrinSeconds)))
         .toStdString();
@@ -123,33 +143,48 @@ std::string hidingLine(const DesktopTimers& timers, int64_t tavrinSeconds, bool 
 
 std::vector<std::string> describeTimers(const DesktopTimers& timers, bool onBattery) {
     if (!timers.known) {
-        const QString who = timers.desktop.empty() ? tr("The desktop's") : tr("%1's").arg(subject(timers));
-        return {tr("%1 own times are unknown: %2").arg(who, QString::fromStdString(timers.unknownWhy)).toStdString()};
+        const QString who = timers.desktop.empty()
+                                ? words(QT_TRANSLATE_NOOP("DesktopTimers", "The desktop's"))
+                                : words(QT_TRANSLATE_NOOP("DesktopTimers", "%1's")).arg(subject(timers));
+        return {words(QT_TRANSLATE_NOOP("DesktopTimers", "%1 own times are unknown: %2"))
+                    .arg(who, QString::fromStdString(timers.unknownWhy))
+                    .toStdString()};
     }
     const QString who = subject(timers);
     QStringList lines;
     if (timers.blankOffWhileWatching)
-        lines << (timers.blank ? tr("%1 blanks the screen after %2, but not while Tavrin's idle watcher runs: it "
-                                    "turns that off")
-                                     .arg(who, QString::fromStdString(describeTime(timers.blank)))
-                               : tr("%1's own blank is off while Tavrin's idle watcher runs").arg(who));
+        lines << (timers.blank
+                      ? words(QT_TRANSLATE_NOOP(
+                                  "DesktopTimers",
+                                  "%1 blanks the screen after %2, but not while Tavrin's idle watcher runs: it "
+                                  "turns that off"))
+                            .arg(who, QString::fromStdString(describeTime(timers.blank)))
+                      : words(QT_TRANSLATE_NOOP("DesktopTimers",
+                                                "%1's own blank is off while Tavrin's idle watcher runs"))
+                            .arg(who));
     else
-        lines << perPowerLine(who, tr("blanks the screen"), timers.blank, timers.blank);
-    lines << perPowerLine(who, tr("locks the screen"), timers.lock, timers.lock);
+        lines << perPowerLine(who, words(QT_TRANSLATE_NOOP("DesktopTimers", "blanks the screen")), timers.blank,
+                              timers.blank);
+    lines << perPowerLine(who, words(QT_TRANSLATE_NOOP("DesktopTimers", "locks the screen")), timers.lock, timers.lock);
     // Desktops that turn the displays off with the blank (GNOME) have no line of their own for it.
     if (timers.displaysOff || timers.displaysOffOnBattery)
-        lines << perPowerLine(who, tr("turns the displays off"), timers.displaysOff, timers.displaysOffOnBattery);
-    lines << perPowerLine(who, tr("puts the machine to sleep"), timers.sleepOnAc, timers.sleepOnBattery);
-    if (!timers.unread.empty()) lines << tr("Not read: %1").arg(QString::fromStdString(timers.unread));
+        lines << perPowerLine(who, words(QT_TRANSLATE_NOOP("DesktopTimers", "turns the displays off")),
+                              timers.displaysOff, timers.displaysOffOnBattery);
+    lines << perPowerLine(who, words(QT_TRANSLATE_NOOP("DesktopTimers", "puts the machine to sleep")), timers.sleepOnAc,
+                          timers.sleepOnBattery);
+    if (!timers.unread.empty())
+        lines << words(QT_TRANSLATE_NOOP("DesktopTimers", "Not read: %1")).arg(QString::fromStdString(timers.unread));
     const DesktopTime first = firstHiding(timers, onBattery);
-    const QString power = onBattery ? tr(" (on battery)") : QString();
+    const QString power = onBattery ? words(QT_TRANSLATE_NOOP("DesktopTimers", " (on battery)")) : QString();
     if (first)
-        lines << tr("First%1: %2 %3 after %4")
+        lines << words(QT_TRANSLATE_NOOP("DesktopTimers", "First%1: %2 %3 after %4"))
                      .arg(power, who, doingsAt(timers, *first, onBattery), QString::fromStdString(describeTime(first)));
     else
-        lines << tr("First%1: nothing; %2 never hides the screen").arg(power, QString::fromStdString(timers.desktop));
+        lines << words(QT_TRANSLATE_NOOP("DesktopTimers", "First%1: nothing; %2 never hides the screen"))
+                     .arg(power, QString::fromStdString(timers.desktop));
     if (!timers.whereToChange.empty())
-        lines << tr("They are changed in %1").arg(QString::fromStdString(timers.whereToChange));
+        lines << words(QT_TRANSLATE_NOOP("DesktopTimers", "They are changed in %1"))
+                     .arg(QString::fromStdString(timers.whereToChange));
     std::vector<std::string> result;
     for (const QString& line : lines) result.push_back(line.toStdString());
     return result;
@@ -197,11 +232,10 @@ void HidingLineLog::update(const DesktopTimers& timers, int64_t tavrinSeconds, b
     // Nothing hides the saver: said once at the start, and when a change ended what hid it.
     const DesktopTime first = firstHiding(timers, onBattery);
     const QString who = subject(timers);
-    const QString text =
-        first ? tr("%1 %2 after %3, after Tavrin's %4")
-                    .arg(who, doingsAt(timers, *first, onBattery), QString::fromStdString(describeTime(first)),
-                         tavrinTime(tavrinSeconds))
-              : tr("%1 never hides the screen").arg(who);
+    const QString text = first ? words(QT_TRANSLATE_NOOP("DesktopTimers", "%1 %2 after %3, after Tavrin's %4"))
+                                     .arg(who, doingsAt(timers, *first, onBattery),
+                                          QString::fromStdString(describeTime(first)), tavrinTime(tavrinSeconds))
+                               : words(QT_TRANSLATE_NOOP("DesktopTimers", "%1 never hides the screen")).arg(who);
     log_(host::LogLevel::Default, text.toStdString());
 }
 
@@ -265,10 +299,14 @@ std::string whyUnknown() {
 
 std::unique_ptr<DesktopTimersReader> makeDesktopTimersReader(IdleLog log) {
     switch (timersDesktopOf(environmentValue)) {
-        case TimersDesktop::Gnome: return std::make_unique<GnomeTimersReader>(std::move(log));
-        case TimersDesktop::Kde: return std::make_unique<KdeTimersReader>(std::move(log));
-        case TimersDesktop::X11: return std::make_unique<X11TimersReader>(std::move(log));
-        case TimersDesktop::Other: break;
+        case TimersDesktop::Gnome:
+            return std::make_unique<GnomeTimersReader>(std::move(log));
+        case TimersDesktop::Kde:
+            return std::make_unique<KdeTimersReader>(std::move(log));
+        case TimersDesktop::X11:
+            return std::make_unique<X11TimersReader>(std::move(log));
+        case TimersDesktop::Other:
+            break;
     }
     return std::make_unique<OtherDesktopReader>(whyUnknown());
 }
