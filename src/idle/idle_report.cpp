@@ -72,7 +72,7 @@ IdleReport gatherIdleReport(DesktopTimersReader* reader) {
     if (!address.empty()) {
         {
             const QDBusConnection bus = QDBusConnection::connectToBus(QString::fromStdString(address), kSessionConnection);
-            report.gnomeInhibitors = gnomeIdleInhibitors(bus);
+            report.gnomeInhibitors = gnomeIdleInhibitors(bus, &report.gnomeSessionManager);
         }
         QDBusConnection::disconnectFromBus(kSessionConnection);
     }
@@ -123,7 +123,8 @@ std::vector<std::string> describeIdleReport(const IdleReport& report) {
         lines.push_back("Kept awake now by:");
         for (const std::string& holder : holders) lines.push_back("  " + holder);
     }
-    if (report.wayland)
+    // GNOME Shell hands the inhibitors of Wayland windows to its session manager, asked above.
+    if (report.wayland && !report.gnomeSessionManager)
         lines.push_back("The Wayland compositor's own idle inhibitors (of a window playing a video, say) cannot be "
                         "seen from here.");
     if (status) {

@@ -25,6 +25,7 @@ struct IdleReport {
     DesktopTimers timers;
     bool savingPower = false;        ///< as the watcher sees the machine's power
     std::vector<Inhibitor> gnomeInhibitors;
+    bool gnomeSessionManager = false;  ///< GNOME's session manager answered (it sees Wayland's inhibitors too)
     std::vector<Inhibitor> logindInhibitors;
 };
 

@@ -58,8 +58,9 @@ std::string applicationName(const QString& appId) {
     return oneLineText(appId);
 }
 
-std::vector<Inhibitor> gnomeIdleInhibitors(const QDBusConnection& sessionBus) {
+std::vector<Inhibitor> gnomeIdleInhibitors(const QDBusConnection& sessionBus, bool* answered) {
     std::vector<Inhibitor> inhibitors;
+    if (answered) *answered = false;
     if (!sessionBus.isConnected()) return inhibitors;
     const QString service = QStringLiteral("org.gnome.SessionManager");
     const QVariant paths = only(call(sessionBus, service, QStringLiteral("/org/gnome/SessionManager"), service,
@@ -69,6 +70,7 @@ std::vector<Inhibitor> gnomeIdleInhibitors(const QDBusConnection& sessionBus) {
     const QDBusArgument argument = paths.value<QDBusArgument>();
     if (argument.currentSignature() != QStringLiteral("ao")) return inhibitors;
     argument >> list;
+    if (answered) *answered = true;
     const QString interface = QStringLiteral("org.gnome.SessionManager.Inhibitor");
     for (const QDBusObjectPath& path : list) {
         if (static_cast<int>(inhibitors.size()) >= kMaxListed) break;

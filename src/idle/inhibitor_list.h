@@ -18,7 +18,8 @@ inline constexpr int kInhibitorCallTimeoutMs = 500;
 
 /// GNOME's inhibitors of idleness (org.gnome.SessionManager's GetInhibitors, then each
 /// inhibitor's app id, reason and flags); none where the session manager does not answer.
-std::vector<Inhibitor> gnomeIdleInhibitors(const QDBusConnection& sessionBus);
+/// `answered` (when not null) says whether it did.
+std::vector<Inhibitor> gnomeIdleInhibitors(const QDBusConnection& sessionBus, bool* answered = nullptr);
 
 /// logind's blocking idle inhibitors (ListInhibitors); none without logind.
 std::vector<Inhibitor> logindIdleInhibitors(const QDBusConnection& systemBus);
