@@ -316,8 +316,7 @@ def main():
         return
     if command == "shield":
         shield(args[0])
-
-
+        return
     if command == "virtual-monitor":
         run_virtual_monitor()
         return
