@@ -22,7 +22,7 @@ OutputSurface* self(void* data) { return static_cast<OutputSurface*>(data); }
 
 }  // namespace
 
-bool SurfaceWindow::isVisible() const { return surface_ && surface_->isMapped(); }
+bool SurfaceWindow::isVisible() const { return surface_ && surface_->isRepainted(); }
 
 uint64_t SurfaceWindow::occlusionState() const { return isVisible() ? host::NSWindowOcclusionStateVisible : 0; }
 
@@ -213,6 +213,7 @@ bool OutputSurface::drawFrame(bool showFrameRate) {
     frameCallback_ = wl_surface_frame(surface_);
     wl_callback_add_listener(frameCallback_, &kFrameListener, this);
     callbackPending_ = true;
+    callbackAsked_.start();
     wl_surface_commit(surface_);
     mapped_ = true;
     ++framesCommitted_;

@@ -103,6 +103,14 @@ public:
 
     /// Whether a frame may be drawn now: configured, and the last frame has been shown.
     bool isReadyForFrame() const { return width_ > 0 && !closed_ && !callbackPending_; }
+    /// How long the compositor may leave a frame unanswered before the surface counts as not
+    /// repainted (an output turned off, a surface under a lock screen) and so off screen (ms).
+    static constexpr int kUnansweredMs = 1000;
+    /// Whether the compositor shows the surface's frames: mapped, and the last frame's callback
+    /// came back or is not overdue.
+    bool isRepainted() const {
+        return mapped_ && !closed_ && (!callbackPending_ || callbackAsked_.elapsed() < kUnansweredMs);
+    }
     /// Draws the view's scene into a free buffer where it differs from that buffer's, commits it
     /// with the damage since the last frame, and asks for the next frame callback. False when no
     /// buffer was free or none could be made (then nothing is committed).
@@ -151,6 +159,7 @@ private:
     wp_viewport* viewport_ = nullptr;
     wp_fractional_scale_v1* fractionalScale_ = nullptr;
     wl_callback* frameCallback_ = nullptr;
+    QElapsedTimer callbackAsked_;  ///< since the pending frame callback was asked for
 
     bool configurePending_ = false;
     uint32_t pendingSerial_ = 0;
