@@ -83,16 +83,14 @@ std::vector<Inhibitor> gnomeIdleInhibitors(const QDBusConnection& sessionBus, bo
     return inhibitors;
 }
 
-std::vector<Inhibitor> logindIdleInhibitors(const QDBusConnection& systemBus) {
+bool blocksIdle(const QString& what) { return what.split(QLatin1Char(':')).contains(QLatin1String("idle")); }
+
+std::vector<Inhibitor> logindIdleInhibitorsIn(const QDBusMessage& reply, bool* wellFormed) {
     std::vector<Inhibitor> inhibitors;
-    if (!systemBus.isConnected()) return inhibitors;
-    const QVariant answer =
-        only(call(systemBus, QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
-                  QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("ListInhibitors")));
-    if (!answer.canConvert<QDBusArgument>()) return inhibitors;
-    const QDBusArgument argument = answer.value<QDBusArgument>();
+    *wellFormed = reply.type() == QDBusMessage::ReplyMessage && reply.signature() == QLatin1String("a(ssssuu)");
+    if (!*wellFormed) return inhibitors;
+    const QDBusArgument argument = reply.arguments().first().value<QDBusArgument>();
     // (what, who, why, mode, uid, pid) for each
-    if (argument.currentSignature() != QStringLiteral("a(ssssuu)")) return inhibitors;
     argument.beginArray();
     while (!argument.atEnd()) {
         QString what, who, why, mode;
@@ -100,12 +98,20 @@ std::vector<Inhibitor> logindIdleInhibitors(const QDBusConnection& systemBus) {
         argument.beginStructure();
         argument >> what >> who >> why >> mode >> uid >> pid;
         argument.endStructure();
-        if (mode != QStringLiteral("block") || !what.split(QLatin1Char(':')).contains(QStringLiteral("idle")))
-            continue;
-        if (static_cast<int>(inhibitors.size()) < kMaxListed) inhibitors.push_back({oneLineText(who), oneLineText(why)});
+        if (mode == QLatin1String("block") && blocksIdle(what) && static_cast<int>(inhibitors.size()) < kMaxListed)
+            inhibitors.push_back({oneLineText(who), oneLineText(why)});
     }
     argument.endArray();
     return inhibitors;
+}
+
+std::vector<Inhibitor> logindIdleInhibitors(const QDBusConnection& systemBus) {
+    if (!systemBus.isConnected()) return {};
+    bool wellFormed = false;
+    return logindIdleInhibitorsIn(call(systemBus, QStringLiteral("org.freedesktop.login1"),
+                                       QStringLiteral("/org/freedesktop/login1"),
+                                       QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("ListInhibitors")),
+                                  &wellFormed);
 }
 
 }  // namespace idle

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,11 @@ std::vector<Inhibitor> gnomeIdleInhibitors(const QDBusConnection& sessionBus, bo
 
 /// logind's blocking idle inhibitors (ListInhibitors); none without logind.
 std::vector<Inhibitor> logindIdleInhibitors(const QDBusConnection& systemBus);
+/// The blocking idle inhibitors in logind's answer to ListInhibitors; `wellFormed` says whether
+/// the answer was one.
+std::vector<Inhibitor> logindIdleInhibitorsIn(const QDBusMessage& reply, bool* wellFormed);
+/// Whether logind's list of what is inhibited ("sleep:idle") holds idleness.
+bool blocksIdle(const QString& what);
 
 /// The name an application goes by: the Name of its desktop entry when `appId` names one,
 /// else `appId` itself.

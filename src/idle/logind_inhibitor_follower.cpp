@@ -5,12 +5,11 @@
 #include <QDBusArgument>
 
 #include "idle/followed_service.h"
+#include "idle/inhibitor_list.h"
 #include "idle/followers.h"
 
 namespace idle {
 namespace {
-
-bool blocksIdle(const QString& what) { return what.split(QLatin1Char(':')).contains(QLatin1String("idle")); }
 
 class LogindInhibitorFollower : public SessionFollower {
 public:
@@ -40,23 +39,11 @@ private:
 
     /// "kept awake by mpv: Playing video", from the idle inhibitors that block.
     std::string holders(const QDBusMessage& reply) {
+        bool wellFormed = false;
         std::vector<std::string> found;
-        if (reply.type() == QDBusMessage::ReplyMessage && reply.signature() == QLatin1String("a(ssssuu)")) {
-            const QDBusArgument list = reply.arguments().first().value<QDBusArgument>();
-            list.beginArray();
-            while (!list.atEnd()) {
-                QString what, who, why, mode;
-                uint uid = 0, pid = 0;
-                list.beginStructure();
-                list >> what >> who >> why >> mode >> uid >> pid;
-                list.endStructure();
-                if (mode == QLatin1String("block") && blocksIdle(what))
-                    found.push_back((loggable(who, 60) + QStringLiteral(": ") + loggable(why, 120)).toStdString());
-            }
-            list.endArray();
-        } else {
-            complain("answers ListInhibitors with " + replyError(reply));
-        }
+        for (const Inhibitor& i : logindIdleInhibitorsIn(reply, &wellFormed))
+            found.push_back(i.application + ": " + i.reason);
+        if (!wellFormed) complain("answers ListInhibitors with " + replyError(reply));
         if (found.empty()) return "kept awake by an idle inhibitor of logind";
         std::string text = "kept awake by " + found.front();
         if (found.size() > 1) text += " (and " + std::to_string(found.size() - 1) + " more)";

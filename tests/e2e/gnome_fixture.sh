@@ -15,7 +15,7 @@
 # As a library (after lib.sh):
 #     . gnome_fixture.sh
 #     if reason=$(gnome_missing); then skip "$reason"; fi
-#     gnome_sandbox PREFIX       # SANDBOX: bin/tavrin, resources/, out/, readable by the shell's user
+#     new_sandbox NAME           # (lib.sh) SANDBOX: bin/tavrin, resources/, out/, readable by the shell's user
 #     gnome_start DIR            # sets GNOME_ENV (run clients with "${GNOME_ENV[@]}" "${AS_USER[@]}")
 #     gnome_input key|move       # a Shift press and release, or a pointer motion
 #     gnome_bus COMMAND...       # gnome_bus.py on the shell's bus, as the shell's user
@@ -41,20 +41,6 @@ gnome_missing() {
     [ ${#missing[@]} -eq 0 ] && return 1
     echo "needs ${missing[*]} (packages gnome-shell, gjs, dbus-daemon, dbus-bin, util-linux, python3-dbus, python3-gi)"
     return 0
-}
-
-# gnome_sandbox PREFIX: a fresh folder /tmp/PREFIX.XXXXXX in SANDBOX, with a copy of the program
-# (bin/tavrin) and its resources/, which the shell's user may read (a clone in /root it may not),
-# and out/, which it may write.
-gnome_sandbox() {
-    local source="${TAVRIN_SOURCE_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
-    SANDBOX="$(mktemp -d "/tmp/$1.XXXXXX")"
-    chmod 755 "$SANDBOX"
-    mkdir -p "$SANDBOX/bin" "$SANDBOX/resources" "$SANDBOX/out"
-    cp "$TAVRIN" "$SANDBOX/bin/tavrin"
-    cp -r "$source/resources/." "$SANDBOX/resources/"
-    chmod -R a+rX "$SANDBOX"
-    run_unprivileged "$SANDBOX/out"
 }
 
 # gnome_helper COMMAND WHAT: gnome_bus.py COMMAND in the background, its messages in DIR/COMMAND.log,

@@ -17,7 +17,7 @@ for tool in Xvfb xdotool gsettings; do
     command -v "$tool" >/dev/null || skip "needs $tool (xvfb, xdotool, libglib2.0-bin)"
 done
 
-gnome_sandbox tavrin-gnome
+new_sandbox gnome
 OUT="$SANDBOX/out"
 LOG="$WORK/watcher.err"
 WATCHER_PID=""

@@ -8,7 +8,7 @@
 
 if reason=$(gnome_missing); then skip "$reason"; fi
 
-gnome_sandbox tavrin-shield
+new_sandbox shield
 LOG="$WORK/watcher.err"
 WATCHER_PID=""
 at_exit '[ -n "$WATCHER_PID" ] && kill -9 $WATCHER_PID 2>/dev/null; pkill -KILL -f "^$SANDBOX/bin/tavrin" 2>/dev/null
