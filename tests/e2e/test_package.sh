@@ -98,7 +98,7 @@ lit=$(lit_pixels)
 check "it draws them from the package's pictures ($lit lit pixels once they are blank)" test "$lit" -eq 0
 
 if command -v lintian >/dev/null; then
-    # Informational tags stay (see README); errors and warnings fail.
+    # Informational tags stay (see docs/development.md); errors and warnings fail.
     lintian --fail-on error,warning "$DEB" >"$WORK/lintian" 2>&1
     check "lintian finds no error or warning" test $? -eq 0
     grep -v "root privileges" "$WORK/lintian" | sed 's/^/    lintian: /'
