@@ -2,7 +2,8 @@
 # 2s` on headless GNOME Shell 43 (gnome_fixture.sh, whose GDM stand-in lets the shell have its
 # shield). The shield raised over a running saver ends it within a second of its ActiveChanged;
 # under the locked shield no saver starts, however idle the user; once the shield is down the saver
-# comes again after a full idle period; Mutter's displays turned off (PowerSaveMode) end it too.
+# comes again after a full idle period; Mutter's displays turned off (PowerSaveMode) end it too. A
+# saver started by hand under the lock is stepped once a second.
 . "$(dirname "$0")/lib.sh"
 . "$(dirname "$0")/gnome_fixture.sh"
 
@@ -66,7 +67,8 @@ after=$((($(now_ns) - ${down:-0}) / 1000000))
 check "the saver comes again a full idle period after the shield (after $after ms)" \
     test "$(savers_started)" -eq 2 -a "$after" -ge 1900
 
-# 3. The locked shield ends it, and while it is up the next idle period starts none.
+# 3. The locked shield ends it, and while it is up the next idle period starts none; a saver
+# started under it anyway costs one step a second.
 second=$(saver_pid 2)
 gnome_bus shield lock >/dev/null
 check "the lock ends the saver" test -n "$(gone_at "${second:-0}" 10)"
@@ -74,6 +76,18 @@ gnome_input move
 check "an idle period under the lock is passed over" \
     wait_for_line "$LOG" "idle for 2 seconds: no screen saver starts while GNOME's screen shield is up" 1 10
 check "and no saver starts under it (3 s)" no_new_saver_within 2 3
+# A saver started by hand under the lock: its views find themselves off screen (Mutter answers no
+# frame of theirs) and are stepped once a second, not thirty times.
+"${GNOME_ENV[@]}" TAVRIN_RESOURCE_DIR="$SANDBOX/resources" "${AS_USER[@]}" "$SANDBOX/bin/tavrin" --log-stderr \
+    --trace "$SANDBOX/out/hidden.jsonl" >/dev/null 2>"$WORK/hidden.err" &
+hidden=$!
+check "a saver under the lock finds its views off screen" wait_for_line "$WORK/hidden.err" "onScreen=0" 2 10
+steps=$(wc -l <"$SANDBOX/out/hidden.jsonl")
+sleep 3
+steps=$(($(wc -l <"$SANDBOX/out/hidden.jsonl") - steps))
+check "and steps them at most once a second ($steps steps of two views in 3 s)" test "$steps" -le 10
+kill "$hidden"
+wait "$hidden" 2>/dev/null
 gnome_bus shield off >/dev/null
 check "after the unlock it comes again" wait_for_line "$LOG" 'started the screen saver' 3 10
 
