@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <cstdio>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace idle {
@@ -45,11 +47,38 @@ std::string sessionLockPath(const std::string& folder, const std::string& identi
     return folder + "/tavrin-idle-watch-" + kind + "-" + hashName(identity) + ".lock";
 }
 
+long flockHolder(const std::string& path) {
+    struct stat file {};
+    if (::stat(path.c_str(), &file) != 0) return 0;
+    std::FILE* locks = std::fopen("/proc/locks", "re");
+    if (!locks) return -1;
+    long holder = 0;
+    char line[256];
+    while (holder == 0 && std::fgets(line, sizeof line, locks)) {
+        // "1: FLOCK  ADVISORY  WRITE 4521 fd:01:1310794 0 EOF"; a waiter's line reads "1: -> FLOCK ...".
+        char kind[16] = {};
+        long pid = 0;
+        unsigned long long inode = 0;
+        if (std::sscanf(line, "%*d: %15s %*s %*s %ld %*x:%*x:%llu", kind, &pid, &inode) == 3 &&
+            std::strcmp(kind, "FLOCK") == 0 && inode == static_cast<unsigned long long>(file.st_ino) && pid > 0)
+            holder = pid;
+    }
+    std::fclose(locks);
+    return holder;
+}
+
 bool watcherRunsInThisSession(long* holder) {
     const std::string identity = sessionIdentity();
     std::string why;
     const std::string folder = identity.empty() ? std::string() : sessionLockFolder(nullptr, &why);
     if (folder.empty()) return false;
+    // Asked of the kernel's list of locks, so that asking never holds the lock, not even for a
+    // moment in which a starting watcher would find it taken.
+    const long listed = flockHolder(sessionLockPath(folder, identity));
+    if (listed >= 0) {
+        if (holder) *holder = listed;
+        return listed > 0;
+    }
     SessionLock probe;
     long pid = 0;
     const bool held = probe.take(folder, identity, &pid, &why) == SessionLock::Result::Held;

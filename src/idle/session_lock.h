@@ -40,6 +40,10 @@ std::string sessionLockFolder(std::vector<std::string>* passedOver, std::string*
 /// The lock file of the session `sessionIdentity` in `folder`.
 std::string sessionLockPath(const std::string& folder, const std::string& sessionIdentity);
 
+/// The process that holds a flock on the file at `path`, as /proc/locks lists it (the lock is not
+/// taken to find out): 0 when none does or the file is missing, -1 when the list cannot be read.
+long flockHolder(const std::string& path);
+
 /// Whether an idle watcher runs in this session now: one holds the session's lock. `holder` (when
 /// not null) gets its process id, 0 when it is not known.
 bool watcherRunsInThisSession(long* holder = nullptr);

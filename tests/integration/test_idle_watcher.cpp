@@ -310,6 +310,14 @@ TEST(SessionLock, OneWatcherPerSessionAndTheHolderIsNamed) {
         << "another session has a lock of its own";
     EXPECT_EQ(idle::SessionLock().take(folder.path() + "/missing", "x11::5", &holder, &why),
               idle::SessionLock::Result::Failed);
+
+    // Asking who holds a lock names the holder and never takes a lock that is free.
+    EXPECT_EQ(idle::flockHolder(first.path()), ::getpid());
+    const std::string free = idle::sessionLockPath(folder.path(), "x11::6");
+    std::fclose(std::fopen(free.c_str(), "w"));
+    EXPECT_EQ(idle::flockHolder(free), 0);
+    EXPECT_EQ(idle::SessionLock().take(folder.path(), "x11::6", &holder, &why), idle::SessionLock::Result::Taken);
+    EXPECT_EQ(idle::flockHolder(folder.filePath("missing.lock")), 0);
 }
 
 }  // namespace
