@@ -34,8 +34,10 @@ sway=""
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   pkill -9 -f "^$work/bin/tavrin" 2>/dev/null || true
+  # sway is a child of this script too: it goes before the wait, which would wait for it for ever.
+  if [ -n "$sway" ]; then stop_headless_sway; fi
   wait 2>/dev/null || true
-  if [ -n "$sway" ]; then stop_headless_sway; else rm -rf "$work"; fi
+  rm -rf "$work"
 }
 trap cleanup EXIT
 
